@@ -1,0 +1,18 @@
+# Turns every file of DIR into a constant of assets.cpp (OUT), byte for byte, so that the
+# program needs no file at run time. A file a.b becomes murex::assets::a_b.
+file(GLOB files ${DIR}/*)
+list(SORT files)
+set(body "// Generated from assets/ by cmake/embed.cmake: do not edit.\n#include \"assets.h\"\n\nnamespace murex::assets {\n")
+foreach(f IN LISTS files)
+  get_filename_component(name ${f} NAME)
+  string(MAKE_C_IDENTIFIER ${name} id)
+  file(READ ${f} hex HEX)
+  string(LENGTH "${hex}" hexLen)
+  math(EXPR size "${hexLen} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+  string(APPEND body "static const char ${id}Bytes[${size} + 1] = {${bytes}0};\n")
+  string(APPEND body "const std::string_view ${id}{${id}Bytes, ${size}};\n")
+endforeach()
+string(APPEND body "}  // namespace murex::assets\n")
+file(WRITE ${OUT}.tmp "${body}")
+file(COPY_FILE ${OUT}.tmp ${OUT} ONLY_IF_DIFFERENT)

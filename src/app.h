@@ -1,0 +1,45 @@
+// app: the one application state of the process (settings, command line, loaded ledger,
+// selected period), and loading the ledger file into it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "config.h"
+#include "datum.h"
+#include "main.h"
+#include "parser.h"
+
+namespace murex {
+
+struct FileTime {
+  int64_t sec = 0;
+  int64_t nsec = 0;
+};
+
+struct App {
+  std::unique_ptr<Ledger> ledger;  // empty until parseFile, always in manual mode
+  std::string periodName;          // without the year: "Q3"
+  bool future = false;
+  int64_t periodYear = 0;
+  Datum firstDate = 0;
+  Datum lastDate = 0;
+  Datum fromDate = 0;  // first day the reports cover
+  Datum toDate = 0;    // last day the reports cover
+  Config settings;
+  Args args;
+  FileTime fileTime;
+};
+
+// Reads args.fileName into a new ledger (parse errors go to its errorText); raises
+// "Cannot read file: '<name>'" and then keeps the previous ledger.
+void parseFile(App& app);
+// Applies args.period and args.future; raises the period errors and
+// "Period P outside of ledger's dates: 20210101 - 20231231".
+void periodSet(App& app);
+// True when the file's modification time differs from the one loaded; false when the
+// file cannot be read at the moment (a save in progress).
+bool fileChanged(const App& app);
+
+}  // namespace murex

@@ -1,0 +1,66 @@
+// inventory: kinds of countable items held by inventory accounts, and the append-only list
+// of slot records through which items enter at a price and leave first in, first out.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "account.h"
+#include "amount.h"
+
+namespace murex {
+
+// Hundredths of an item, on the scale of Money: 1.5 items are 150.
+using Items = int64_t;
+
+struct Kind {
+  int64_t accountPos = -1;
+  std::string name;         // passes accNameOK; unique over the whole ledger
+  std::string description;  // may be empty
+};
+using Kinds = std::vector<Kind>;
+
+// An addition (numItems > 0, slotPos its own position) or a removal (numItems < 0,
+// slotPos the addition it draws from).
+struct Slot {
+  int64_t splitPos = -1;
+  int64_t kindPos = -1;
+  Items numItems = 0;
+  Money unitPrice = 0;  // per whole item, always > 0
+  int64_t slotPos = -1;
+};
+using Slots = std::vector<Slot>;
+
+Found addKind(Kinds& kinds, int64_t accountPos, std::string_view name,
+              std::string_view description);  // not ok: the name exists already
+Found findKind(const Kinds& kinds, int64_t accountPos, std::string_view name);
+bool hasKinds(const Kinds& kinds, int64_t accountPos);
+void setKindDescription(Kinds& kinds, int64_t kindPos, std::string_view text);  // if empty
+std::string kindLabel(const Kinds& kinds, int64_t kindPos);  // "name (description)"
+Found searchKind(const Kinds& kinds, std::string_view text);  // as searchAccount
+
+// "numItems@unitPrice"; raises the inventory amount messages.
+struct ItemsAtPrice {
+  Items items = 0;
+  Money unitPrice = 0;  // 0 for a removal
+};
+ItemsAtPrice splitMoney(std::string_view word, bool decimalComma);
+
+// Appends an addition and returns its value (moneyMul, may warn).
+Money addItems(Slots& slots, int64_t splitPos, int64_t kindPos, Items numItems, Money unitPrice);
+// Takes numItems out FIFO, one removal record per slot drawn from; returns the value.
+Money removeItems(Slots& slots, int64_t splitPos, int64_t kindPos, Items numItems);
+Items itemsInSlot(const Slots& slots, int64_t slotPos);
+
+struct Holding {
+  Items items = 0;
+  Money money = 0;  // at FIFO cost
+};
+// Over the records of the kind, only those with splitPos <= upTo when upTo >= 0. Silent.
+Holding kindTotal(const Slots& slots, int64_t kindPos, int64_t upTo);
+Items itemsOfSplit(const Slots& slots, int64_t splitPos);
+Money unitPriceOfSplit(const Slots& slots, int64_t splitPos);  // of its first record
+
+}  // namespace murex

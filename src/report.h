@@ -1,0 +1,29 @@
+// report: the balances, the transaction reports and the jump menu, as console text (through
+// textTable) or as HTML fragments for the viewer. Reads the App; changes nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app.h"
+
+namespace murex {
+
+std::string balanceOfAccounts(const App& app, bool html, bool ascii);
+std::string balanceOfInventory(const App& app, bool html);
+
+std::string accountReport(const App& app, int64_t accountPos);  // HTML section
+std::string accountRows(const App& app, int64_t accountPos, std::string_view filter);
+std::string accountReportText(const App& app, int64_t accountPos, std::string_view filter,
+                              bool ascii);
+std::string kindReport(const App& app, int64_t kindPos);  // HTML section
+std::string kindReportText(const App& app, int64_t kindPos, bool ascii, std::string_view filter);
+// Debit, credit and balance of the splits at the comma-separated positions, three lines;
+// "" for an empty selection and for one that is not a list of valid positions.
+std::string selectionSums(const App& app, std::string_view selection);
+
+std::string jumpMenu(const App& app);
+std::string periodOptions(const App& app);
+
+}  // namespace murex
