@@ -14,7 +14,9 @@ folders. Its exit status must be 0.
 An HTML comment on the line just before the block changes that for all its commands:
     <!-- readme-check: status=1 config=examples/decimal-comma/murex.ini -->
 status=N expects the exit status N; config=FILE copies FILE (relative to the root) to
-$XDG_CONFIG_HOME/murex/murex.ini first.
+$XDG_CONFIG_HOME/murex/murex.ini first. Before a block of ledger text instead,
+    <!-- readme-check: part-of=examples/first.ledger -->
+checks that the block's lines stand in that file exactly as shown, one after the other.
 
 A command that starts the report viewer (its first output line is "Server listening on:")
 is answered: once the address is printed, the check fetches "/" (which must answer 200)
@@ -59,15 +61,15 @@ def parse_marker(line, line_nr):
     options = {}
     for word in m.group(1).split():
         key, sep, value = word.partition("=")
-        if not sep or key not in ("status", "config"):
+        if not sep or key not in ("status", "config", "part-of"):
             sys.exit(f"README.md:{line_nr}: unknown readme-check setting '{word}'")
         options[key] = value
     return options
 
 
 def find_examples(lines):
-    """The examples of the README, and the blocks as (first, end) line indexes for --update."""
-    examples, i = [], 0
+    """The command examples, and the ledger excerpts as (line, lines, file)."""
+    examples, excerpts, i = [], [], 0
     while i < len(lines):
         fence = re.match(r"^(```+|~~~+)", lines[i])
         if not fence:
@@ -77,8 +79,10 @@ def find_examples(lines):
         while end < len(lines) and not lines[end].startswith(fence.group(1)):
             end += 1
         body = lines[i + 1 : end]
-        if body and body[0].startswith("$ murex "):
-            options = parse_marker(lines[i - 1], i) if i > 0 else {}
+        options = parse_marker(lines[i - 1], i) if i > 0 else {}
+        if "part-of" in options:
+            excerpts.append((i + 2, body, options["part-of"]))
+        elif body and body[0].startswith("$ murex "):
             current = None
             for k, line in enumerate(body):
                 if line.startswith("$ "):
@@ -87,7 +91,20 @@ def find_examples(lines):
                 else:
                     current.expected_lines.append(line)
         i = end + 1
-    return examples
+    return examples, excerpts
+
+
+def check_excerpt(root, line_nr, body, name):
+    """A problem text when the lines of a README block are not a run of lines of the file."""
+    try:
+        with open(os.path.join(root, name), encoding="utf-8") as f:
+            file_lines = f.read().split("\n")
+    except OSError as e:
+        return f"README.md:{line_nr}: {e}"
+    n = len(body)
+    if any(file_lines[k : k + n] == body for k in range(len(file_lines) - n + 1)):
+        return None
+    return f"README.md:{line_nr}: these {n} lines do not stand together in {name}"
 
 
 def run_viewer(started):
@@ -162,11 +179,16 @@ def main():
     readme = os.path.join(args.root, "README.md")
     with open(readme, encoding="utf-8") as f:
         lines = f.read().split("\n")
-    examples = find_examples(lines)
+    examples, excerpts = find_examples(lines)
     if not examples:
         sys.exit("README.md shows no '$ murex' example: nothing would be checked")
 
     failures, replaced = 0, {}
+    for line_nr, body, name in excerpts:
+        problem = check_excerpt(args.root, line_nr, body, name)
+        if problem:
+            print(problem)
+            failures += 1
     for ex in examples:
         want_status = int(ex.options.get("status", "0"))
         try:
@@ -201,7 +223,7 @@ def main():
             f.write("\n".join(lines))
         print(f"updated {len(replaced)} examples of {readme}")
         return 0
-    print(f"{len(examples) - failures} passed, {failures} failed")
+    print(f"{len(examples) + len(excerpts) - failures} passed, {failures} failed")
     return 1 if failures else 0
 
 
