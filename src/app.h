@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "config.h"
 #include "datum.h"
@@ -32,6 +33,8 @@ struct App {
   FileTime fileTime;
 };
 
+// One left-to-right pass: "\r\r\n", "\r\n" and "\r" become "\n", ";;" becomes a form feed.
+std::string normalizeLedgerText(std::string_view raw);
 // Reads args.fileName into a new ledger (parse errors go to its errorText); raises
 // "Cannot read file: '<name>'" and then keeps the previous ledger.
 void parseFile(App& app);

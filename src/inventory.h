@@ -60,6 +60,25 @@ struct Holding {
 };
 // Over the records of the kind, only those with splitPos <= upTo when upTo >= 0. Silent.
 Holding kindTotal(const Slots& slots, int64_t kindPos, int64_t upTo);
+// Running state of one parse: per kind the current holding and a first-in, first-out cursor,
+// so a movement costs time in the records it writes, not in the records before it. Writes the
+// same records, returns the same values and warns the same as addItems and removeItems.
+struct KindRun {
+  Items items = 0;
+  Money money = 0;        // book value, as kindTotal sums it
+  bool overflow = false;  // a running sum left the 64-bit range: kindTotal would raise
+  std::vector<int64_t> additions;  // the kind's addition slots, oldest first
+  int64_t oldest = 0;              // index in additions of the oldest slot still holding items
+  Items oldestLeft = 0;            // the items it still holds
+};
+using KindRuns = std::vector<KindRun>;  // indexed by kindPos
+
+Money runAddItems(KindRuns& runs, Slots& slots, int64_t splitPos, int64_t kindPos,
+                  Items numItems, Money unitPrice);
+Money runRemoveItems(KindRuns& runs, Slots& slots, int64_t splitPos, int64_t kindPos,
+                     Items numItems);
+// kindTotal(slots, kindPos, -1).items; raises "Arithmetic overflow" where kindTotal would.
+Items runItems(const KindRuns& runs, int64_t kindPos);
 Items itemsOfSplit(const Slots& slots, int64_t splitPos);
 Money unitPriceOfSplit(const Slots& slots, int64_t splitPos);  // of its first record
 

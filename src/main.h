@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace murex {
@@ -19,5 +20,8 @@ struct Args {
   bool ascii = false;
   bool man = false;
 };
+
+// The argument words without the program name; problems go to cmdLineError, the first wins.
+Args parseCommandLine(const std::vector<std::string_view>& words);
 
 }  // namespace murex

@@ -1,0 +1,501 @@
+#include "parser.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+#include <unordered_map>
+
+#include "util.h"
+
+namespace murex {
+
+// ---- Tokenizer
+
+namespace {
+
+constexpr char formFeed = '\f';  // a ";;" of the file, after loading
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool endsWord(char c) { return c == ' ' || c == '\t' || c == '\n' || c == ';'; }
+
+// Text with each form feed shown as the ";;" the user wrote.
+std::string showFormFeeds(std::string_view s) {
+  std::string out;
+  out.reserve(s.size() + 8);
+  for (char c : s) {
+    if (c == formFeed) {
+      out += ";;";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string_view tokenTypeName(TokenType type) {
+  switch (type) {
+    case TokenType::NewLine: return "NewLine";
+    case TokenType::CommentStart: return "CommentStart";
+    case TokenType::Comment: return "Comment";
+    case TokenType::Str: return "Str";
+    case TokenType::Indent: return "Indent";
+    case TokenType::End: return "End";
+    case TokenType::Datum: return "Datum";
+    case TokenType::Description: return "Description";
+    case TokenType::Account: return "Account";
+    case TokenType::Amount: return "Amount";
+    case TokenType::Tag: return "Tag";
+    default: return "Unset";
+  }
+}
+
+// Raw scanner, run once per byte of the ledger: reads the text in place, allocates nothing.
+Token nextToken(std::string_view text, int64_t start) {
+  const int64_t n = std::ssize(text);
+  assert(start >= 0 && start <= n);
+  int64_t i = start;
+  while (i < n && isBlank(text[i])) ++i;
+  Token tok{.tokType = TokenType::Str, .len = 0, .spaces = i - start, .pos = start};
+  if (i == n) {
+    tok.tokType = TokenType::End;
+  } else if (text[i] == ';' || text[i] == '\n') {
+    tok.tokType = text[i] == ';' ? TokenType::CommentStart : TokenType::NewLine;
+    ++i;
+  } else {
+    while (i < n && !endsWord(text[i])) ++i;
+  }
+  tok.len = i - start;
+  return tok;
+}
+
+std::string tokenText(std::string_view text, const Token& tok, bool withSpaces) {
+  assert(tok.pos >= 0 && tok.spaces <= tok.len && tok.pos + tok.len <= std::ssize(text));
+  const int64_t skip = withSpaces ? 0 : tok.spaces;
+  return showFormFeeds(text.substr(tok.pos + skip, tok.len - skip));
+}
+
+TokenType classify(std::string_view text, const Token& tok, TokenType prevType,
+                   int64_t& datumCount) {
+  switch (prevType) {
+    case TokenType::NewLine:
+      if (tok.spaces > 0) return TokenType::Account;
+      ++datumCount;
+      return TokenType::Datum;
+    case TokenType::CommentStart:
+    case TokenType::Comment:
+    case TokenType::Tag:
+      // Tags exist only up to the second column-0 word: in the header and the opening
+      // transaction; later an "@" word is ordinary comment text.
+      return datumCount < 2 && tok.spaces < tok.len && text[tok.pos + tok.spaces] == '@'
+                 ? TokenType::Tag
+                 : TokenType::Comment;
+    case TokenType::Datum:
+    case TokenType::Description:
+      return TokenType::Description;
+    case TokenType::Account:
+      return TokenType::Amount;
+    default:
+      return TokenType::Str;
+  }
+}
+
+// ---- The parse
+
+namespace {
+
+// What "close" needs of an account: the sum of its amounts so far, added split by split in
+// file order exactly as a walk over the earlier splits would add them. base is the sum before
+// the open transaction, so the one split that finishTransaction fills can be put back in
+// its place.
+struct AccountRun {
+  Money base = 0;
+  Money run = 0;
+  bool baseOverflow = false;
+  bool runOverflow = false;
+  int64_t traPos = -1;  // the transaction that last touched run
+};
+
+struct Parse {
+  Parse(Ledger& l, std::string_view t, int64_t& n) : ledger(l), text(t), lineNr(n) {}
+  Ledger& ledger;
+  std::string_view text;
+  int64_t& lineNr;
+  // Keys point into the text, which outlives the parse (the accounts' own strings move
+  // while the list grows).
+  std::unordered_map<std::string_view, int64_t> accountByName;
+  std::unordered_map<std::string_view, int64_t> kindByName;
+  std::vector<char> accountHasKinds;
+  std::vector<AccountRun> accountRuns;
+  KindRuns kindRuns;
+  int64_t traFirstSplit = 0;  // the first split of the open transaction
+};
+
+// The word as the user reads it in a message or a stored text: the text in place unless it
+// holds a form feed.
+std::string_view shown(std::string_view raw, std::string& buf) {
+  if (std::memchr(raw.data(), formFeed, raw.size()) == nullptr) return raw;
+  buf = showFormFeeds(raw);
+  return buf;
+}
+
+void appendWord(std::string& to, std::string_view word, std::string_view withSpaces) {
+  if (to.empty()) {
+    to.append(word);
+  } else {
+    to.append(withSpaces);
+  }
+}
+
+void touchAccount(Parse& p, int64_t accountPos) {
+  AccountRun& r = p.accountRuns[accountPos];
+  const int64_t traPos = std::ssize(p.ledger.transactions) - 1;
+  if (r.traPos == traPos) return;
+  r.traPos = traPos;
+  r.base = r.run;
+  r.baseOverflow = r.runOverflow;
+}
+
+void countMoney(AccountRun& r, Money m) {
+  if (m == moneyUnset || r.runOverflow) return;  // an unset amount is skipped by "close"
+  if (__builtin_add_overflow(r.run, m, &r.run)) r.runOverflow = true;
+}
+
+// Called once a split's amount is known, in split order.
+void moneySet(Parse& p, const Split& split) {
+  touchAccount(p, split.accountPos);
+  countMoney(p.accountRuns[split.accountPos], split.money);
+}
+
+void finishTransaction(Parse& p) {
+  Ledger& ledger = p.ledger;
+  if (ledger.transactions.empty() || ledger.splits.empty()) return;
+  const int64_t first = p.traFirstSplit;
+  const int64_t end = std::ssize(ledger.splits);
+  int64_t unsetPos = -1;
+  Money sum = 0;
+  for (int64_t i = first; i < end; ++i) {
+    const Money m = ledger.splits[i].money;
+    if (m == moneyUnset) {
+      if (unsetPos >= 0) {
+        p.lineNr = ledger.splits.back().lineNr;
+        raiseValue("Only one split per transaction can have a missing amount");
+      }
+      unsetPos = i;
+    } else {
+      sum = moneyAdd(sum, m);
+    }
+  }
+  if (first == end) raiseValue("Transaction has no split(s)");
+  if (unsetPos >= 0) {
+    Split& filled = ledger.splits[unsetPos];
+    filled.money = moneyNeg(sum);
+    // Put the filled amount in its place among the account's sums of this transaction.
+    touchAccount(p, filled.accountPos);
+    AccountRun& r = p.accountRuns[filled.accountPos];
+    r.run = r.base;
+    r.runOverflow = r.baseOverflow;
+    for (int64_t i = first; i < end; ++i)
+      if (ledger.splits[i].accountPos == filled.accountPos) countMoney(r, ledger.splits[i].money);
+  } else if (sum != 0) {
+    p.lineNr = ledger.splits.back().lineNr;
+    raiseValue("Money amounts do not add up to zero");
+  }
+}
+
+void procDatum(Parse& p, std::string_view word) {
+  Ledger& ledger = p.ledger;
+  if (word.empty() || word[0] < '0' || word[0] > '9') raiseValue("Unexpected string: $1", {word});
+  finishTransaction(p);
+  const DateRead d = parseDate(word, ledger.dateFormat, 0);
+  if (d.consumed < std::ssize(word)) raiseValue("Date wrong: $1", {word});
+  if (!ledger.transactions.empty() && d.date < ledger.transactions.back().date)
+    raiseValue("Date earlier than in the previous transaction");
+  ledger.transactions.push_back({.date = d.date, .description = {}});
+  p.traFirstSplit = std::ssize(ledger.splits);
+}
+
+Split toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view word,
+              int64_t lineNr) {
+  Ledger& ledger = p.ledger;
+  const AccountWord aw = splitAccountWord(raw);
+  if (!aw.ok) raiseValue("Account name wrong: $1", {word});
+  if (ledger.transactions.empty()) raiseValue("Open a transaction line first");
+  int64_t accountPos = -1;
+  int64_t kindPos = -1;
+  const auto account = p.accountByName.find(aw.account);
+  const auto kind = aw.kind.empty() ? p.kindByName.end() : p.kindByName.find(aw.kind);
+  if (ledger.transactions.size() == 1) {
+    if (aw.kind.empty()) {
+      if (account != p.accountByName.end()) raiseValue("Account is a duplicate: $1", {word});
+      accountPos = std::ssize(ledger.accounts);
+      ledger.accounts.push_back(
+          {.name = std::string(aw.account), .description = {}, .indent = tok.spaces, .typeChar = '-'});
+      p.accountByName.emplace(aw.account, accountPos);
+      p.accountHasKinds.push_back(0);
+      p.accountRuns.emplace_back();
+    } else {
+      if (account == p.accountByName.end()) raiseValue("Account not declared: $1", {word});
+      accountPos = account->second;
+      if (kind == p.kindByName.end()) {
+        kindPos = std::ssize(ledger.kinds);
+        ledger.kinds.push_back(
+            {.accountPos = accountPos, .name = std::string(aw.kind), .description = {}});
+        p.kindByName.emplace(aw.kind, kindPos);
+        p.kindRuns.emplace_back();
+        p.accountHasKinds[accountPos] = 1;
+      } else if (ledger.kinds[kind->second].accountPos == accountPos) {
+        kindPos = kind->second;  // one more opening holding of the kind
+      } else {
+        raiseValue("Kind is a duplicate: $1", {word});
+      }
+    }
+  } else {
+    if (account == p.accountByName.end())
+      raiseValue("Account not present in the opening transaction: $1", {word});
+    accountPos = account->second;
+    if (!aw.kind.empty()) {
+      if (kind == p.kindByName.end() || ledger.kinds[kind->second].accountPos != accountPos)
+        raiseValue("Kind not declared in the opening transaction: $1", {word});
+      kindPos = kind->second;
+    } else if (p.accountHasKinds[accountPos]) {
+      raiseValue("Inventory account needs a kind (accountName:kindName): $1", {word});
+    }
+  }
+  const int64_t slotPos = std::ssize(ledger.slots);
+  return {.traPos = std::ssize(ledger.transactions) - 1,
+          .accountPos = accountPos,
+          .money = moneyUnset,
+          .balance = 0,
+          .kindPos = kindPos,
+          .lineNr = lineNr,
+          .comment = {},
+          .slotBegin = slotPos,
+          .slotEnd = slotPos};
+}
+
+void procMoney(Parse& p, std::string_view word) {
+  Ledger& ledger = p.ledger;
+  assert(!ledger.splits.empty());
+  const int64_t splitPos = std::ssize(ledger.splits) - 1;
+  Split split = ledger.splits.back();
+  const bool hasAt = word.find('@') != std::string_view::npos;
+  if (split.kindPos < 0 && hasAt) raiseValue("At sign ('@') unexpected here: $1", {word});
+  if (split.kindPos >= 0 && !hasAt) raiseValue("Expected numItems@unitPrice: $1", {word});
+  split.slotBegin = std::ssize(ledger.slots);
+  constexpr std::string_view revalue = "revalue@";
+  if (word == "close@") {
+    const Items n = runItems(p.kindRuns, split.kindPos);
+    if (n > 0)
+      split.money = moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, n));
+  } else if (word == "close") {
+    const AccountRun& r = p.accountRuns[split.accountPos];
+    if (r.runOverflow) raiseOverflow();
+    split.money = moneyNeg(r.run);
+  } else if (word.starts_with(revalue)) {
+    const Money price = parseMoney(word.substr(revalue.size()), ledger.decimalComma);
+    if (price <= 0) raiseValue("New price must be positive");
+    const Items n = runItems(p.kindRuns, split.kindPos);
+    split.money = moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, n));
+    split.comment = "Revalue: take all out";
+    split.slotEnd = std::ssize(ledger.slots);
+    Split back = split;
+    back.slotBegin = split.slotEnd;
+    back.money = runAddItems(p.kindRuns, ledger.slots, splitPos + 1, split.kindPos, n, price);
+    back.comment = "Revalue: put all back with a new price";
+    back.slotEnd = std::ssize(ledger.slots);
+    ledger.splits.back() = std::move(split);
+    moneySet(p, ledger.splits.back());
+    ledger.splits.push_back(std::move(back));
+    moneySet(p, ledger.splits.back());
+    return;
+  } else if (!hasAt) {
+    split.money = parseMoneyMul(word, ledger.decimalComma);
+  } else {
+    const ItemsAtPrice ip = splitMoney(word, ledger.decimalComma);
+    if (ip.items < 0) {
+      const Items out = moneyNeg(ip.items);
+      if (out > runItems(p.kindRuns, split.kindPos)) raiseValue("Inventory cannot go negative!");
+      split.money =
+          moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, out));
+    } else {
+      split.money =
+          runAddItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, ip.items, ip.unitPrice);
+    }
+  }
+  split.slotEnd = std::ssize(ledger.slots);
+  ledger.splits.back() = std::move(split);
+  moneySet(p, ledger.splits.back());
+}
+
+void procTag(Parse& p, std::string_view word, bool onSplitLine) {
+  Ledger& ledger = p.ledger;
+  if (word.size() != 2) raiseValue("Tag unknown: '$1'", {word});
+  const char letter = word[1];
+  if (accountTypeName(letter).empty())
+    raiseValue("Wrong account-type tag: @$1", {std::string_view(&letter, 1)});
+  if (!onSplitLine || ledger.transactions.size() >= 2)
+    raiseValue("Account-type tag valid only in the split lines of the opening transaction: $1",
+               {word});
+  assert(!ledger.accounts.empty());
+  ledger.accounts.back().typeChar = letter;
+}
+
+void afterLoop(Parse& p) {
+  Ledger& ledger = p.ledger;
+  finishTransaction(p);
+  for (const Split& s : ledger.splits) {
+    if (s.traPos != 0) break;
+    if (s.comment.empty()) continue;
+    if (s.kindPos < 0) {
+      ledger.accounts[s.accountPos].description = s.comment;
+    } else {
+      setKindDescription(ledger.kinds, s.kindPos, s.comment);
+    }
+  }
+  ledger.moneyWhole = std::none_of(ledger.splits.begin(), ledger.splits.end(),
+                                   [](const Split& s) { return s.money % 100 != 0; });
+  ledger.itemsWhole = std::none_of(ledger.slots.begin(), ledger.slots.end(),
+                                   [](const Slot& s) { return s.numItems % 100 != 0; });
+
+  // Running balances and the indexes, in one pass over the splits.
+  std::vector<Money> balances(ledger.accounts.size(), 0);
+  std::vector<int64_t> accountCounts(ledger.accounts.size(), 0);
+  std::vector<int64_t> kindCounts(ledger.kinds.size(), 0);
+  for (const Split& s : ledger.splits) {
+    ++accountCounts[s.accountPos];
+    if (s.kindPos >= 0) ++kindCounts[s.kindPos];
+  }
+  ledger.accountSplits.assign(ledger.accounts.size(), {});
+  ledger.kindSplits.assign(ledger.kinds.size(), {});
+  for (size_t i = 0; i < accountCounts.size(); ++i) ledger.accountSplits[i].reserve(accountCounts[i]);
+  for (size_t i = 0; i < kindCounts.size(); ++i) ledger.kindSplits[i].reserve(kindCounts[i]);
+  for (int64_t i = 0; i < std::ssize(ledger.splits); ++i) {
+    Split& s = ledger.splits[i];
+    balances[s.accountPos] = moneyAdd(balances[s.accountPos], s.money);
+    s.balance = balances[s.accountPos];
+    ledger.accountSplits[s.accountPos].push_back(i);
+    if (s.kindPos >= 0) ledger.kindSplits[s.kindPos].push_back(i);
+  }
+  if (ledger.transactions.empty() || ledger.splits.empty())
+    ledger.errorText = "No transactions/splits found in file.";
+}
+
+// "> 12 | text" for the failing line, "  11 | text" around it.
+std::string errorFrame(std::string_view text, int64_t lineNr, std::string_view message) {
+  const int64_t first = std::max<int64_t>(1, lineNr - 3);
+  const int64_t last = lineNr + 2;
+  const size_t width = std::to_string(last).size();
+  std::string context;
+  int64_t line = 1;
+  size_t begin = 0;
+  while (line <= last) {
+    const size_t nl = text.find('\n', begin);
+    const size_t end = nl == std::string_view::npos ? text.size() : nl;
+    if (line >= first) {
+      const std::string number = std::to_string(line);
+      context += line == lineNr ? "> " : "  ";
+      context.append(width - number.size(), ' ');
+      context += number;
+      context += " | ";
+      context += showFormFeeds(text.substr(begin, end - begin));
+      context += '\n';
+    }
+    if (nl == std::string_view::npos) break;
+    begin = nl + 1;
+    ++line;
+  }
+  return fillNumbered("Error at line $1: $2\n\n$3\n",
+                      {std::to_string(lineNr), message, context});
+}
+
+void parseHelper(Parse& p) {
+  Ledger& ledger = p.ledger;
+  const std::string_view text = p.text;
+  int64_t& lineNr = p.lineNr;
+  lineNr = 1;
+  const int64_t lines = std::count(text.begin(), text.end(), '\n') + 1;
+  ledger.transactions.reserve(lines / 2 + 1);
+  ledger.splits.reserve(lines + 1);
+
+  int64_t pos = 0;
+  TokenType prevType = TokenType::NewLine;
+  int64_t datumCount = 0;
+  bool onSplitLine = false;
+  std::string buf;
+  std::string bufSpaces;
+  while (true) {
+    const Token tok = nextToken(text, pos);
+    pos += tok.len;
+    TokenType type = tok.tokType;
+    if (type == TokenType::Str) type = classify(text, tok, prevType, datumCount);
+    const TokenType before = prevType;
+    prevType = type;
+    if (type == TokenType::End) break;
+    if (type == TokenType::NewLine) {
+      ++lineNr;
+      onSplitLine = false;
+      continue;
+    }
+    if (type == TokenType::CommentStart) continue;
+    const std::string_view raw = text.substr(tok.pos + tok.spaces, tok.len - tok.spaces);
+    const std::string_view word = shown(raw, buf);
+    switch (type) {
+      case TokenType::Datum:
+        procDatum(p, word);
+        break;
+      case TokenType::Description:
+        appendWord(ledger.transactions.back().description, word,
+                   shown(text.substr(tok.pos, tok.len), bufSpaces));
+        break;
+      case TokenType::Account:
+        ledger.splits.push_back(toSplit(p, tok, raw, word, lineNr));
+        onSplitLine = true;
+        break;
+      case TokenType::Amount:
+        procMoney(p, word);
+        break;
+      case TokenType::Comment:
+        if (onSplitLine)
+          appendWord(ledger.splits.back().comment, word,
+                     shown(text.substr(tok.pos, tok.len), bufSpaces));
+        break;
+      case TokenType::Tag:
+        procTag(p, word, onSplitLine);
+        break;
+      default:
+        raiseValue("Unexpedted token type: $1", {tokenTypeName(before)});
+    }
+  }
+  afterLoop(p);
+}
+
+}  // namespace
+
+void parseLedger(Ledger& ledger, std::string_view text, int64_t& lineNr) {
+  Parse p(ledger, text, lineNr);
+  try {
+    parseHelper(p);
+  } catch (const Error& e) {
+    if (e.kind != ErrorKind::Value && e.kind != ErrorKind::Overflow) throw;
+    ledger.errorText = errorFrame(text, lineNr, e.message);
+  }
+}
+
+Items splitItems(const Ledger& ledger, int64_t splitPos) {
+  assert(splitPos >= 0 && splitPos < std::ssize(ledger.splits));
+  const Split& s = ledger.splits[splitPos];
+  Items sum = 0;
+  for (int64_t i = s.slotBegin; i < s.slotEnd; ++i) sum += ledger.slots[i].numItems;
+  return sum;
+}
+
+Money splitUnitPrice(const Ledger& ledger, int64_t splitPos) {
+  assert(splitPos >= 0 && splitPos < std::ssize(ledger.splits));
+  const Split& s = ledger.splits[splitPos];
+  assert(s.slotBegin < s.slotEnd);
+  return ledger.slots[s.slotBegin].unitPrice;
+}
+
+}  // namespace murex

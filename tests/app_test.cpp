@@ -1,0 +1,175 @@
+// tests/app_test.cpp: reading the ledger file, the period range and change detection.
+#include "app.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "util.h"
+
+namespace murex {
+namespace {
+
+struct NormalizeCase {
+  std::string_view raw;
+  std::string_view want;
+};
+
+TEST(NormalizeLedgerText, EndsEveryLineInOneLineFeedAndFoldsSemicolonPairs) {
+  const NormalizeCase cases[] = {
+      {"a\r\nb\r\n", "a\nb\n"},  {"a\rb\r", "a\nb\n"},        {"a\r\r\nb", "a\nb"},
+      {"a\r\r\r\nb", "a\n\nb"}, {"a\n\rb", "a\n\nb"},         {"x ;; y", "x \f y"},
+      {";;;", "\f;"},            {";;;;", "\f\f"},             {"a;\r\n;b", "a;\n;b"},
+      {"\r", "\n"},              {"\r\r", "\n\n"},             {"", ""},
+  };
+  for (const NormalizeCase& c : cases)
+    EXPECT_EQ(normalizeLedgerText(c.raw), c.want) << "raw: " << testing::PrintToString(c.raw);
+}
+
+class TempFolder : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = testing::TempDir() + "murex-app-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+  std::string write(const std::string& name, const std::string& content) {
+    const std::string path = dir + "/" + name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+  std::string dir;
+};
+
+std::string raisedMessage(App& app) {
+  try {
+    parseFile(app);
+  } catch (const Error& e) {
+    return e.message;
+  }
+  return "";
+}
+
+using ParseFile = TempFolder;
+
+TEST_F(ParseFile, RefusesMissingFilesAndFoldersAndKeepsTheLedger) {
+  App app;
+  app.ledger = std::make_unique<Ledger>();
+  app.ledger->errorText = "kept";
+  app.args.fileName = dir + "/missing";
+  EXPECT_EQ(raisedMessage(app), "Cannot read file: '" + dir + "/missing'");
+  app.args.fileName = dir;
+  EXPECT_EQ(raisedMessage(app), "Cannot read file: '" + dir + "'");
+  ASSERT_TRUE(app.ledger);
+  EXPECT_EQ(app.ledger->errorText, "kept");
+}
+
+TEST_F(ParseFile, TakesTheReadingSettingsAndTheModificationTime) {
+  App app;
+  app.settings.decimalComma = true;
+  app.settings.inDate = "d.m.y";
+  app.args.fileName = write("ledger", "");
+  const timespec times[2] = {{.tv_sec = 1000, .tv_nsec = 5}, {.tv_sec = 1700000000, .tv_nsec = 42}};
+  ASSERT_EQ(utimensat(AT_FDCWD, app.args.fileName.c_str(), times, 0), 0);
+  parseFile(app);
+  ASSERT_TRUE(app.ledger);
+  EXPECT_TRUE(app.ledger->decimalComma);
+  EXPECT_EQ(app.ledger->dateFormat, "d.m.y");
+  EXPECT_NE(app.ledger->errorText, "");  // an empty file has no transactions
+  EXPECT_EQ(app.fileTime.sec, 1700000000);
+  EXPECT_EQ(app.fileTime.nsec, 42);
+}
+
+using FileChanged = TempFolder;
+
+TEST_F(FileChanged, SeesANewTimeButNotAFileBrieflyMissing) {
+  App app;
+  EXPECT_FALSE(fileChanged(app));  // nothing loaded
+  app.args.fileName = write("ledger", "");
+  parseFile(app);
+  EXPECT_FALSE(fileChanged(app));
+  const timespec later[2] = {{.tv_sec = 0, .tv_nsec = UTIME_OMIT},
+                             {.tv_sec = app.fileTime.sec, .tv_nsec = app.fileTime.nsec + 1}};
+  ASSERT_EQ(utimensat(AT_FDCWD, app.args.fileName.c_str(), later, 0), 0);
+  EXPECT_TRUE(fileChanged(app));
+  ASSERT_EQ(unlink(app.args.fileName.c_str()), 0);
+  EXPECT_FALSE(fileChanged(app));
+}
+
+App appWithDates(std::initializer_list<Datum> dates, std::string period, bool future = false) {
+  App app;
+  app.ledger = std::make_unique<Ledger>();
+  for (Datum d : dates) app.ledger->transactions.push_back({.date = d, .description = "t"});
+  app.args.period = std::move(period);
+  app.args.future = future;
+  return app;
+}
+
+std::string periodMessage(App& app) {
+  try {
+    periodSet(app);
+  } catch (const Error& e) {
+    return e.message;
+  }
+  return "";
+}
+
+TEST(PeriodSet, RefusesAPeriodOutsideTheLedgerAndChangesNothing) {
+  App app = appWithDates({20210101, 20231231}, "2019Q1");
+  app.fromDate = 1;
+  EXPECT_EQ(periodMessage(app), "Period 2019Q1 outside of ledger's dates: 20210101 - 20231231");
+  EXPECT_EQ(app.fromDate, 1);
+  app.args.period = "2024Y";
+  EXPECT_EQ(periodMessage(app), "Period 2024Y outside of ledger's dates: 20210101 - 20231231");
+}
+
+TEST(PeriodSet, StartsAtTheFirstTransactionAndEndsAtThePeriodOrToday) {
+  App app = appWithDates({20210615, 20231231}, "2021Y");
+  periodSet(app);
+  EXPECT_EQ(app.fromDate, 20210615);
+  EXPECT_EQ(app.toDate, 20211231);
+  EXPECT_EQ(app.firstDate, 20210615);
+  EXPECT_EQ(app.lastDate, 20231231);
+  EXPECT_EQ(app.periodName, "Y");
+  EXPECT_EQ(app.periodYear, 2021);
+
+  // The default year is that of the last transaction; a period touching one day is enough.
+  App touching = appWithDates({20201231, 20210101}, "Q1");
+  periodSet(touching);
+  EXPECT_EQ(touching.fromDate, 20210101);
+  EXPECT_EQ(touching.periodYear, 2021);
+}
+
+TEST(PeriodSet, CutsAtTodayUnlessFutureIsOn) {
+  const Datum now = today();
+  const std::string year = std::to_string(yearOf(now));
+  App app = appWithDates({20200101, yearOf(now) * 10000 + 101}, year + "Y");
+  periodSet(app);
+  EXPECT_EQ(app.fromDate, yearOf(now) * 10000 + 101);
+  EXPECT_EQ(app.toDate, now);
+  app.args.future = true;
+  periodSet(app);
+  EXPECT_TRUE(app.future);
+  EXPECT_EQ(app.toDate, yearOf(now) * 10000 + 1231);
+}
+
+TEST(PeriodSet, KeepsTheRangeOfALedgerWithoutTransactions) {
+  App app = appWithDates({20210101}, "Y");
+  periodSet(app);
+  app.ledger = std::make_unique<Ledger>();
+  app.args.period = "Q1";
+  periodSet(app);
+  EXPECT_EQ(app.fromDate, 20210101);
+  EXPECT_EQ(app.periodName, "Y");
+}
+
+}  // namespace
+}  // namespace murex

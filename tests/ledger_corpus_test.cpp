@@ -1,0 +1,138 @@
+// tests/ledger_corpus_test.cpp: every ledger under tests/ledgers parsed as the loader would.
+// bad/<name>.ledger: <name>.expected is the whole errorText. good/<name>.ledger: <name>.expected
+// is a dump of what the parse built, with the warnings it printed. MUREX_BLESS=1 writes the
+// expected files instead (review the difference like code).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "ledger_text.h"
+#include "parser.h"
+
+namespace murex {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<fs::path> ledgers(std::string_view folder) {
+  std::vector<fs::path> out;
+  for (const auto& e : fs::directory_iterator(fs::path(MUREX_LEDGERS_DIR) / folder))
+    if (e.path().extension() == ".ledger") out.push_back(e.path());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::string inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
+
+std::string dump(const Ledger& l, const std::string& warnings) {
+  std::string out = "accounts " + std::to_string(l.accounts.size()) + "\n";
+  for (size_t i = 0; i < l.accounts.size(); ++i) {
+    const Account& a = l.accounts[i];
+    const AccountType t = accountType(l.accounts, int64_t(i));
+    out += "  " + accountPath(l.accounts, int64_t(i)).namePath + " indent " +
+           std::to_string(a.indent) + " type " + t.own + "/" + t.effective + " " +
+           inQuotes(a.description) + "\n";
+  }
+  out += "kinds " + std::to_string(l.kinds.size()) + "\n";
+  for (const Kind& k : l.kinds)
+    out += "  " + l.accounts[k.accountPos].name + ":" + kindLabel(l.kinds, &k - l.kinds.data()) + "\n";
+  out += "transactions " + std::to_string(l.transactions.size()) + "\n";
+  for (int64_t s = 0; s < std::ssize(l.splits); ++s) {
+    const Split& sp = l.splits[s];
+    if (s == 0 || l.splits[s - 1].traPos != sp.traPos) {
+      const Transaction& t = l.transactions[sp.traPos];
+      out += std::to_string(t.date) + " " + inQuotes(t.description) + "\n";
+    }
+    out += "  line " + std::to_string(sp.lineNr) + " " + l.accounts[sp.accountPos].name;
+    if (sp.kindPos >= 0) out += ":" + l.kinds[sp.kindPos].name;
+    out += " " + moneyStr(sp.money) + " balance " + moneyStr(sp.balance);
+    if (sp.slotBegin < sp.slotEnd) out += " items " + moneyStr(splitItems(l, s));
+    if (!sp.comment.empty()) out += " " + inQuotes(sp.comment);
+    out += "\n";
+  }
+  out += "slots " + std::to_string(l.slots.size()) + "\n";
+  for (const Slot& sl : l.slots)
+    out += "  split " + std::to_string(sl.splitPos) + " kind " + std::to_string(sl.kindPos) +
+           " " + moneyStr(sl.numItems) + "@" + moneyStr(sl.unitPrice) + " slot " +
+           std::to_string(sl.slotPos) + "\n";
+  for (int64_t k = 0; k < std::ssize(l.kinds); ++k) {
+    const Holding h = kindTotal(l.slots, k, -1);
+    out += "  holding " + l.kinds[k].name + " " + moneyStr(h.items) + " worth " +
+           moneyStr(h.money) + "\n";
+  }
+  out += std::string("moneyWhole ") + (l.moneyWhole ? "yes" : "no") + " itemsWhole " +
+         (l.itemsWhole ? "yes" : "no") + "\n";
+  if (!warnings.empty()) out += "printed:\n" + warnings;
+  return out;
+}
+
+void check(const fs::path& ledgerPath, const std::string& got) {
+  fs::path expectedPath = ledgerPath;
+  expectedPath.replace_extension(".expected");
+  const char* bless = std::getenv("MUREX_BLESS");
+  if (bless != nullptr && std::string_view(bless) == "1") {
+    std::ofstream(expectedPath, std::ios::binary) << got;
+    return;
+  }
+  ASSERT_TRUE(fs::exists(expectedPath)) << expectedPath;
+  EXPECT_EQ(got, readFile(expectedPath)) << ledgerPath;
+}
+
+TEST(LedgerCorpus, FaultyLedgersGiveTheirFramedReport) {
+  const std::vector<fs::path> files = ledgers("bad");
+  EXPECT_GE(files.size(), 40u);
+  for (const fs::path& file : files) {
+    testing::internal::CaptureStdout();
+    const Ledger l = parsedLedger(readFile(file));
+    testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(l.errorText.empty()) << file;
+    check(file, l.errorText);
+  }
+}
+
+TEST(LedgerCorpus, ValidLedgersBuildWhatTheirDumpShows) {
+  const std::vector<fs::path> files = ledgers("good");
+  EXPECT_GE(files.size(), 5u);
+  for (const fs::path& file : files) {
+    testing::internal::CaptureStdout();
+    const Ledger l = parsedLedger(readFile(file));
+    const std::string warnings = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(l.errorText, "") << file;
+    check(file, dump(l, warnings));
+  }
+}
+
+// The same ledger with other line ends parses to the same dump.
+TEST(LedgerCorpus, LineEndsDoNotMatter) {
+  const std::string lf = readFile(fs::path(MUREX_LEDGERS_DIR) / "good" / "features.ledger");
+  ASSERT_FALSE(lf.empty());
+  const Ledger want = parsedLedger(lf);
+  for (std::string_view end : {"\r\n", "\r", "\r\r\n"}) {
+    std::string other;
+    for (char c : lf) {
+      if (c == '\n') {
+        other += end;
+      } else {
+        other += c;
+      }
+    }
+    testing::internal::CaptureStdout();
+    const Ledger got = parsedLedger(other);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(dump(got, ""), dump(want, ""));
+  }
+}
+
+}  // namespace
+}  // namespace murex
