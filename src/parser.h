@@ -107,6 +107,8 @@ struct KindSums {
 };
 KindSums kindSums(const Ledger& ledger, int64_t kindPos, Datum ds, Datum de);
 Holding kindTotalAt(const Ledger& ledger, int64_t kindPos, Datum d);  // before d
+// The holding of the split's kind after it, given the holding before it (its own slots added).
+Holding holdingAfter(const Ledger& ledger, int64_t splitPos, Holding before);
 
 std::string transactionText(const Ledger& ledger, int64_t splitPos);
 std::string newOpeningText(const Ledger& ledger);
