@@ -67,11 +67,19 @@ struct Row {
 };
 
 // The "Sums" and "Change" rows under the split rows.
-void appendTotals(std::vector<Row>& rows, std::string debit, std::string credit,
-                  std::string change, bool changeIsDebit) {
-  rows.push_back({.debit = std::move(debit), .credit = std::move(credit), .balance = "- ",
-                  .avg = "- ", .classR = "info", .descr = "Sums"});
-  Row r{.debit = "- ", .credit = "- ", .balance = "- ", .avg = "- ", .classR = "info",
+void appendTotals(std::vector<Row>& rows, std::string debit, std::string credit, std::string change,
+                  bool changeIsDebit) {
+  rows.push_back({.debit = std::move(debit),
+                  .credit = std::move(credit),
+                  .balance = "- ",
+                  .avg = "- ",
+                  .classR = "info",
+                  .descr = "Sums"});
+  Row r{.debit = "- ",
+        .credit = "- ",
+        .balance = "- ",
+        .avg = "- ",
+        .classR = "info",
         .descr = "Change"};
   (changeIsDebit ? r.debit : r.credit) = std::move(change);
   rows.push_back(std::move(r));
@@ -86,13 +94,19 @@ std::vector<Row> accountRowList(const App& app, int64_t accountPos, std::string_
   const std::vector<std::string> words = filterWords(filter);
   std::vector<Row> rows;
   if (filter.empty()) {
-    rows.push_back({.date = dateText(app, app.fromDate), .debit = "- ", .credit = "- ",
+    rows.push_back({.date = dateText(app, app.fromDate),
+                    .debit = "- ",
+                    .credit = "- ",
                     .balance = moneyText(app, accountBalanceAt(ledger, accountPos, app.fromDate)),
-                    .classR = "info", .descr = "Period opening balance"});
+                    .classR = "info",
+                    .descr = "Period opening balance"});
   } else {
     std::string descr = "Filtering for: ";
     descr += html ? escapeHtml(filter) : std::string(filter);
-    rows.push_back({.debit = "- ", .credit = "- ", .balance = "- ", .classR = "info",
+    rows.push_back({.debit = "- ",
+                    .credit = "- ",
+                    .balance = "- ",
+                    .classR = "info",
                     .descr = std::move(descr)});
   }
   Money debit = 0;
@@ -115,8 +129,12 @@ std::vector<Row> accountRowList(const App& app, int64_t accountPos, std::string_
       text += ": ";
       text += s.comment;
     }
-    Row r{.splitPos = sp, .date = dateText(app, t.date), .debit = "- ", .credit = "- ",
-          .balance = moneyText(app, s.balance), .descr = escapeHtml(text)};
+    Row r{.splitPos = sp,
+          .date = dateText(app, t.date),
+          .debit = "- ",
+          .credit = "- ",
+          .balance = moneyText(app, s.balance),
+          .descr = escapeHtml(text)};
     if (s.money > 0) {
       r.debit = moneyText(app, s.money);
       debit = moneyAdd(debit, s.money);
@@ -191,8 +209,12 @@ std::vector<Row> kindRowList(const App& app, int64_t kindPos, std::string_view f
       text += s.comment;
     }
     const Items change = splitItems(ledger, sp);
-    Row r{.splitPos = sp, .date = dateText(app, t.date), .debit = "- ", .credit = "- ",
-          .balance = itemsText(app, held.items), .avg = averageText(app, held.money, held.items),
+    Row r{.splitPos = sp,
+          .date = dateText(app, t.date),
+          .debit = "- ",
+          .credit = "- ",
+          .balance = itemsText(app, held.items),
+          .avg = averageText(app, held.money, held.items),
           .descr = escapeHtml(text)};
     if (change > 0) {
       r.debit = itemsText(app, change);
@@ -205,11 +227,18 @@ std::vector<Row> kindRowList(const App& app, int64_t kindPos, std::string_view f
   }
   if (!openingKnown) opening = held;
   if (filter.empty()) {
-    rows[0] = {.debit = "- ", .credit = "- ", .balance = itemsText(app, opening.items),
-               .avg = averageText(app, opening.money, opening.items), .classR = "info",
+    rows[0] = {.debit = "- ",
+               .credit = "- ",
+               .balance = itemsText(app, opening.items),
+               .avg = averageText(app, opening.money, opening.items),
+               .classR = "info",
                .descr = "Opening balance"};
   } else {
-    rows[0] = {.debit = "- ", .credit = "- ", .balance = "- ", .avg = "- ", .classR = "info",
+    rows[0] = {.debit = "- ",
+               .credit = "- ",
+               .balance = "- ",
+               .avg = "- ",
+               .classR = "info",
                .descr = "Filtering for: " + std::string(filter)};
   }
   const Items change = moneySub(itemsIn, itemsOut);
@@ -521,8 +550,7 @@ std::string kindReport(const App& app, int64_t kindPos) {
        {"rows", rows}});
 }
 
-std::string kindReportText(const App& app, int64_t kindPos, bool ascii,
-                           std::string_view filter) {
+std::string kindReportText(const App& app, int64_t kindPos, bool ascii, std::string_view filter) {
   if (!reportable(app)) return "";
   const std::vector<Row> rows = kindRowList(app, kindPos, filter);
   std::vector<std::string> cells = {"Date",    "Debit",      "Credit",
@@ -554,9 +582,8 @@ std::string selectionSums(const App& app, std::string_view selection) {
   size_t begin = 0;
   while (true) {
     const size_t comma = selection.find(',', begin);
-    const std::string_view piece =
-        selection.substr(begin, comma == std::string_view::npos ? std::string_view::npos
-                                                                : comma - begin);
+    const std::string_view piece = selection.substr(
+        begin, comma == std::string_view::npos ? std::string_view::npos : comma - begin);
     // Anything but a known position answers nothing; 18 digits cannot overflow the reader.
     if (piece.empty() || piece.size() > 18 ||
         piece.find_first_not_of("0123456789") != std::string_view::npos)

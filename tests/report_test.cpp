@@ -200,8 +200,10 @@ TEST(BalanceOfInventory, AveragesInALedgerWithoutCents) {
       "2023-01-01 O\n  D 0 ; @A\n  D:X 1@1\n  E -1\n"
       "2023-02-01 b\n  D:X 1@2\n  E\n");
   ASSERT_TRUE(app.ledger->moneyWhole);
-  EXPECT_TRUE(balanceOfInventory(app, false).ends_with("\n   1  │     -  │      2  │      1.50  │ X ()\n"));
-  EXPECT_TRUE(contains(kindReportText(app, 0, false, ""), "│      1  │         1  │ Opening balance\n"));
+  EXPECT_TRUE(
+      balanceOfInventory(app, false).ends_with("\n   1  │     -  │      2  │      1.50  │ X ()\n"));
+  EXPECT_TRUE(
+      contains(kindReportText(app, 0, false, ""), "│      1  │         1  │ Opening balance\n"));
 }
 
 TEST(BalanceOfInventory, WithoutKinds) {
@@ -232,8 +234,9 @@ TEST(AccountRows, ClassesAndOpeningRow) {
 TEST(AccountRows, FilterRowIsEscapedInHtmlOnly) {
   const App app = appOf(small);
   const std::string rows = accountRows(app, 5, "<i> food");
-  EXPECT_TRUE(rows.starts_with("<tr class=\"info\" data-spos=\"-1\"><td></td><td>- </td><td>- "
-                               "</td><td>- </td><td>Filtering for: &lt;i&gt; food</td></tr>\n"))
+  EXPECT_TRUE(
+      rows.starts_with("<tr class=\"info\" data-spos=\"-1\"><td></td><td>- </td><td>- "
+                       "</td><td>- </td><td>Filtering for: &lt;i&gt; food</td></tr>\n"))
       << rows;
   EXPECT_TRUE(contains(rows, "<td>Shop: food</td>"));
   const std::string text = accountReportText(app, 5, "Foo", false);
@@ -273,8 +276,9 @@ TEST(AccountReport, HtmlSection) {
 TEST(KindReport, HtmlKeepsEmptyClassesOfSplitRows) {
   const App app = appOf(stocks);
   const std::string html = kindReport(app, 0);
-  EXPECT_TRUE(html.starts_with("<a id=\"i0\"></a>\n"
-                               "<h1>Inventory kind: ACME (Acme &lt;shares&gt;)</h1>\n"))
+  EXPECT_TRUE(
+      html.starts_with("<a id=\"i0\"></a>\n"
+                       "<h1>Inventory kind: ACME (Acme &lt;shares&gt;)</h1>\n"))
       << html;
   EXPECT_TRUE(contains(html,
                        "<tbody>\n"
@@ -283,8 +287,9 @@ TEST(KindReport, HtmlKeepsEmptyClassesOfSplitRows) {
                        "<tr class=\"\" data-spos=\"4\"><td>2023-02-01</td><td>1.00 </td>"
                        "<td>- </td><td>2.00 </td><td>1.50 </td><td>Buy</td></tr>\n"))
       << html;
-  EXPECT_TRUE(html.ends_with("</tbody>\n</table>\n<div id=\"invpopup\" "
-                             "style=\"display:none\"></div>\n"));
+  EXPECT_TRUE(
+      html.ends_with("</tbody>\n</table>\n<div id=\"invpopup\" "
+                     "style=\"display:none\"></div>\n"));
 }
 
 TEST(KindReportText, ConsoleRowsWithFilter) {
@@ -321,8 +326,7 @@ TEST(SelectionSums, SumsValidPositionsOnly) {
       {"14", ""},  // one past the last split
       {"99999999999999999999999", ""},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(selectionSums(app, c.selection), c.want) << c.selection;
+  for (const auto& c : cases) EXPECT_EQ(selectionSums(app, c.selection), c.want) << c.selection;
   EXPECT_EQ(selectionSums(App{}, "1"), "");
 }
 
@@ -333,29 +337,30 @@ TEST(JumpMenu, LinksPeriodsAndTheFutureSwitch) {
   EXPECT_EQ(jumpMenu(app),
             "<table class=\"about\">\n"
             "<tr><th>Filename:</th><td>a\"&lt;b&gt;.ledger</td></tr>\n"
-            "<tr><th>Fin. period:</th><td><select name=\"period\">\n"
-            + periodOptions(app) +
-            "</select></td></tr>\n"
-            "<tr><th>Future transactions:</th><td><input type=\"checkbox\" name=\"futureShow\" "
-            "checked>Show</td></tr>\n"
-            "</table>\n"
-            "<h3>Accounts</h3>\n<ul>\n"
-            "<li><a href=\"#a\"><strong>Balance</strong></a></li>\n"
-            "<li><a href=\"#a0\" class=\"ind0\">Depot</a> </li>\n"
-            "<li><a href=\"#a1\" class=\"ind0\">Eq</a> </li>\n"
-            "</ul>\n"
-            "<h3>Inventory</h3>\n<ul>\n"
-            "<li><a href=\"#i\"><strong>Balance</strong></a></li>\n"
-            "<li><a href=\"#i0\">Depot:ACME</a> (Acme &lt;shares&gt;)</li>\n"
-            "<li><a href=\"#i1\">Depot:DUST</a> (DUST)</li>\n"
-            "</ul>\n");
+            "<tr><th>Fin. period:</th><td><select name=\"period\">\n" +
+                periodOptions(app) +
+                "</select></td></tr>\n"
+                "<tr><th>Future transactions:</th><td><input type=\"checkbox\" name=\"futureShow\" "
+                "checked>Show</td></tr>\n"
+                "</table>\n"
+                "<h3>Accounts</h3>\n<ul>\n"
+                "<li><a href=\"#a\"><strong>Balance</strong></a></li>\n"
+                "<li><a href=\"#a0\" class=\"ind0\">Depot</a> </li>\n"
+                "<li><a href=\"#a1\" class=\"ind0\">Eq</a> </li>\n"
+                "</ul>\n"
+                "<h3>Inventory</h3>\n<ul>\n"
+                "<li><a href=\"#i\"><strong>Balance</strong></a></li>\n"
+                "<li><a href=\"#i0\">Depot:ACME</a> (Acme &lt;shares&gt;)</li>\n"
+                "<li><a href=\"#i1\">Depot:DUST</a> (DUST)</li>\n"
+                "</ul>\n");
   const App plain = appOf(small);
   const std::string menu = jumpMenu(plain);
   EXPECT_TRUE(contains(menu, "<ul>\n<li>No items found</li>\n</ul>\n")) << menu;
-  EXPECT_TRUE(contains(menu, "<li><a href=\"#a1\" class=\"ind0\">Card</a> (Credit &lt;card&gt;)"
-                             "</li>\n<li><a href=\"#a2\" class=\"ind0\">Equity</a> </li>\n"
-                             "<li><a href=\"#a3\" class=\"ind0\">Income</a> </li>\n"
-                             "<li><a href=\"#a4\" class=\"ind1\">Salary</a> </li>\n"));
+  EXPECT_TRUE(contains(menu,
+                       "<li><a href=\"#a1\" class=\"ind0\">Card</a> (Credit &lt;card&gt;)"
+                       "</li>\n<li><a href=\"#a2\" class=\"ind0\">Equity</a> </li>\n"
+                       "<li><a href=\"#a3\" class=\"ind0\">Income</a> </li>\n"
+                       "<li><a href=\"#a4\" class=\"ind1\">Salary</a> </li>\n"));
   EXPECT_TRUE(contains(menu, "name=\"futureShow\">Show"));
   EXPECT_EQ(jumpMenu(App{}), "");
 }
