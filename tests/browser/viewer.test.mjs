@@ -74,9 +74,10 @@ function ledgerFile(name, text) {
 }
 
 // Starts murex with its own empty configuration folders and reads the port it prints.
-function startMurex(args) {
+function startMurex(args, cwd = scratch) {
   const home = fs.mkdtempSync(path.join(scratch, "home-"));
   const proc = spawn(binary, args, {
+    cwd,
     env: { PATH: process.env.PATH, HOME: home, XDG_CONFIG_HOME: path.join(home, "config") },
     stdio: ["ignore", "pipe", "pipe"],
   });
@@ -108,8 +109,8 @@ function startMurex(args) {
 }
 
 // One murex and one fresh page per test; both end with the test.
-async function withViewer(t, args, body) {
-  const murex = startMurex(args);
+async function withViewer(t, args, body, cwd) {
+  const murex = startMurex(args, cwd);
   t.after(() => murex.stop());
   const url = await murex.url;
   const page = await browser.newPage({ viewport: { width: 1100, height: 800 } });
@@ -372,9 +373,16 @@ test("the bundled example opens on its account balance", async (t) => {
     t.skip("examples/household.ledger not there");
     return;
   }
-  await withViewer(t, [household], async (page) => {
-    assert.deepEqual(await activeSections(page), ["accb"]);
-    await page.setViewportSize({ width: 1000, height: 760 });
-    await page.screenshot({ path: path.join(shotDir, "household-balance.png") });
-  });
+  // Started from the checkout's top, as the README shows it.
+  const top = path.join(here, "..", "..");
+  await withViewer(
+    t,
+    [path.join("examples", "household.ledger")],
+    async (page) => {
+      assert.deepEqual(await activeSections(page), ["accb"]);
+      await page.setViewportSize({ width: 1000, height: 760 });
+      await page.screenshot({ path: path.join(shotDir, "household-balance.png") });
+    },
+    top,
+  );
 });
