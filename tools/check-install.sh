@@ -73,6 +73,14 @@ checkMan() {
   done <<<"$usage"
   [ "$options" -ge 7 ] || fail "the usage page of $murex lists $options options, not 7"
   [ "$commands" -ge 4 ] || fail "the usage page of $murex lists $commands commands, not 4"
+  # The ledger example of the page must be one that murex reads.
+  awk '/^ +[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] Opening$/ { match($0, /^ +/); cut = RLENGTH }
+       cut && /^$/ { exit }
+       cut { print substr($0, cut + 1) }' <<<"$text" >"$tmp/example.ledger"
+  [ -s "$tmp/example.ledger" ] || fail "the man page has no ledger example"
+  local report
+  report=$(HOME="$tmp" XDG_CONFIG_HOME="$tmp" "$murex" "$tmp/example.ledger" acc 2>&1) ||
+    fail "murex does not read the man page's ledger example:"$'\n'"$report"
   for section in NAME SYNOPSIS DESCRIPTION COMMANDS OPTIONS FILES "LEDGER FORMAT" \
     "EXIT STATUS" EXAMPLES "SEE ALSO"; do
     grep -q "^$section\$" <<<"$text" || fail "the man page has no section $section"
