@@ -1,20 +1,21 @@
 // The read-only questions that reports ask of a parsed ledger. Every account and kind
 // query walks that account's or kind's own split index, never the whole split list.
-#include "parser.h"
-
 #include <algorithm>
 #include <cassert>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "parser.h"
 #include "util.h"
 
 namespace murex {
 
 namespace {
 
-[[maybe_unused]] bool inRange(int64_t pos, size_t size) { return pos >= 0 && pos < static_cast<int64_t>(size); }
+[[maybe_unused]] bool inRange(int64_t pos, size_t size) {
+  return pos >= 0 && pos < static_cast<int64_t>(size);
+}
 
 // The opening transaction lies before every period, whatever its date.
 bool splitBefore(const Ledger& ledger, int64_t splitPos, Datum d) {
@@ -24,9 +25,8 @@ bool splitBefore(const Ledger& ledger, int64_t splitPos, Datum d) {
 
 // Position in index of the first split that does not lie before d.
 size_t firstNotBefore(const Ledger& ledger, const std::vector<int64_t>& index, Datum d) {
-  const auto it = std::partition_point(index.begin(), index.end(), [&](int64_t sp) {
-    return splitBefore(ledger, sp, d);
-  });
+  const auto it = std::partition_point(index.begin(), index.end(),
+                                       [&](int64_t sp) { return splitBefore(ledger, sp, d); });
   return static_cast<size_t>(it - index.begin());
 }
 

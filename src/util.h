@@ -64,7 +64,7 @@ std::string textTable(const std::vector<std::string>& data, int64_t cols, std::s
 std::string lowerUnicode(std::string_view text);  // simple lower-case mapping
 // Splits at each of the 25 Unicode white-space code points; empty text gives no words.
 std::vector<std::string> splitUnicodeSpace(std::string_view text);
-int64_t codePointCount(std::string_view text);  // counted from the UTF-8 lead bytes
+int64_t codePointCount(std::string_view text);  // each byte of an invalid sequence is one
 // Case-insensitive (simple lower-case mapping) test whether text starts with prefix.
 bool startsWithFolded(std::string_view text, std::string_view prefix);
 

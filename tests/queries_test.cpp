@@ -160,8 +160,8 @@ TEST(LedgerAmountText, DropsZeroCentsOfAmountsAboveOne) {
     bool comma;
     std::string_view want;
   } cases[] = {
-      {123456, false, "1_234.56"}, {120000, false, "1_200"}, {100, false, "1.00"},
-      {0, false, "0.00"},          {-500, false, "-5"},      {50, false, "0.50"},
+      {123456, false, "1_234.56"}, {120000, false, "1_200"},   {100, false, "1.00"},
+      {0, false, "0.00"},          {-500, false, "-5"},        {50, false, "0.50"},
       {-100, false, "-1.00"},      {123456, true, "1_234,56"}, {-200, true, "-2"},
   };
   for (const auto& c : cases)
@@ -286,8 +286,7 @@ TEST(NewOpeningText, RoundTripsThroughTheParse) {
       EXPECT_EQ(next.accounts[a].name, old.accounts[a].name);
       EXPECT_EQ(next.accounts[a].typeChar, old.accounts[a].typeChar);
       EXPECT_EQ(next.accounts[a].description, old.accounts[a].description);
-      EXPECT_EQ(accountBalanceAt(next, a, 21001231), accountBalanceAt(old, a, 21001231))
-          << nop;
+      EXPECT_EQ(accountBalanceAt(next, a, 21001231), accountBalanceAt(old, a, 21001231)) << nop;
     }
     for (size_t k = 0; k < old.kinds.size(); ++k) {
       const Holding was = kindTotalAt(old, k, 21001231);
@@ -321,7 +320,10 @@ TEST(FilterMatch, RequiredExcludedAndAlternativeWords) {
       {"(car)", {"car"}, true},
       {"x:car", {"car"}, true},
       {"x\tcar", {"car"}, true},
-      {"\xc3\xa9" "car", {"car"}, false},  // after a non-ASCII byte
+      {"\xc3\xa9"
+       "car",
+       {"car"},
+       false},  // after a non-ASCII byte
       {"", {"car"}, false},
       {"car", {}, false},
       {"caf\xc3\xa9 au lait", {"caf\xc3\xa9"}, true},
@@ -348,7 +350,8 @@ TEST(HighlightLedger, OneSpanPerRunOfAClass) {
        "class=\"Comment\">;</span> <span class=\"Tag\">@A</span> <span "
        "class=\"Comment\">cash</span>\n"},
       {"2024-01-01 a <b>\f&\n",
-       "<span class=\"Datum\">2024-01-01</span> <span class=\"Description\">a &lt;b&gt;;;&</span>\n"},
+       "<span class=\"Datum\">2024-01-01</span> <span class=\"Description\">a "
+       "&lt;b&gt;;;&</span>\n"},
       {"", ""},
       {"\n\n", "\n\n"},
   };

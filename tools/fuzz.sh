@@ -3,7 +3,8 @@
 # runs each for SECONDS (default 60), then prints its executions and coverage.
 #   tools/fuzz.sh [SECONDS] [TARGET...]      e.g. tools/fuzz.sh 30 fuzz_values
 # A target sets its input limit with a comment "fuzz-max-len: N" (default 4096). Seeds come
-# from tests/fuzz/corpus/<target>/ when it exists; new inputs go to build-fuzz/corpus/<target>/,
+# from tests/fuzz/corpus/<target>/ when it exists, and from the folders that a comment
+# "fuzz-seeds: DIR..." names (relative to the top); new inputs go to build-fuzz/corpus/<target>/,
 # crashes to build-fuzz/crashes/<target>/.
 set -euo pipefail
 
@@ -62,6 +63,9 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus" "$crashes"
   seeds=()
   [[ -d $root/tests/fuzz/corpus/$t ]] && seeds=("$root/tests/fuzz/corpus/$t")
+  for d in $(grep -o 'fuzz-seeds:.*' "$src" | head -1 | cut -d: -f2-); do
+    [[ -d $root/$d ]] && seeds+=("$root/$d")
+  done
   echo "== $t: running ${seconds}s, max_len $maxLen"
   log=$out/$t.log
   status=0

@@ -1,0 +1,582 @@
+#include "http/message.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace murex::http {
+
+namespace {
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string lowerCopy(std::string_view s) {
+  std::string r(s);
+  for (char& c : r) c = lowerAscii(c);
+  return r;
+}
+
+bool equalsFolded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+  return true;
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimBlanks(std::string_view s) {
+  while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+std::string response(int status, std::string_view body) {
+  std::string out;
+  appendResponse(out, status, body, {});
+  return out;
+}
+
+std::string bareStatus(int status) { return "HTTP/1.1 " + statusText(status) + "\r\n\r\n"; }
+
+Step errorStep(int64_t consumed, std::string answer, bool close) {
+  return {.kind = StepKind::Error,
+          .consumed = consumed,
+          .answer = std::move(answer),
+          .close = close,
+          .keepAlive = false};
+}
+
+// One line at pos: its text without the line end, or not yet complete, or too long.
+enum class LineResult { Line, NeedMore, TooLong };
+LineResult readLine(std::string_view buf, int64_t& pos, std::string_view& line) {
+  const int64_t n = std::ssize(buf);
+  const int64_t limit = std::min(n, pos + maxLineBytes + 2);
+  int64_t lf = pos;
+  while (lf < limit && buf[lf] != '\n') ++lf;
+  if (lf == limit) {
+    int64_t have = limit - pos;
+    if (have > 0 && buf[limit - 1] == '\r') --have;
+    return have > maxLineBytes ? LineResult::TooLong : LineResult::NeedMore;
+  }
+  int64_t end = lf;
+  if (end > pos && buf[end - 1] == '\r') --end;
+  if (end - pos > maxLineBytes) return LineResult::TooLong;
+  line = buf.substr(pos, end - pos);
+  pos = lf + 1;
+  return LineResult::Line;
+}
+
+constexpr std::string_view methods[] = {"GET",   "POST",    "HEAD",    "PUT",  "DELETE",
+                                        "PATCH", "OPTIONS", "CONNECT", "TRACE"};
+
+bool readVersionNumber(std::string_view s, size_t& i, int64_t& value) {
+  const size_t start = i;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - start < 9) ++i;
+  if (i == start || (i < s.size() && s[i] >= '0' && s[i] <= '9')) return false;
+  std::from_chars(s.data() + start, s.data() + i, value);
+  return true;
+}
+
+bool parseProtocol(std::string_view s, Request& r) {
+  if (s.size() < 5 || !equalsFolded(s.substr(0, 5), "http/")) return false;
+  size_t i = 5;
+  if (!readVersionNumber(s, i, r.major) || i >= s.size() || s[i] != '.') return false;
+  ++i;
+  return readVersionNumber(s, i, r.minor) && i == s.size();
+}
+
+bool parseUrl(std::string_view s, Request& r) {
+  if (s.empty()) return false;
+  for (char c : s)
+    if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f) return false;
+  std::string_view rest = s.substr(0, s.find('#'));
+  if (rest.front() != '/') {
+    // Absolute form: the path starts after the authority.
+    const size_t scheme = rest.find("://");
+    if (scheme != std::string_view::npos) {
+      const size_t slash = rest.find_first_of("/?", scheme + 3);
+      rest = slash == std::string_view::npos ? std::string_view("/") : rest.substr(slash);
+      if (rest.front() == '?') r.path = "/";
+    }
+  }
+  const size_t q = rest.find('?');
+  if (r.path.empty()) r.path = std::string(rest.substr(0, q));
+  r.query = q == std::string_view::npos ? "" : std::string(rest.substr(q + 1));
+  r.url = std::string(s);
+  return true;
+}
+
+// Request line "METHOD target HTTP/x.y", parts split at single blanks.
+bool parseRequestLine(std::string_view line, Request& r) {
+  std::string_view parts[3];
+  int count = 0;
+  size_t start = 0;
+  while (true) {
+    const size_t blank = line.find(' ', start);
+    if (count == 3) return false;
+    parts[count++] = line.substr(start, blank == std::string_view::npos ? blank : blank - start);
+    if (blank == std::string_view::npos) break;
+    start = blank + 1;
+  }
+  if (count != 3) return false;
+  if (std::find(std::begin(methods), std::end(methods), parts[0]) == std::end(methods))
+    return false;
+  r.method = std::string(parts[0]);
+  r.protocol = std::string(parts[2]);
+  return parseUrl(parts[1], r) && parseProtocol(parts[2], r);
+}
+
+void addHeader(ParseState& st, std::string_view line) {
+  const size_t colon = line.find(':');
+  std::string key = lowerCopy(line.substr(0, colon));
+  std::vector<std::string> values;
+  if (colon != std::string_view::npos) {
+    std::string_view value = trimBlanks(line.substr(colon + 1));
+    if (key == "cookie") {
+      values.emplace_back(value);
+    } else if (!value.empty()) {
+      size_t start = 0;
+      while (true) {
+        const size_t comma = value.find(',', start);
+        values.emplace_back(
+            trimBlanks(value.substr(start, comma == value.npos ? comma : comma - start)));
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+      }
+    }
+  }
+  auto& entries = st.request.headers.entries;
+  auto [it, fresh] = st.headerIndex.try_emplace(key, std::ssize(entries));
+  if (fresh) {
+    entries.emplace_back(std::move(key), std::move(values));
+  } else {
+    entries[it->second].second = std::move(values);
+  }
+}
+
+// The length of "Content-Length: v, v" when every value is the same run of digits, else -1.
+int64_t contentLength(const std::vector<std::string>& values) {
+  if (values.empty()) return -1;
+  for (const std::string& v : values)
+    if (v != values.front()) return -1;
+  const std::string& v = values.front();
+  if (v.empty() || v.size() > 18) return -1;
+  int64_t n = 0;
+  for (char c : v) {
+    if (c < '0' || c > '9') return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
+// A chunk size line: hexadecimal digits, optionally followed by ";extension". -1 if not.
+int64_t chunkSize(std::string_view line) {
+  line = trimBlanks(line.substr(0, line.find(';')));
+  if (line.empty()) return -1;
+  int64_t n = 0;
+  for (char c : line) {
+    int d = c >= '0' && c <= '9'   ? c - '0'
+            : c >= 'a' && c <= 'f' ? c - 'a' + 10
+            : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                   : -1;
+    if (d < 0) return -1;
+    if (n > (INT64_MAX >> 4)) return INT64_MAX;  // larger than any body limit
+    n = n * 16 + d;
+  }
+  return n;
+}
+
+bool keepAlive(const Request& r) {
+  if (r.headers.hasValue("connection", "upgrade")) return false;
+  if (r.major == 1 && r.minor == 1) return !r.headers.hasValue("connection", "close");
+  if (r.major == 1 && r.minor == 0) return r.headers.hasValue("connection", "keep-alive");
+  return false;
+}
+
+Step requestStep(ParseState& st) {
+  return {.kind = StepKind::Request,
+          .consumed = st.pos,
+          .answer = {},
+          .close = false,
+          .keepAlive = keepAlive(st.request)};
+}
+
+}  // namespace
+
+const std::vector<std::string>* Headers::find(std::string_view key) const {
+  for (const auto& [k, v] : entries)
+    if (equalsFolded(k, key)) return &v;
+  return nullptr;
+}
+
+void Headers::set(std::string_view key, std::vector<std::string> values) {
+  std::string k = lowerCopy(key);
+  for (auto& e : entries) {
+    if (e.first == k) {
+      e.second = std::move(values);
+      return;
+    }
+  }
+  entries.emplace_back(std::move(k), std::move(values));
+}
+
+bool Headers::hasValue(std::string_view key, std::string_view word) const {
+  const std::vector<std::string>* values = find(key);
+  if (!values) return false;
+  for (const std::string& v : *values)
+    if (equalsFolded(v, word)) return true;
+  return false;
+}
+
+Step parseStep(ParseState& st, std::string_view buf, int64_t bodyLimit) {
+  using Phase = ParseState::Phase;
+  Request& r = st.request;
+  while (true) {
+    std::string_view line;
+    switch (st.phase) {
+      case Phase::RequestLine:
+      case Phase::Headers:
+      case Phase::SkipHeaders:
+      case Phase::Chunks:
+      case Phase::Trailers: {
+        const LineResult got = readLine(buf, st.pos, line);
+        if (got == LineResult::NeedMore) return {};
+        if (got == LineResult::TooLong) return errorStep(std::ssize(buf), shortError(413), true);
+        break;
+      }
+      case Phase::HeadersDone:
+        break;
+      case Phase::Body:
+        if (std::ssize(buf) - st.pos < st.wanted) return {};
+        r.body.assign(buf.substr(st.pos, st.wanted));
+        st.pos += st.wanted;
+        return requestStep(st);
+      case Phase::ChunkData: {
+        if (std::ssize(buf) - st.pos < st.wanted + 2) return {};
+        r.body.append(buf.substr(st.pos, st.wanted));
+        st.pos += st.wanted;
+        if (buf.substr(st.pos, 2) != "\r\n")
+          return errorStep(st.pos, response(400, "Bad Request. Encoding separator must be \\r\\n"),
+                           true);
+        st.pos += 2;
+        st.phase = Phase::Chunks;
+        continue;
+      }
+    }
+    switch (st.phase) {
+      case Phase::RequestLine:
+        if (line.empty() && !st.skippedEmpty) {
+          st.skippedEmpty = true;
+          continue;
+        }
+        // A refused request line is answered once its header block has been read past, so
+        // the next request starts where the client thinks it does.
+        if (parseRequestLine(line, r)) {
+          st.phase = Phase::Headers;
+        } else if (line.empty()) {
+          return errorStep(st.pos, shortError(400), false);
+        } else {
+          st.phase = Phase::SkipHeaders;
+        }
+        continue;
+      case Phase::Headers:
+      case Phase::SkipHeaders:
+      case Phase::Trailers:
+        if (!line.empty()) {
+          if (++st.headerCount > maxHeaders)
+            return errorStep(std::ssize(buf), bareStatus(400), true);
+          if (st.phase == Phase::Headers) addHeader(st, line);
+          continue;
+        }
+        if (st.phase == Phase::SkipHeaders) return errorStep(st.pos, shortError(400), false);
+        if (st.phase == Phase::Trailers) return requestStep(st);
+        st.phase = Phase::HeadersDone;
+        break;
+      case Phase::HeadersDone:
+        break;
+      case Phase::Chunks: {
+        const int64_t size = chunkSize(line);
+        if (size < 0)
+          return errorStep(st.pos,
+                           response(411,
+                                    "Invalid chunked transfer encoding - chunk data size "
+                                    "must be hex encoded"),
+                           true);
+        if (size > bodyLimit - std::ssize(r.body))
+          return errorStep(std::ssize(buf), shortError(413), true);
+        st.wanted = size;
+        st.phase = size == 0 ? Phase::Trailers : Phase::ChunkData;
+        continue;
+      }
+      default:
+        continue;
+    }
+    // The header block has ended.
+    if (r.method == "POST" && !st.interimSent && r.headers.find("expect")) {
+      st.interimSent = true;
+      const std::vector<std::string>& expect = *r.headers.find("expect");
+      const bool cont = std::any_of(expect.begin(), expect.end(), [](const std::string& v) {
+        return lowerCopy(v).find("100-continue") != std::string::npos;
+      });
+      return {.kind = StepKind::Interim,
+              .consumed = 0,
+              .answer = bareStatus(cont ? 100 : 417),
+              .close = false,
+              .keepAlive = false};
+    }
+    if (const std::vector<std::string>* cl = r.headers.find("content-length")) {
+      const int64_t length = contentLength(*cl);
+      if (length < 0)
+        return errorStep(st.pos, response(400, "Bad Request. Invalid Content-Length."), false);
+      if (length > bodyLimit) return errorStep(std::ssize(buf), shortError(413), true);
+      st.wanted = length;
+      st.phase = Phase::Body;
+      continue;
+    }
+    if (const std::vector<std::string>* te = r.headers.find("transfer-encoding")) {
+      if (std::any_of(te->begin(), te->end(),
+                      [](const std::string& v) { return equalsFolded(v, "chunked"); })) {
+        st.phase = Phase::Chunks;
+        continue;
+      }
+    }
+    if (r.method == "POST")
+      return errorStep(st.pos, response(411, "Content-Length required."), false);
+    return requestStep(st);
+  }
+}
+
+std::string answerAtEnd(const ParseState& st, std::string_view buf) {
+  if (st.phase == ParseState::Phase::Body && std::ssize(buf) - st.pos < st.wanted)
+    return response(400, "Bad Request. Content-Length does not match actual.");
+  return "";
+}
+
+Step parseRequest(std::string_view buf, int64_t bodyLimit, Request* out) {
+  ParseState st;
+  while (true) {
+    Step step = parseStep(st, buf, bodyLimit);
+    if (step.kind == StepKind::Interim) continue;
+    if (step.kind == StepKind::Request && out) *out = std::move(st.request);
+    return step;
+  }
+}
+
+std::string statusText(int status) {
+  std::string_view reason;
+  switch (status) {
+    case 100:
+      reason = "Continue";
+      break;
+    case 101:
+      reason = "Switching Protocols";
+      break;
+    case 102:
+      reason = "Processing";
+      break;
+    case 103:
+      reason = "Early Hints";
+      break;
+    case 200:
+      reason = "OK";
+      break;
+    case 201:
+      reason = "Created";
+      break;
+    case 202:
+      reason = "Accepted";
+      break;
+    case 203:
+      reason = "Non-Authoritative Information";
+      break;
+    case 204:
+      reason = "No Content";
+      break;
+    case 205:
+      reason = "Reset Content";
+      break;
+    case 206:
+      reason = "Partial Content";
+      break;
+    case 207:
+      reason = "Multi-Status";
+      break;
+    case 208:
+      reason = "Already Reported";
+      break;
+    case 226:
+      reason = "IM Used";
+      break;
+    case 300:
+      reason = "Multiple Choices";
+      break;
+    case 301:
+      reason = "Moved Permanently";
+      break;
+    case 302:
+      reason = "Found";
+      break;
+    case 303:
+      reason = "See Other";
+      break;
+    case 304:
+      reason = "Not Modified";
+      break;
+    case 305:
+      reason = "Use Proxy";
+      break;
+    case 307:
+      reason = "Temporary Redirect";
+      break;
+    case 308:
+      reason = "Permanent Redirect";
+      break;
+    case 400:
+      reason = "Bad Request";
+      break;
+    case 401:
+      reason = "Unauthorized";
+      break;
+    case 402:
+      reason = "Payment Required";
+      break;
+    case 403:
+      reason = "Forbidden";
+      break;
+    case 404:
+      reason = "Not Found";
+      break;
+    case 405:
+      reason = "Method Not Allowed";
+      break;
+    case 406:
+      reason = "Not Acceptable";
+      break;
+    case 407:
+      reason = "Proxy Authentication Required";
+      break;
+    case 408:
+      reason = "Request Timeout";
+      break;
+    case 409:
+      reason = "Conflict";
+      break;
+    case 410:
+      reason = "Gone";
+      break;
+    case 411:
+      reason = "Length Required";
+      break;
+    case 412:
+      reason = "Precondition Failed";
+      break;
+    case 413:
+      reason = "Request Entity Too Large";
+      break;
+    case 414:
+      reason = "Request-URI Too Long";
+      break;
+    case 415:
+      reason = "Unsupported Media Type";
+      break;
+    case 416:
+      reason = "Requested Range Not Satisfiable";
+      break;
+    case 417:
+      reason = "Expectation Failed";
+      break;
+    case 418:
+      reason = "I'm a teapot";
+      break;
+    case 421:
+      reason = "Misdirected Request";
+      break;
+    case 422:
+      reason = "Unprocessable Entity";
+      break;
+    case 423:
+      reason = "Locked";
+      break;
+    case 424:
+      reason = "Failed Dependency";
+      break;
+    case 425:
+      reason = "Too Early";
+      break;
+    case 426:
+      reason = "Upgrade Required";
+      break;
+    case 428:
+      reason = "Precondition Required";
+      break;
+    case 429:
+      reason = "Too Many Requests";
+      break;
+    case 431:
+      reason = "Request Header Fields Too Large";
+      break;
+    case 451:
+      reason = "Unavailable For Legal Reasons";
+      break;
+    case 500:
+      reason = "Internal Server Error";
+      break;
+    case 501:
+      reason = "Not Implemented";
+      break;
+    case 502:
+      reason = "Bad Gateway";
+      break;
+    case 503:
+      reason = "Service Unavailable";
+      break;
+    case 504:
+      reason = "Gateway Timeout";
+      break;
+    case 505:
+      reason = "HTTP Version Not Supported";
+      break;
+    case 506:
+      reason = "Variant Also Negotiates";
+      break;
+    case 507:
+      reason = "Insufficient Storage";
+      break;
+    case 508:
+      reason = "Loop Detected";
+      break;
+    case 510:
+      reason = "Not Extended";
+      break;
+    case 511:
+      reason = "Network Authentication Required";
+      break;
+    default:
+      break;
+  }
+  std::string text = std::to_string(status);
+  if (!reason.empty()) text.append(" ").append(reason);
+  return text;
+}
+
+void appendResponse(std::string& out, int status, std::string_view body, const Headers& headers) {
+  out.append("HTTP/1.1 ").append(statusText(status)).append("\r\n");
+  for (const auto& [key, values] : headers.entries) {
+    out.append(key).append(": ");
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (i) out.append(", ");
+      out.append(values[i]);
+    }
+    out.append("\r\n");
+  }
+  if (!headers.find("content-length")) {
+    char digits[24];
+    const auto res = std::to_chars(digits, digits + sizeof digits, body.size());
+    out.append("Content-Length: ").append(digits, res.ptr).append("\r\n");
+  }
+  out.append("\r\n").append(body);
+}
+
+std::string shortError(int status) { return response(status, statusText(status)); }
+
+}  // namespace murex::http

@@ -1,0 +1,281 @@
+#include "http/server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "util.h"
+
+namespace murex::http {
+
+namespace {
+
+// Pipelined answers beyond this wait: reading stops until the peer takes them.
+constexpr int64_t outputHighWater = 1 << 20;
+
+[[noreturn]] void raiseOs(std::string_view what) {
+  raiseError(ErrorKind::OS, std::string(what) + ": " + std::strerror(errno));
+}
+
+int64_t pendingOut(const Connection& c) { return std::ssize(c.out) - c.outStart; }
+
+void closeConnection(Server& s, int fd) {
+  removeFileEvent(s.loop, fd, Readable | Writable);
+  close(fd);
+  s.connections[fd].reset();
+}
+
+// Sends what the socket takes. False when the connection failed and is closed.
+bool flush(Server& s, Connection& c) {
+  while (c.outStart < std::ssize(c.out)) {
+    const ssize_t n = send(c.fd, c.out.data() + c.outStart, c.out.size() - c.outStart,
+                           MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) break;
+      closeConnection(s, c.fd);
+      return false;
+    }
+    c.outStart += n;
+  }
+  if (!c.afterSent.empty()) {
+    std::vector<std::function<void()>> ready;
+    for (size_t i = 0; i < c.afterSent.size();) {
+      if (c.afterSent[i].first <= c.outStart) {
+        ready.push_back(std::move(c.afterSent[i].second));
+        c.afterSent.erase(c.afterSent.begin() + static_cast<std::ptrdiff_t>(i));
+      } else {
+        ++i;
+      }
+    }
+    for (auto& proc : ready) proc();
+  }
+  if (c.outStart == std::ssize(c.out) && c.afterSent.empty()) {
+    c.out.clear();
+    c.outStart = 0;
+  }
+  return true;
+}
+
+void onReadable(Server& s, int fd);
+void onWritable(Server& s, int fd);
+
+// Asks the loop for what the connection waits on next, or closes it when it is done.
+void updateInterest(Server& s, Connection& c) {
+  const bool wantWrite = pendingOut(c) > 0;
+  if (c.closing && !wantWrite) {
+    closeConnection(s, c.fd);
+    return;
+  }
+  const bool wantRead = !c.closing && !c.peerClosed && pendingOut(c) <= outputHighWater;
+  const int mask = s.loop.events[c.fd].mask;
+  const int fd = c.fd;
+  if (wantRead && !(mask & Readable))
+    addFileEvent(s.loop, fd, Readable, [&s](int f, int) { onReadable(s, f); });
+  if (wantWrite && !(mask & Writable))
+    addFileEvent(s.loop, fd, Writable, [&s](int f, int) { onWritable(s, f); });
+  // Writable is added first so that the descriptor never drops out of the epoll set.
+  if (!wantRead && (mask & Readable)) removeFileEvent(s.loop, fd, Readable);
+  if (!wantWrite && (mask & Writable)) removeFileEvent(s.loop, fd, Writable);
+}
+
+// Reads every complete request that has arrived, answering them in order.
+void processInput(Server& s, Connection& c) {
+  while (!c.closing && pendingOut(c) <= outputHighWater) {
+    const std::string_view buf = std::string_view(c.in).substr(c.inStart);
+    Step step = parseStep(c.parse, buf, s.bodyLimit);
+    if (step.kind == StepKind::NeedMore) {
+      if (c.peerClosed) {
+        c.out.append(answerAtEnd(c.parse, buf));
+        c.closing = true;
+      }
+      break;
+    }
+    if (step.kind == StepKind::Interim) {
+      c.out.append(step.answer);
+      continue;
+    }
+    c.inStart += step.consumed;
+    if (c.inStart == std::ssize(c.in)) {
+      c.in.clear();
+      c.inStart = 0;
+    }
+    if (step.kind == StepKind::Error) {
+      c.parse = ParseState{};
+      c.out.append(step.answer);
+      if (step.close) c.closing = true;
+      continue;
+    }
+    Request req = std::move(c.parse.request);
+    c.parse = ParseState{};
+    req.clientAddress = c.peer;
+    req.clientFd = c.fd;
+    Responder responder{s, c};
+    s.callback(req, responder);
+    if (!step.keepAlive) c.closing = true;
+  }
+  if (!flush(s, c)) return;
+  updateInterest(s, c);
+}
+
+void onReadable(Server& s, int fd) {
+  Connection& c = *s.connections[fd];
+  char chunk[65536];
+  while (true) {
+    const ssize_t n = recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
+    if (n > 0) {
+      c.in.append(chunk, static_cast<size_t>(n));
+      if (n < static_cast<ssize_t>(sizeof chunk)) break;
+      continue;
+    }
+    if (n == 0) {
+      c.peerClosed = true;
+      break;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) break;
+    closeConnection(s, fd);  // reset by the peer
+    return;
+  }
+  if (c.inStart > 0 && c.inStart * 2 > std::ssize(c.in)) {
+    c.in.erase(0, static_cast<size_t>(c.inStart));
+    c.inStart = 0;
+  }
+  processInput(s, c);
+}
+
+void onWritable(Server& s, int fd) {
+  Connection& c = *s.connections[fd];
+  if (!flush(s, c)) return;
+  // Output drained below the mark: go on with requests that arrived meanwhile.
+  if (pendingOut(c) <= outputHighWater && !c.closing) {
+    processInput(s, c);
+    return;
+  }
+  updateInterest(s, c);
+}
+
+void onAcceptable(Server& s);
+
+void pauseAccepting(Server& s) {
+  removeFileEvent(s.loop, s.socket, Readable);
+  addTimer(s.loop, acceptPauseMs, [&s]() -> int64_t {
+    if (registeredCount(s) + descriptorsPerRequest >= s.descriptorLimit) return acceptPauseMs;
+    addFileEvent(s.loop, s.socket, Readable, [&s](int, int) { onAcceptable(s); });
+    return -1;
+  });
+}
+
+std::string peerText(const sockaddr_in& a) {
+  char host[INET_ADDRSTRLEN] = "";
+  inet_ntop(AF_INET, &a.sin_addr, host, sizeof host);
+  return std::string(host) + ":" + std::to_string(ntohs(a.sin_port));
+}
+
+void onAcceptable(Server& s) {
+  while (true) {
+    if (registeredCount(s) + descriptorsPerRequest >= s.descriptorLimit) {
+      pauseAccepting(s);
+      return;
+    }
+    sockaddr_in addr{};
+    socklen_t len = sizeof addr;
+    const int fd =
+        accept4(s.socket, reinterpret_cast<sockaddr*>(&addr), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return;
+      if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO) continue;
+      pauseAccepting(s);  // out of descriptors or memory: try again later
+      return;
+    }
+    if (fd >= s.loop.capacity) {
+      close(fd);
+      pauseAccepting(s);
+      return;
+    }
+    const int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (std::ssize(s.connections) <= fd) s.connections.resize(static_cast<size_t>(fd) + 1);
+    s.connections[fd] = std::make_unique<Connection>();
+    s.connections[fd]->fd = fd;
+    s.connections[fd]->peer = peerText(addr);
+    addFileEvent(s.loop, fd, Readable, [&s](int f, int) { onReadable(s, f); });
+  }
+}
+
+}  // namespace
+
+void Responder::respond(int status, std::string_view body, const Headers& headers) {
+  appendResponse(conn.out, status, body, headers);
+  responded = true;
+}
+
+void Responder::afterSent(std::function<void()> proc) {
+  conn.afterSent.emplace_back(std::ssize(conn.out), std::move(proc));
+}
+
+Server::~Server() { closeServer(*this); }
+
+void createServer(Server& server, bool reuseAddress, bool reusePort, int64_t bodyLimit) {
+  server.reuseAddress = reuseAddress;
+  server.reusePort = reusePort;
+  server.bodyLimit = bodyLimit;
+  initLoop(server.loop);
+}
+
+void listen(Server& server, int port, std::string_view address) {
+  rlimit lim{};
+  server.descriptorLimit = 16000;
+  if (getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur != RLIM_INFINITY)
+    server.descriptorLimit = static_cast<int64_t>(lim.rlim_cur);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_ANY);
+  const std::string host(address);
+  if (!host.empty() && inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1)
+    raiseError(ErrorKind::OS, "Invalid address: '" + host + "'");
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) raiseOs("socket");
+  const int one = 1;
+  if ((server.reuseAddress && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0) ||
+      (server.reusePort && setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &one, sizeof one) != 0) ||
+      bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 4096) != 0) {
+    const int err = errno;
+    close(fd);
+    errno = err;
+    raiseOs("Cannot listen on port " + std::to_string(port));
+  }
+  server.socket = fd;
+}
+
+int boundPort(const Server& server) {
+  sockaddr_in addr{};
+  socklen_t len = sizeof addr;
+  if (getsockname(server.socket, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return 0;
+  return ntohs(addr.sin_port);
+}
+
+int64_t registeredCount(const Server& server) { return server.loop.registered; }
+
+void startServing(Server& server, Callback callback) {
+  server.callback = std::move(callback);
+  addFileEvent(server.loop, server.socket, Readable, [&server](int, int) { onAcceptable(server); });
+}
+
+void closeServer(Server& server) {
+  for (auto& c : server.connections)
+    if (c) close(c->fd);
+  server.connections.clear();
+  if (server.socket >= 0) close(server.socket);
+  server.socket = -1;
+  closeLoop(server.loop);
+}
+
+}  // namespace murex::http

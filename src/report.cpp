@@ -1,0 +1,673 @@
+// The reports: figures come from the ledger queries, cells go through textTable on the
+// console and into HTML fragments for the viewer.
+#include "report.h"
+
+#include <cassert>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "account.h"
+#include "amount.h"
+#include "datum.h"
+#include "inventory.h"
+#include "parser.h"
+#include "util.h"
+
+namespace murex {
+
+namespace {
+
+constexpr std::string_view unitInfo =
+    "Number of items (for Debit, Credit and Balance) and Money (for Average)";
+
+bool reportable(const App& app) { return app.ledger && canReport(*app.ledger); }
+
+std::string decimal(int64_t n) { return std::to_string(n); }
+
+std::string moneyText(const App& app, Money m) {
+  return reportMoney(m, app.settings.number, app.ledger->moneyWhole);
+}
+
+std::string itemsText(const App& app, Items n) {
+  return reportMoney(n, app.settings.number, app.ledger->itemsWhole);
+}
+
+// money / items; zero when nothing is held, also when a truncation residue of money is left.
+std::string averageText(const App& app, Money money, Items items) {
+  const Money avg = items == 0 ? 0 : moneyDiv(money, items);
+  return reportMoney(avg, app.settings.number, app.ledger->moneyWhole && avg % 100 == 0);
+}
+
+std::string dateText(const App& app, Datum d) { return formatDatum(d, app.settings.outDate); }
+
+// A class attribute, or nothing for an empty class.
+std::string classAttr(std::string_view cls) {
+  if (cls.empty()) return "";
+  std::string out = " class=\"";
+  out += cls;
+  out += '"';
+  return out;
+}
+
+void trimRight(std::string& s) {
+  while (!s.empty() && (s.back() == ' ' || (s.back() >= '\t' && s.back() <= '\r'))) s.pop_back();
+}
+
+std::vector<std::string> filterWords(std::string_view filter) {
+  return splitUnicodeSpace(lowerUnicode(filter));
+}
+
+// One row of a transaction report.
+struct Row {
+  int64_t splitPos = -1;
+  std::string date{}, debit{}, credit{}, balance{}, avg{};
+  std::string_view classR{}, classB{};
+  std::string descr{};
+};
+
+// The "Sums" and "Change" rows under the split rows.
+void appendTotals(std::vector<Row>& rows, std::string debit, std::string credit, std::string change,
+                  bool changeIsDebit) {
+  rows.push_back({.debit = std::move(debit),
+                  .credit = std::move(credit),
+                  .balance = "- ",
+                  .avg = "- ",
+                  .classR = "info",
+                  .descr = "Sums"});
+  Row r{.debit = "- ",
+        .credit = "- ",
+        .balance = "- ",
+        .avg = "- ",
+        .classR = "info",
+        .descr = "Change"};
+  (changeIsDebit ? r.debit : r.credit) = std::move(change);
+  rows.push_back(std::move(r));
+}
+
+std::vector<Row> accountRowList(const App& app, int64_t accountPos, std::string_view filter,
+                                bool html) {
+  const Ledger& ledger = *app.ledger;
+  assert(canReport(ledger));
+  assert(accountPos >= 0 && accountPos < std::ssize(ledger.accounts));
+  const bool positive = accountType(ledger.accounts, accountPos).positive;
+  const std::vector<std::string> words = filterWords(filter);
+  std::vector<Row> rows;
+  if (filter.empty()) {
+    rows.push_back({.date = dateText(app, app.fromDate),
+                    .debit = "- ",
+                    .credit = "- ",
+                    .balance = moneyText(app, accountBalanceAt(ledger, accountPos, app.fromDate)),
+                    .classR = "info",
+                    .descr = "Period opening balance"});
+  } else {
+    std::string descr = "Filtering for: ";
+    descr += html ? escapeHtml(filter) : std::string(filter);
+    rows.push_back({.debit = "- ",
+                    .credit = "- ",
+                    .balance = "- ",
+                    .classR = "info",
+                    .descr = std::move(descr)});
+  }
+  Money debit = 0;
+  Money credit = 0;
+  std::string text;
+  for (const int64_t sp : ledger.accountSplits[accountPos]) {
+    const int where = splitInPeriod(ledger, app.fromDate, app.toDate, sp);
+    if (where < 0) continue;
+    if (where > 0) break;
+    const Split& s = ledger.splits[sp];
+    const Transaction& t = ledger.transactions[s.traPos];
+    text = t.description;
+    if (!filter.empty()) {
+      text += ": ";
+      text += s.comment;
+      if (!filterMatch(lowerUnicode(text), words)) continue;
+      text.resize(t.description.size());
+    }
+    if (!s.comment.empty()) {
+      text += ": ";
+      text += s.comment;
+    }
+    Row r{.splitPos = sp,
+          .date = dateText(app, t.date),
+          .debit = "- ",
+          .credit = "- ",
+          .balance = moneyText(app, s.balance),
+          .descr = escapeHtml(text)};
+    if (s.money > 0) {
+      r.debit = moneyText(app, s.money);
+      debit = moneyAdd(debit, s.money);
+    } else if (s.money < 0) {
+      r.credit = moneyText(app, moneyNeg(s.money));
+      credit = moneySub(credit, s.money);
+    }
+    if (positive ? s.balance < 0 : s.balance > 0) r.classB = "warning";
+    rows.push_back(std::move(r));
+  }
+  const Money change = moneySub(debit, credit);
+  appendTotals(rows, moneyText(app, debit), moneyText(app, credit),
+               moneyText(app, change < 0 ? moneyNeg(change) : change), change > 0);
+  return rows;
+}
+
+std::string accountRowsHtml(const std::vector<Row>& rows) {
+  std::string out;
+  for (const Row& r : rows) {
+    out += "<tr";
+    out += classAttr(r.classR);
+    out += " data-spos=\"";
+    out += decimal(r.splitPos);
+    out += "\"><td>";
+    out += r.date;
+    out += "</td><td>";
+    out += r.debit;
+    out += "</td><td>";
+    out += r.credit;
+    out += "</td><td";
+    out += classAttr(r.classB);
+    out += '>';
+    out += r.balance;
+    out += "</td><td>";
+    out += r.descr;
+    out += "</td></tr>\n";
+  }
+  return out;
+}
+
+std::vector<Row> kindRowList(const App& app, int64_t kindPos, std::string_view filter) {
+  const Ledger& ledger = *app.ledger;
+  assert(kindPos >= 0 && kindPos < std::ssize(ledger.kinds));
+  const std::vector<std::string> words = filterWords(filter);
+  std::vector<Row> rows(1);
+  Holding held;
+  Holding opening;
+  bool openingKnown = false;
+  Items itemsIn = 0;
+  Items itemsOut = 0;
+  std::string text;
+  for (const int64_t sp : ledger.kindSplits[kindPos]) {
+    const int where = splitInPeriod(ledger, app.fromDate, app.toDate, sp);
+    if (where > 0) break;
+    if (where == 0 && !openingKnown) {
+      opening = held;
+      openingKnown = true;
+    }
+    held = holdingAfter(ledger, sp, held);
+    if (where < 0) continue;
+    const Split& s = ledger.splits[sp];
+    const Transaction& t = ledger.transactions[s.traPos];
+    if (!filter.empty()) {
+      text = t.description;
+      text += ": ";
+      text += s.comment;
+      if (!filterMatch(lowerUnicode(text), words)) continue;
+    }
+    text = t.description;
+    if (!s.comment.empty()) {
+      text += " ; ";
+      text += s.comment;
+    }
+    const Items change = splitItems(ledger, sp);
+    Row r{.splitPos = sp,
+          .date = dateText(app, t.date),
+          .debit = "- ",
+          .credit = "- ",
+          .balance = itemsText(app, held.items),
+          .avg = averageText(app, held.money, held.items),
+          .descr = escapeHtml(text)};
+    if (change > 0) {
+      r.debit = itemsText(app, change);
+      itemsIn = moneyAdd(itemsIn, change);
+    } else if (change < 0) {
+      r.credit = itemsText(app, moneyNeg(change));
+      itemsOut = moneySub(itemsOut, change);
+    }
+    rows.push_back(std::move(r));
+  }
+  if (!openingKnown) opening = held;
+  if (filter.empty()) {
+    rows[0] = {.debit = "- ",
+               .credit = "- ",
+               .balance = itemsText(app, opening.items),
+               .avg = averageText(app, opening.money, opening.items),
+               .classR = "info",
+               .descr = "Opening balance"};
+  } else {
+    rows[0] = {.debit = "- ",
+               .credit = "- ",
+               .balance = "- ",
+               .avg = "- ",
+               .classR = "info",
+               .descr = "Filtering for: " + std::string(filter)};
+  }
+  const Items change = moneySub(itemsIn, itemsOut);
+  appendTotals(rows, itemsText(app, itemsIn), itemsText(app, itemsOut),
+               itemsText(app, change < 0 ? moneyNeg(change) : change), change > 0);
+  return rows;
+}
+
+// Every account and kind position of the ledger by account: kinds in kind order.
+std::vector<std::vector<int64_t>> kindsByAccount(const Ledger& ledger) {
+  std::vector<std::vector<int64_t>> kinds(ledger.accounts.size());
+  for (int64_t k = 0; k < std::ssize(ledger.kinds); ++k)
+    kinds[ledger.kinds[k].accountPos].push_back(k);
+  return kinds;
+}
+
+}  // namespace
+
+std::string balanceOfAccounts(const App& app, bool html, bool ascii) {
+  assert(reportable(app));
+  if (!reportable(app)) return "";
+  const Ledger& ledger = *app.ledger;
+  const int64_t n = std::ssize(ledger.accounts);
+  std::vector<Sums> own(ledger.accounts.size());
+  for (int64_t a = 0; a < n; ++a) own[a] = accountSums(ledger, a, app.fromDate, app.toDate);
+  // The sub-tree of a is a and the following accounts indented deeper than a.
+  const auto subtree = [&](int64_t a) {
+    Sums total;
+    for (int64_t j = a; j < n; ++j) {
+      if (j > a && ledger.accounts[j].indent <= ledger.accounts[a].indent) break;
+      total.debit = moneyAdd(total.debit, own[j].debit);
+      total.credit = moneyAdd(total.credit, own[j].credit);
+      total.balance = moneyAdd(total.balance, own[j].balance);
+    }
+    return total;
+  };
+
+  std::string rows;
+  std::vector<std::string> cells = {"Debit", "Credit", "End Balance", "Account name"};
+  if (!html) cells.reserve(4 * (ledger.accounts.size() + 1));
+  for (int64_t a = 0; a < n; ++a) {
+    const Account& acc = ledger.accounts[a];
+    const AccountType type = accountType(ledger.accounts, a);
+    const int64_t level = accountLevel(ledger.accounts, a);
+    std::string debit = moneyText(app, own[a].debit);
+    std::string credit = moneyText(app, own[a].credit);
+    std::string balance = moneyText(app, subtree(a).balance);
+    if (html) {
+      rows += "<tr class=\"typ";
+      rows += type.effective;
+      rows += "\"><td";
+      rows += classAttr(type.positive ? "increase" : "");
+      rows += '>';
+      rows += debit;
+      rows += "</td><td";
+      rows += classAttr(type.positive ? "" : "increase");
+      rows += '>';
+      rows += credit;
+      rows += "</td><td>";
+      rows += balance;
+      rows += "</td><td><span class=\"ind";
+      rows += decimal(level);
+      rows += "\"><a href=\"/#a";
+      rows += decimal(a);
+      rows += "\">";
+      rows += escapeHtml(accountDisplay(acc));
+      rows += "</a></span></td></tr>\n";
+    } else {
+      cells.push_back(std::move(debit));
+      cells.push_back(std::move(credit));
+      cells.push_back(std::move(balance));
+      cells.push_back(std::string(static_cast<size_t>(2 * level), ' ') +
+                      std::string(accountDisplay(acc)));
+    }
+  }
+
+  Money income = 0;
+  Money expense = 0;
+  const Found incomeRoot = findAccountByType(ledger.accounts, 'I');
+  const Found expenseRoot = findAccountByType(ledger.accounts, 'E');
+  if (incomeRoot.ok && expenseRoot.ok) {
+    income = subtree(incomeRoot.pos).credit;
+    expense = subtree(expenseRoot.pos).debit;
+  }
+  std::string profitLoss = moneyText(app, moneySub(income, expense));
+  trimRight(profitLoss);
+  const std::string perStart = dateText(app, app.fromDate);
+  const std::string perEnd = dateText(app, app.toDate);
+
+  if (!html) {
+    return fillNamed(
+        "Balance of accounts\n\nDate period: $perStart - $perEnd\n\n$rows\n\n"
+        "Profit/(Loss) for the period: $profitLoss\n",
+        {{"perStart", perStart},
+         {"perEnd", perEnd},
+         {"rows", textTable(cells, 4, "RRRL", {1}, ascii)},
+         {"profitLoss", profitLoss}});
+  }
+  std::string profitLossA = moneyText(app, income);
+  std::string profitLossB = moneyText(app, expense);
+  trimRight(profitLossA);
+  trimRight(profitLossB);
+  // Only the viewer shows the next opening transaction.
+  const std::string nop = isLedgerClosed(ledger) ? highlightLedger(newOpeningText(ledger)) : "";
+  return fillNamed(
+      "<a id=\"a\"></a>\n"
+      "<h1>Balance of accounts</h1>\n"
+      "<table class=\"about\">\n"
+      "<tr><th>File name:</th><td>$fileName</td></tr>\n"
+      "<tr><th>Date period:</th><td>$perStart - $perEnd</td></tr>\n"
+      "</table>\n"
+      "<table id=\"balance\" class=\"murex\">\n"
+      "<colgroup><col span=\"3\" class=\"amount\"><col span=\"1\" class=\"descr\"><col>"
+      "</colgroup>\n"
+      "<thead class=\"info\"><tr><th>Debit</th><th>Credit</th><th>End Balance</th>"
+      "<th>Account name</th></tr></thead>\n"
+      "<tbody>\n$rows</tbody>\n"
+      "</table>\n"
+      "<p><b>Profit/(Loss):</b> <span class=\"typI increase\">$profitLossA</span> - "
+      "<span class=\"typE increase\">$profitLossB</span> = $profitLoss</p>\n"
+      "<div id=\"nop\"><p>This ledger is closed. The <strong>opening transaction</strong> of "
+      "the new period should start like this:</p>\n"
+      "<pre data-lang=\"murex\">$nop</pre></div>\n",
+      {{"fileName", escapeHtml(app.args.fileName)},
+       {"perStart", perStart},
+       {"perEnd", perEnd},
+       {"rows", rows},
+       {"profitLossA", profitLossA},
+       {"profitLossB", profitLossB},
+       {"profitLoss", profitLoss},
+       {"nop", nop}});
+}
+
+std::string balanceOfInventory(const App& app, bool html) {
+  if (!reportable(app)) return "";
+  const Ledger& ledger = *app.ledger;
+  std::string rows;
+  std::vector<std::string> cells = {"Debit", "Credit", "Balance", "Avg. Price", "Name"};
+  const std::vector<std::vector<int64_t>> kinds = kindsByAccount(ledger);
+  for (const std::vector<int64_t>& ofAccount : kinds) {
+    for (const int64_t k : ofAccount) {
+      const KindSums s = kindSums(ledger, k, app.fromDate, app.toDate);
+      std::string debit = itemsText(app, s.itemsIn);
+      std::string credit = itemsText(app, s.itemsOut);
+      std::string balance = itemsText(app, s.items);
+      std::string average = averageText(app, s.money, s.items);
+      std::string name = kindLabel(ledger.kinds, k);
+      if (html) {
+        if (!rows.empty()) rows += '\n';
+        rows += "<tr class=\"typA\"><td class=\"increase\">";
+        rows += debit;
+        rows += "</td><td>";
+        rows += credit;
+        rows += "</td><td>";
+        rows += balance;
+        rows += "</td><td>";
+        rows += average;
+        rows += "</td><td><a href=\"/#i";
+        rows += decimal(k);
+        rows += "\">";
+        rows += escapeHtml(name);
+        rows += "</a></td></tr>\n";
+      } else {
+        cells.push_back(std::move(debit));
+        cells.push_back(std::move(credit));
+        cells.push_back(std::move(balance));
+        cells.push_back(std::move(average));
+        cells.push_back(std::move(name));
+      }
+    }
+  }
+  const std::string perStart = dateText(app, app.fromDate);
+  const std::string perEnd = dateText(app, app.toDate);
+  if (!html) {
+    return fillNamed("Balance of inventory\n\nDate period: $perStart - $perEnd\n\n$rows",
+                     {{"perStart", perStart},
+                      {"perEnd", perEnd},
+                      {"rows", textTable(cells, 5, "RRRRL", {1}, false)}});
+  }
+  return fillNamed(
+      "<a id=\"i\"></a>\n"
+      "<h1>Balance of inventory</h1>\n"
+      "<table class=\"about\">\n"
+      "<tr><th>Date period:</th><td>$perStart - $perEnd</td></tr>\n"
+      "<tr><th>Unit:</th><td>$unitInfo</td></tr>\n"
+      "</table>\n"
+      "<table id=\"invbalance\" class=\"murex\">\n"
+      "<colgroup><col span=\"4\" class=\"amount\"><col span=\"1\" class=\"descr\"><col>"
+      "</colgroup>\n"
+      "<thead class=\"info\"><tr><th>Debit</th><th>Credit</th><th>End Balance</th>"
+      "<th>Avg. Price</th><th>Account name</th></tr></thead>\n"
+      "<tbody>\n$rows</tbody>\n"
+      "</table>\n",
+      {{"perStart", perStart}, {"perEnd", perEnd}, {"rows", rows}, {"unitInfo", unitInfo}});
+}
+
+std::string accountReport(const App& app, int64_t accountPos) {
+  if (!reportable(app)) return "";
+  const Ledger& ledger = *app.ledger;
+  assert(accountPos >= 0 && accountPos < std::ssize(ledger.accounts));
+  const AccountType type = accountType(ledger.accounts, accountPos);
+  const std::string typ(1, type.effective);
+  return fillNamed(
+      "<a id=\"a$accountPos\"></a>\n"
+      "<h1>Account: $accName</h1>\n"
+      "<table class=\"about\">\n"
+      "<tr><th>Account type:</th><td><span class=\"typ$typ\">$accType</span></td></tr>\n"
+      "<tr><th>Period:</th><td>$perStart - $perEnd</td></tr>\n"
+      "<tr><th>On row click:</th><td><input type=\"radio\" name=\"rowmode\" id=\"rowselekt\">"
+      "<label for=\"rowselekt\">Select</label> "
+      "<input type=\"radio\" name=\"rowmode\" id=\"rowquery\" checked>"
+      "<label for=\"rowquery\">Query</label></td></tr>\n"
+      "</table>\n"
+      "<table id=\"accounttbl\" class=\"murex typ$typ\">\n"
+      "<colgroup class=\"date\"></colgroup><colgroup class=\"$debAmount\"></colgroup>"
+      "<colgroup class=\"$credAmount\"></colgroup><colgroup class=\"amount\"></colgroup>"
+      "<colgroup class=\"descr\"></colgroup>\n"
+      "<thead class=\"info\"><tr><th>Date</th><th>Debit</th><th>Credit</th>"
+      "<th>New Balance</th><th>Description</th></tr>\n"
+      "<tr id=\"filtered\"><td>Selected:</td><td></td><td></td><td></td>"
+      "<td><input type=\"text\" placeholder=\"Filter\" name=\"filter\"></td></tr></thead>\n"
+      "<tbody id=\"records\">\n$rows</tbody>\n"
+      "</table>\n",
+      {{"accountPos", decimal(accountPos)},
+       {"accName", escapeHtml(accountPath(ledger.accounts, accountPos).displayPath)},
+       {"typ", typ},
+       {"accType", accountTypeName(type.effective)},
+       {"perStart", dateText(app, app.fromDate)},
+       {"perEnd", dateText(app, app.toDate)},
+       {"debAmount", type.positive ? "amount increase" : "amount"},
+       {"credAmount", type.positive ? "amount" : "amount increase"},
+       {"rows", accountRowsHtml(accountRowList(app, accountPos, "", true))}});
+}
+
+std::string accountRows(const App& app, int64_t accountPos, std::string_view filter) {
+  assert(reportable(app));
+  if (!reportable(app)) return "";
+  return accountRowsHtml(accountRowList(app, accountPos, filter, true));
+}
+
+std::string accountReportText(const App& app, int64_t accountPos, std::string_view filter,
+                              bool ascii) {
+  assert(reportable(app));
+  if (!reportable(app)) return "";
+  const Ledger& ledger = *app.ledger;
+  const std::vector<Row> rows = accountRowList(app, accountPos, filter, false);
+  std::vector<std::string> cells = {"Date", "Debit", "Credit", "Balance", "Description"};
+  cells.reserve(5 * (rows.size() + 1));
+  for (const Row& r : rows) {
+    cells.push_back(r.date);
+    cells.push_back(r.debit);
+    cells.push_back(r.credit);
+    cells.push_back(r.balance);
+    cells.push_back(r.descr);
+  }
+  return fillNamed(
+      "Transactions in account $accName\nAccount type: $accType\nPeriod: $perStart - $perEnd"
+      "\n\n$rows\n",
+      {{"accName", accountPath(ledger.accounts, accountPos).displayPath},
+       {"accType", accountTypeName(accountType(ledger.accounts, accountPos).effective)},
+       {"perStart", dateText(app, app.fromDate)},
+       {"perEnd", dateText(app, app.toDate)},
+       {"rows", textTable(cells, 5, "LRRRL", {1, -2}, ascii)}});
+}
+
+std::string kindReport(const App& app, int64_t kindPos) {
+  if (!reportable(app)) return "";
+  std::string rows;
+  for (const Row& r : kindRowList(app, kindPos, "")) {
+    rows += "<tr class=\"";
+    rows += r.classR;
+    rows += "\" data-spos=\"";
+    rows += decimal(r.splitPos);
+    rows += "\"><td>";
+    rows += r.date;
+    rows += "</td><td>";
+    rows += r.debit;
+    rows += "</td><td>";
+    rows += r.credit;
+    rows += "</td><td>";
+    rows += r.balance;
+    rows += "</td><td>";
+    rows += r.avg;
+    rows += "</td><td>";
+    rows += r.descr;
+    rows += "</td></tr>\n";
+  }
+  return fillNamed(
+      "<a id=\"i$kindPos\"></a>\n"
+      "<h1>Inventory kind: $kindName</h1>\n"
+      "<table class=\"about\">\n"
+      "<tr><th>Period:</th><td>$perStart - $perEnd</td></tr>\n"
+      "<tr><th>Unit:</th><td>$unitInfo</td></tr>\n"
+      "</table>\n"
+      "<table id=\"invtbl\" class=\"murex typA\">\n"
+      "<colgroup class=\"date\"></colgroup><colgroup class=\"increase amount\"></colgroup>"
+      "<colgroup class=\"amount\"></colgroup><colgroup class=\"amount\"></colgroup>"
+      "<colgroup class=\"descr\"></colgroup>\n"
+      "<thead class=\"info\"><tr><th>Date</th><th>Debit</th><th>Credit</th>"
+      "<th>New Balance</th><th>Avg. Price</th><th>Description</th></tr></thead>\n"
+      "<tbody>\n$rows</tbody>\n"
+      "</table>\n"
+      "<div id=\"invpopup\" style=\"display:none\"></div>\n",
+      {{"kindPos", decimal(kindPos)},
+       {"kindName", escapeHtml(kindLabel(app.ledger->kinds, kindPos))},
+       {"perStart", dateText(app, app.fromDate)},
+       {"perEnd", dateText(app, app.toDate)},
+       {"unitInfo", unitInfo},
+       {"rows", rows}});
+}
+
+std::string kindReportText(const App& app, int64_t kindPos, bool ascii, std::string_view filter) {
+  if (!reportable(app)) return "";
+  const std::vector<Row> rows = kindRowList(app, kindPos, filter);
+  std::vector<std::string> cells = {"Date",    "Debit",      "Credit",
+                                    "Balance", "Avg. price", "Description"};
+  cells.reserve(6 * (rows.size() + 1));
+  for (const Row& r : rows) {
+    cells.push_back(r.date);
+    cells.push_back(r.debit);
+    cells.push_back(r.credit);
+    cells.push_back(r.balance);
+    cells.push_back(r.avg);
+    cells.push_back(r.descr);
+  }
+  return fillNamed(
+      "Inventory for $kindName\n\nPeriod: $perStart - $perEnd\nUnits: $unitInfo\n\n$rows",
+      {{"kindName", kindLabel(app.ledger->kinds, kindPos)},
+       {"perStart", dateText(app, app.fromDate)},
+       {"perEnd", dateText(app, app.toDate)},
+       {"unitInfo", unitInfo},
+       {"rows", textTable(cells, 6, "LRRRRL", {1, -2}, ascii)}});
+}
+
+std::string selectionSums(const App& app, std::string_view selection) {
+  if (selection.empty() || !reportable(app)) return "";
+  const Ledger& ledger = *app.ledger;
+  Money debit = 0;
+  Money credit = 0;
+  Money balance = 0;
+  size_t begin = 0;
+  while (true) {
+    const size_t comma = selection.find(',', begin);
+    const std::string_view piece = selection.substr(
+        begin, comma == std::string_view::npos ? std::string_view::npos : comma - begin);
+    // Anything but a known position answers nothing; 18 digits cannot overflow the reader.
+    if (piece.empty() || piece.size() > 18 ||
+        piece.find_first_not_of("0123456789") != std::string_view::npos)
+      return "";
+    const int64_t sp = toBigInt(piece, 0).value;
+    if (sp >= std::ssize(ledger.splits)) return "";
+    const Money m = ledger.splits[sp].money;
+    if (m > 0) debit = moneyAdd(debit, m);
+    if (m < 0) credit = moneySub(credit, m);
+    balance = moneyAdd(balance, m);
+    if (comma == std::string_view::npos) break;
+    begin = comma + 1;
+  }
+  return moneyText(app, debit) + "\n" + moneyText(app, credit) + "\n" + moneyText(app, balance);
+}
+
+std::string periodOptions(const App& app) {
+  const std::string current = decimal(app.periodYear) + app.periodName;
+  std::string out;
+  for (const std::string& text : periodList(app.firstDate, app.lastDate, app.periodYear)) {
+    out += "  <option value=\"";
+    out += text;
+    out += '"';
+    if (text == current) out += " selected";
+    out += '>';
+    out += text;
+    out += "</option>\n";
+  }
+  return out;
+}
+
+std::string jumpMenu(const App& app) {
+  if (!reportable(app)) return "";
+  const Ledger& ledger = *app.ledger;
+  std::string accList = "<li><a href=\"#a\"><strong>Balance</strong></a></li>\n";
+  std::string invList;
+  const std::vector<std::vector<int64_t>> kinds = kindsByAccount(ledger);
+  for (int64_t a = 0; a < std::ssize(ledger.accounts); ++a) {
+    const Account& acc = ledger.accounts[a];
+    accList += "<li><a href=\"#a";
+    accList += decimal(a);
+    accList += "\" class=\"ind";
+    accList += decimal(accountLevel(ledger.accounts, a));
+    accList += "\">";
+    accList += acc.name;
+    accList += "</a> ";
+    if (!acc.description.empty()) {
+      accList += '(';
+      accList += escapeHtml(acc.description);
+      accList += ')';
+    }
+    accList += "</li>\n";
+    for (const int64_t k : kinds[a]) {
+      const Kind& kind = ledger.kinds[k];
+      invList += "<li><a href=\"#i";
+      invList += decimal(k);
+      invList += "\">";
+      invList += acc.name;
+      invList += ':';
+      invList += kind.name;
+      invList += "</a> (";
+      invList += escapeHtml(kind.description.empty() ? kind.name : kind.description);
+      invList += ")</li>\n";
+    }
+  }
+  if (invList.empty()) {
+    invList = "<li>No items found</li>\n";
+  } else {
+    invList.insert(0, "<li><a href=\"#i\"><strong>Balance</strong></a></li>\n");
+  }
+  return fillNamed(
+      "<table class=\"about\">\n"
+      "<tr><th>Filename:</th><td>$fileName</td></tr>\n"
+      "<tr><th>Fin. period:</th><td><select name=\"period\">\n$changePer</select></td></tr>\n"
+      "<tr><th>Future transactions:</th><td><input type=\"checkbox\" "
+      "name=\"futureShow\"$futureShow>Show</td></tr>\n"
+      "</table>\n"
+      "<h3>Accounts</h3>\n<ul>\n$accList</ul>\n"
+      "<h3>Inventory</h3>\n<ul>\n$invList</ul>\n",
+      {{"fileName", escapeHtml(app.args.fileName)},
+       {"changePer", periodOptions(app)},
+       {"futureShow", app.future ? " checked" : ""},
+       {"accList", accList},
+       {"invList", invList}});
+}
+
+}  // namespace murex
