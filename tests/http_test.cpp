@@ -281,6 +281,7 @@ struct TestServer {
   Server server;
   int port = 0;
   std::vector<Request> seen;
+  int bigSent = 0;  // large answers sent whole, or given up with their connection
   explicit TestServer(int64_t bodyLimit = limit) {
     createServer(server, true, false, bodyLimit);
     listen(server, 0, "127.0.0.1");
@@ -289,6 +290,7 @@ struct TestServer {
       seen.push_back(r);
       if (r.path == "/big") {
         out.respond(200, std::string(8 << 20, 'b'));
+        out.afterSent([this] { ++bigSent; });
       } else {
         Headers h;
         h.set("content-type", "text/plain");
@@ -419,6 +421,7 @@ TEST(Server, ServesOthersWhileAClientStopsReadingALargeResponse) {
   EXPECT_EQ(ts.await(fast, 1).bytes, ok("GET /small "));
   const auto big = ts.await(slow, 1);
   ASSERT_EQ(splitResponses(big.bytes).size(), 1u);
+  EXPECT_EQ(ts.bigSent, 1);
   EXPECT_EQ(big.bytes.size(), (8u << 20) + resp("200 OK", "").size() + 6);
   // A client that leaves in the middle of a large response ends only its own connection.
   const int gone = connectTo(ts.port);
@@ -428,6 +431,7 @@ TEST(Server, ServesOthersWhileAClientStopsReadingALargeResponse) {
   setsockopt(gone, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
   close(gone);
   ts.pump(20);
+  EXPECT_EQ(ts.bigSent, 2);
   sendAll(fast, "GET /again HTTP/1.1\r\n\r\n");
   EXPECT_EQ(ts.await(fast, 1).bytes, ok("GET /again "));
   close(fast);

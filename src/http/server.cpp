@@ -28,7 +28,9 @@ int64_t pendingOut(const Connection& c) { return std::ssize(c.out) - c.outStart;
 void closeConnection(Server& s, int fd) {
   removeFileEvent(s.loop, fd, Readable | Writable);
   close(fd);
-  s.connections[fd].reset();
+  std::unique_ptr<Connection> gone = std::move(s.connections[fd]);
+  // What waited for the answer to be sent must not wait forever on a peer that left.
+  for (auto& [offset, proc] : gone->afterSent) proc();
 }
 
 // Sends what the socket takes. False when the connection failed and is closed.
@@ -230,6 +232,10 @@ void createServer(Server& server, bool reuseAddress, bool reusePort, int64_t bod
 }
 
 void listen(Server& server, int port, std::string_view address) {
+  if (!tryListen(server, port, address)) raiseOs("Cannot listen on port " + std::to_string(port));
+}
+
+bool tryListen(Server& server, int port, std::string_view address) {
   rlimit lim{};
   server.descriptorLimit = 16000;
   if (getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur != RLIM_INFINITY)
@@ -250,9 +256,10 @@ void listen(Server& server, int port, std::string_view address) {
     const int err = errno;
     close(fd);
     errno = err;
-    raiseOs("Cannot listen on port " + std::to_string(port));
+    return false;
   }
   server.socket = fd;
+  return true;
 }
 
 int boundPort(const Server& server) {

@@ -39,7 +39,8 @@ struct Responder {
   bool responded = false;
   // Queues the whole response; it goes out as the socket takes it.
   void respond(int status, std::string_view body, const Headers& headers = {});
-  // Runs proc once every byte queued so far has been handed to the socket.
+  // Runs proc once every byte queued so far has been handed to the socket, or the
+  // connection has ended before that.
   void afterSent(std::function<void()> proc);
 };
 
@@ -68,6 +69,8 @@ void createServer(Server& server, bool reuseAddress, bool reusePort, int64_t bod
 // Binds IPv4 address ("" for every interface) and port (0: the system picks one) with a
 // backlog of 4096; reads the descriptor limit. Raises an OSError when binding fails.
 void listen(Server& server, int port, std::string_view address);
+// The same, answering false instead of raising when the socket cannot be bound.
+bool tryListen(Server& server, int port, std::string_view address);
 int boundPort(const Server& server);
 // Descriptors registered with the server's event loop.
 int64_t registeredCount(const Server& server);

@@ -1,0 +1,301 @@
+#include "web.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "assets.h"
+#include "config.h"
+#include "http/server.h"
+#include "parser.h"
+#include "report.h"
+#include "util.h"
+
+namespace murex {
+
+namespace {
+
+constexpr std::string_view htmlType = "text/html; charset=utf-8";
+
+// The position after prefix when the rest of path is one run of digits. Runs too long for
+// the digit reader are out of every list's range, like any number past its end.
+bool numberRoute(std::string_view path, std::string_view prefix, int64_t& number) {
+  if (!path.starts_with(prefix) || path.size() == prefix.size()) return false;
+  for (char c : path.substr(prefix.size()))
+    if (c < '0' || c > '9') return false;
+  if (path.size() - prefix.size() > 18) {
+    number = INT64_MAX;
+    return true;
+  }
+  number = toBigInt(path, std::ssize(prefix)).value;
+  return true;
+}
+
+// The viewer is reached as localhost only: any other name means a page of another site
+// reaching us through a rebound address.
+bool hostAllowed(const http::Request& request) {
+  const std::vector<std::string>* host = request.headers.find("host");
+  if (!host) return true;
+  if (host->size() != 1) return false;
+  std::string_view h = host->front();
+  const size_t colon = h.rfind(':');
+  if (colon != std::string_view::npos && h.find(']', colon) == std::string_view::npos) {
+    const std::string_view port = h.substr(colon + 1);
+    if (port.empty()) return false;
+    for (char c : port)
+      if (c < '0' || c > '9') return false;
+    h = h.substr(0, colon);
+  }
+  const std::string name = lowerUnicode(h);
+  return name == "localhost" || name == "127.0.0.1" || name == "[::1]";
+}
+
+// One left-to-right pass; inserted text is not searched again.
+std::string fillPage(std::string_view page, NamedValues values) {
+  std::string out;
+  out.reserve(page.size());
+  size_t i = 0;
+  while (i < page.size()) {
+    const size_t open = page.find('[', i);
+    if (open == std::string_view::npos) break;
+    out.append(page.substr(i, open - i));
+    i = open + 1;
+    bool replaced = false;
+    for (const auto& [name, value] : values) {
+      if (page.substr(open).starts_with(name)) {
+        out.append(value);
+        i = open + name.size();
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) out.push_back('[');
+  }
+  out.append(page.substr(std::min(i, page.size())));
+  return out;
+}
+
+std::string mainPage(const App& app) {
+  if (!app.ledger) {
+    const std::string config = escapeHtml(configFile());
+    return fillPage(assets::page_html, {{"[configFile]", config},
+                                        {"[jump]", ""},
+                                        {"[accBalance]", ""},
+                                        {"[invBalance]", ""},
+                                        {"[errorStr]", ""}});
+  }
+  if (!canReport(*app.ledger))
+    return fillPage(assets::page_html, {{"[errorStr]", escapeHtml(app.ledger->errorText)}});
+  const std::string config = escapeHtml(configFile());
+  const std::string jump = jumpMenu(app);
+  const std::string accounts = balanceOfAccounts(app, true, false);
+  const std::string inventory = balanceOfInventory(app, true);
+  return fillPage(assets::page_html, {{"[configFile]", config},
+                                      {"[jump]", jump},
+                                      {"[accBalance]", accounts},
+                                      {"[invBalance]", inventory},
+                                      {"[errorStr]", ""}});
+}
+
+void redirectHome(WebAnswer& a, std::string_view& type) {
+  a.status = 303;
+  type = "";
+  a.headers.set("location", "/");
+}
+
+// The state a refused period choice must not leave behind.
+struct PeriodState {
+  std::string period;
+  bool argsFuture, future;
+  std::string periodName;
+  int64_t periodYear;
+  Datum firstDate, lastDate, fromDate, toDate;
+};
+
+PeriodState savePeriod(const App& app) {
+  return {app.args.period, app.args.future, app.future,   app.periodName, app.periodYear,
+          app.firstDate,   app.lastDate,    app.fromDate, app.toDate};
+}
+
+void restorePeriod(App& app, const PeriodState& s) {
+  app.args.period = s.period;
+  app.args.future = s.argsFuture;
+  app.future = s.future;
+  app.periodName = s.periodName;
+  app.periodYear = s.periodYear;
+  app.firstDate = s.firstDate;
+  app.lastDate = s.lastDate;
+  app.fromDate = s.fromDate;
+  app.toDate = s.toDate;
+}
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The request handler: the only place where an error raised by a route is answered.
+void handle(App& app, const http::Request& request, http::Responder& out) {
+  WebAnswer answer;
+  const PeriodState before = savePeriod(app);
+  try {
+    answer = webCallback(app, request);
+  } catch (const Error& e) {
+    restorePeriod(app, before);
+    answer = WebAnswer{};
+    if (request.path == "/changed") {
+      // The file went away between the check and the read: the old ledger stays.
+      answer.body = "no";
+      answer.headers.set("content-type", "text/plain");
+    } else {
+      const bool asked = e.kind == ErrorKind::Value &&
+                         (request.path.starts_with("/period/") || request.path == "/toggleFuture");
+      answer.status = asked ? 400 : 500;
+      answer.body = e.message;
+      answer.headers.set("content-type", "text/plain");
+      std::fprintf(stderr, "%s\n", e.message.c_str());
+      std::fflush(stderr);
+    }
+  }
+  out.respond(answer.status, answer.body, answer.headers);
+  if (answer.quit) {
+    out.afterSent([] {
+      std::fputs("Bye\n", stderr);
+      std::exit(0);
+    });
+  }
+}
+
+}  // namespace
+
+std::string decodeQuery(std::string_view query) {
+  std::string out;
+  out.reserve(query.size());
+  for (size_t i = 0; i < query.size(); ++i) {
+    const char c = query[i];
+    if (c == '+') {
+      out.push_back(' ');
+    } else if (c == '%' && i + 2 < query.size() && hexValue(query[i + 1]) >= 0 &&
+               hexValue(query[i + 2]) >= 0) {
+      out.push_back(static_cast<char>(hexValue(query[i + 1]) * 16 + hexValue(query[i + 2])));
+      i += 2;
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+WebAnswer webCallback(App& app, const http::Request& request) {
+  WebAnswer a;
+  std::string_view type = htmlType;
+  const std::string& path = request.path;
+  const Ledger* ledger = app.ledger.get();
+  const bool reports = ledger && canReport(*ledger);
+  int64_t number = 0;
+  if (!hostAllowed(request)) {
+    a.status = 403;
+  } else if (path == "/") {
+    a.body = mainPage(app);
+  } else if (path == "/changed") {
+    type = "text/plain";
+    if (fileChanged(app)) {
+      parseFile(app);
+      a.body = "yes";
+    } else {
+      a.body = "no";
+    }
+  } else if (path == "/style.css") {
+    type = "text/css; charset=utf-8";
+    a.body = assets::style_css;
+  } else if (path == "/script.js") {
+    type = "text/javascript; charset=utf-8";
+    a.body = assets::script_js;
+  } else if (path == "/murex.svg") {
+    type = "image/svg+xml";
+    a.body = assets::murex_svg;
+  } else if (path == "/favicon.svg") {
+    type = "image/svg+xml";
+    a.body = assets::favicon_svg;
+  } else if (path == "/favicon.png") {
+    type = "image/png";
+    a.body = assets::favicon_png;
+  } else if (path == "/toggleFuture") {
+    if (!ledger) {
+      a.status = 404;
+    } else {
+      // A faulty reload has no dates to choose from: the range stays as it was.
+      if (reports) {
+        app.args.future = !app.args.future;
+        periodSet(app);
+      }
+      redirectHome(a, type);
+    }
+  } else if (numberRoute(path, "/account/", number)) {
+    if (reports && number < std::ssize(ledger->accounts)) {
+      a.body = accountReport(app, number);
+    } else {
+      a.status = 404;
+    }
+  } else if (path.starts_with("/period/")) {
+    if (!ledger) {
+      a.status = 404;
+    } else {
+      if (reports) {
+        app.args.period = path.substr(8);
+        periodSet(app);
+      }
+      redirectHome(a, type);
+    }
+  } else if (numberRoute(path, "/trans/", number)) {
+    if (reports && number < std::ssize(ledger->splits)) {
+      type = "text/plain; charset=utf-8";
+      a.body = highlightLedger(transactionText(*ledger, number));
+    } else {
+      a.status = 404;
+    }
+  } else if (numberRoute(path, "/filter/", number)) {
+    if (reports && number < std::ssize(ledger->accounts)) {
+      a.body = accountRows(app, number, decodeQuery(request.query));
+    } else {
+      a.status = 404;
+    }
+  } else if (path.starts_with("/sumsel/")) {
+    const std::string_view selection = std::string_view(path).substr(8);
+    if (reports) a.body = selectionSums(app, selection);
+    // An empty selection sums to nothing; a refused one is not a resource.
+    if (!reports || (a.body.empty() && !selection.empty())) a.status = 404;
+  } else if (path == "/quit") {
+    a.body = "<html><body>Bye</body></html>";
+    a.quit = true;
+  } else if (numberRoute(path, "/inv/", number)) {
+    if (reports && number < std::ssize(ledger->kinds)) {
+      a.body = kindReport(app, number);
+    } else {
+      a.status = 404;
+    }
+  } else {
+    a.status = 404;
+    a.body = "Not found";
+  }
+  if (!type.empty()) a.headers.set("Content-type", std::string(type));
+  return a;
+}
+
+void serve(App& app) {
+  http::Server server;
+  http::createServer(server, true, false, 8388608);
+  // Loopback only: the viewer shows a private ledger and has an unauthenticated quit route.
+  if (!http::tryListen(server, 7777, "127.0.0.1")) http::listen(server, 0, "127.0.0.1");
+  std::printf("Server listening on:\n\n    http://localhost:%d/\n", http::boundPort(server));
+  std::fflush(stdout);
+  http::startServing(server, [&app](const http::Request& request, http::Responder& out) {
+    handle(app, request, out);
+  });
+  http::runLoop(server.loop);
+  std::exit(0);
+}
+
+}  // namespace murex
