@@ -19,7 +19,7 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool endsWord(char c) { return c == ' ' || c == '\t' || c == '\n' || c == ';'; }
 
 // The plain amounts of almost every split line ("-12.50", "3", "+0.5"), read without the
-// allocations of parseMoney and with its results; anything else goes to parseMoney.
+// allocations of parseMoney and with its results; anything else goes to parseMoneyMul.
 bool quickMoney(std::string_view w, bool decimalComma, Money& out) {
   const size_t n = w.size();
   size_t i = 0;
