@@ -97,6 +97,15 @@ TEST(AccountSums, OwnAndSubtreeMovementsAndEndBalance) {
   }
 }
 
+TEST(FirstNotBefore, SkipsTheOpeningAndEarlierDates) {
+  const Ledger ledger = parsedOk(household);
+  const std::vector<int64_t>& bank = ledger.accountSplits[1];  // opening, 01-15, 04-01, 05-10
+  EXPECT_EQ(firstNotBefore(ledger, bank, 19700101), 1u);
+  EXPECT_EQ(firstNotBefore(ledger, bank, 20230115), 1u);
+  EXPECT_EQ(firstNotBefore(ledger, bank, 20230116), 2u);
+  EXPECT_EQ(firstNotBefore(ledger, bank, 20230511), 4u);
+}
+
 TEST(AccountBalanceAt, CountsOnlySplitsBeforeTheDate) {
   const Ledger ledger = parsedOk(household);
   EXPECT_EQ(accountBalanceAt(ledger, 1, 20230101), 100000);  // the opening counts as before
