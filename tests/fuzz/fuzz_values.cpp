@@ -1,10 +1,12 @@
 // Fuzz target for the value readers: amounts, dates, periods, formats and the Unicode
 // helpers. Only murex::Error may escape them; anything else, a sanitizer report or a broken
 // round trip is a finding. fuzz-max-len: 256
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "amount.h"
 #include "config.h"
@@ -83,6 +85,26 @@ void text(std::string_view s) {
   if (numFmtVerify(s)) formatMoney(-123456789, s);
 }
 
+// Lines become cells of a table of 1 to 4 columns; the first byte picks the columns and
+// their alignment.
+void table(std::string_view s) {
+  if (s.empty()) return;
+  const auto mode = static_cast<unsigned char>(s[0]);
+  const int64_t cols = 1 + mode % 4;
+  std::vector<std::string> cells;
+  size_t start = 1;
+  while (start <= s.size()) {
+    const size_t end = std::min(s.find('\n', start), s.size());
+    cells.emplace_back(s.substr(start, end - start));
+    start = end + 1;
+  }
+  cells.resize(cells.size() / cols * cols);
+  std::string al;
+  for (int64_t c = 0; c < cols; ++c) al.push_back((mode >> (2 + c)) & 1 ? 'R' : 'L');
+  const std::string t = textTable(cells, cols, al, {1, -2}, (mode & 0x40) != 0);
+  check(cells.empty() == t.empty());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -97,5 +119,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   dates(s);
   periods(s);
   text(s);
+  table(s);
   return 0;
 }
