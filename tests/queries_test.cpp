@@ -265,6 +265,23 @@ TEST(NewOpeningText, DateStaysWritable) {
   }
 }
 
+TEST(NewOpeningText, WritesTheLedgersOwnDateAndDecimalFormat) {
+  Ledger ledger;
+  ledger.decimalComma = true;
+  ledger.dateFormat = "d.m.y";
+  const std::string text = normalisedLedger(
+      "30.12.2023 Opening\n  Bank 1.234,56 ; @A\n  Box 0\n  Box:X 2@1,5\n  Eq\n");
+  int64_t lineNr = 1;
+  parseLedger(ledger, text, lineNr);
+  ASSERT_EQ(ledger.errorText, "");
+  EXPECT_EQ(newOpeningText(ledger),
+            "31.12.2023 Opening transaction\n"
+            "  Bank 1_234,56 ; @A\n"
+            "  Box 0\n"
+            "  Box:X 2@1,50\n"
+            "  Eq -1_237,56\n");
+}
+
 // The next ledger made of the opening text reads back and opens with the final balances.
 TEST(NewOpeningText, RoundTripsThroughTheParse) {
   const std::string cases[] = {
