@@ -2,6 +2,7 @@
 #include "app.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,8 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "util.h"
 
@@ -24,10 +23,12 @@ struct NormalizeCase {
 
 TEST(NormalizeLedgerText, EndsEveryLineInOneLineFeedAndFoldsSemicolonPairs) {
   const NormalizeCase cases[] = {
-      {"a\r\nb\r\n", "a\nb\n"},  {"a\rb\r", "a\nb\n"},        {"a\r\r\nb", "a\nb"},
-      {"a\r\r\r\nb", "a\n\nb"}, {"a\n\rb", "a\n\nb"},         {"x ;; y", "x \f y"},
-      {";;;", "\f;"},            {";;;;", "\f\f"},             {"a;\r\n;b", "a;\n;b"},
-      {"\r", "\n"},              {"\r\r", "\n\n"},             {"", ""},
+      {"a\r\nb\r\n", "a\nb\n"}, {"a\rb\r", "a\nb\n"},
+      {"a\r\r\nb", "a\nb"},     {"a\r\r\r\nb", "a\n\nb"},
+      {"a\n\rb", "a\n\nb"},     {"x ;; y", "x \f y"},
+      {";;;", "\f;"},           {";;;;", "\f\f"},
+      {"a;\r\n;b", "a;\n;b"},   {"\r", "\n"},
+      {"\r\r", "\n\n"},         {"", ""},
   };
   for (const NormalizeCase& c : cases)
     EXPECT_EQ(normalizeLedgerText(c.raw), c.want) << "raw: " << testing::PrintToString(c.raw);

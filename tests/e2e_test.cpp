@@ -2,6 +2,7 @@
 // folder and compares its whole standard output, standard error and exit status.
 // The format is described in tests/e2e/README.md.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -23,8 +24,6 @@
 #include <string_view>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 extern char** environ;
 
@@ -182,8 +181,8 @@ RunResult runProgram(const std::vector<std::string>& args,
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string_view entry = *e;
     const std::string_view name = entry.substr(0, entry.find('='));
-    const bool overridden = std::any_of(env.begin(), env.end(),
-                                        [&](const auto& kv) { return kv.first == name; });
+    const bool overridden =
+        std::any_of(env.begin(), env.end(), [&](const auto& kv) { return kv.first == name; });
     if (!overridden) envStrings.emplace_back(entry);
   }
   for (const auto& [name, value] : env) {
@@ -372,8 +371,7 @@ std::string lineDiff(const std::string& want, const std::string& got) {
 }
 
 void expectSame(const std::string& want, const std::string& got, const std::string& what) {
-  EXPECT_TRUE(want == got) << what << " differs (- expected, + produced):\n"
-                           << lineDiff(want, got);
+  EXPECT_TRUE(want == got) << what << " differs (- expected, + produced):\n" << lineDiff(want, got);
 }
 
 std::vector<std::string> caseFiles() {
@@ -404,8 +402,8 @@ TEST_P(E2e, Case) {
   std::vector<std::pair<std::string, std::optional<std::string>>> env = {
       {"HOME", tmp.path + "/home"}, {"XDG_CONFIG_HOME", tmp.path + "/config"}};
   for (const auto& kv : c.env) {
-    auto same = std::find_if(env.begin(), env.end(),
-                             [&](const auto& e) { return e.first == kv.first; });
+    auto same =
+        std::find_if(env.begin(), env.end(), [&](const auto& e) { return e.first == kv.first; });
     if (same != env.end()) {
       same->second = kv.second;
     } else {
@@ -438,6 +436,47 @@ TEST(SectionText, ReadsCarriageReturnsAndTheMissingLastLineFeed) {
   EXPECT_EQ(sectionText({"a", "b", "{NOEOL}"}), "a\nb");
   EXPECT_EQ(sectionText({"{NOEOL}"}), "");
   EXPECT_EQ(sectionText({}), "");
+}
+
+// A write that fails must not end in success: with its output stream full, even the
+// version text answers with status 1.
+TEST(Output, LostVersionTextFailsTheRun) {
+  TempDir tmp;
+  const RunResult r =
+      runProgram({"-v"}, {{"HOME", tmp.path + "/home"}, {"XDG_CONFIG_HOME", tmp.path + "/config"}},
+                 tmp.path, {.stderrPath = "/dev/full"});
+  ASSERT_EQ(r.failure, "");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST(Output, LostReportIsAnError) {
+  TempDir tmp;
+  writeFile(fs::path(tmp.path) / "ledger", "2021-01-01 Opening\n  Cash 5 ; @A\n  Capital ; @C\n");
+  const RunResult r =
+      runProgram({"ledger", "acc", "-p", "2021Y"},
+                 {{"HOME", tmp.path + "/home"}, {"XDG_CONFIG_HOME", tmp.path + "/config"}},
+                 tmp.path, {.stdoutPath = "/dev/full"});
+  ASSERT_EQ(r.failure, "");
+  EXPECT_EQ(r.err,
+            "Error: unhandled exception: Cannot write the output: No space left on device "
+            "[OSError]\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+// Memory running out is reported like any error, not as a crash.
+TEST(Output, OutOfMemoryIsAnErrorLine) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
+#else
+  TempDir tmp;
+  writeFile(fs::path(tmp.path) / "ledger", std::string(64 << 20, 'x'));
+  const RunResult r = runProgram(
+      {"ledger", "acc"}, {{"HOME", tmp.path + "/home"}, {"XDG_CONFIG_HOME", tmp.path + "/config"}},
+      tmp.path, {.addressSpace = 96 << 20});
+  ASSERT_EQ(r.failure, "");
+  EXPECT_EQ(r.err, "Error: unhandled exception: Out of memory [MemoryError]\n");
+  EXPECT_EQ(r.status, 1);
+#endif
 }
 
 }  // namespace

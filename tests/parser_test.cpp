@@ -7,6 +7,7 @@
 #include <random>
 
 #include "ledger_text.h"
+#include "util.h"
 
 namespace murex {
 namespace {
@@ -167,6 +168,40 @@ TEST(ParseLedger, CloseSkipsTheUnsetSplitOfItsTransaction) {
   EXPECT_EQ(l.splits[3].money, -1000);  // the unset Cash line before it is not counted
   EXPECT_EQ(l.splits[2].money, 500);
   EXPECT_EQ(l.splits[3].balance, 1000 + 500 - 1000);
+}
+
+// The parse reads plain amounts itself; it must agree with parseMoneyMul on every word.
+TEST(ParseLedger, ReadsAmountsAsParseMoneyMulDoes) {
+  std::vector<std::string> words = {
+      "0",     "-0",    "+0",     "12",    "12.",    "12.5",  "12.50", "-12.05", ".5",
+      "-.05",  ",5",    "1,5",    "1.5",   "1_000",  "1,234.56", "1.234,56", "-",
+      "+",     ".",     "",       "1.234", "1..2",   "--1",   "1-",    "3*1.99",
+      "999999999999999", "9999999999999999", "999999999999999.99", "92233720368547757.09",
+      "+12.3", "0.001", "00012.10",
+  };
+  for (const char* a : {"", "-", "+"})
+    for (const char* b : {"", "0", "7", "123"})
+      for (const char* c : {"", ".", ",", ".1", ",12", ".123", ",1"}) words.push_back(std::string(a) + b + c);
+  for (const bool comma : {false, true}) {
+    for (const std::string& w : words) {
+      if (w.empty()) continue;
+      std::string want;
+      try {
+        want = std::to_string(parseMoneyMul(w, comma));
+      } catch (const Error& e) {
+        want = e.message;
+      }
+      Ledger l;
+      l.decimalComma = comma;
+      const std::string text = "2024-01-01\n  a " + w + "\n  b\n";
+      int64_t lineNr = 1;
+      parseLedger(l, text, lineNr);
+      const std::string got =
+          l.errorText.empty() ? std::to_string(l.splits[0].money)
+                              : l.errorText.substr(17, l.errorText.find('\n') - 17);
+      EXPECT_EQ(got, want) << w << (comma ? " (comma)" : "");
+    }
+  }
 }
 
 // A split's slot records, for comparing a parse with a literal replay.

@@ -244,6 +244,14 @@ TEST(AccountRows, FilterRowIsEscapedInHtmlOnly) {
   EXPECT_FALSE(contains(accountReportText(app, 5, "<i>Food", false), "Shop")) << "'<i>food'";
 }
 
+// Bytes of broken UTF-8 in a filter are code points of their own: no crash, no match.
+TEST(AccountRows, FilterWithInvalidUtf8) {
+  const App app = appOf(small);
+  const std::string rows = accountRows(app, 5, "\xc3 \xff\xfe");
+  EXPECT_FALSE(contains(rows, "Shop"));
+  EXPECT_TRUE(contains(accountRows(app, 5, "\xc3 food"), "Shop: food"));
+}
+
 TEST(AccountReport, HtmlSection) {
   const App app = appOf(small);
   const std::string html = accountReport(app, 4);

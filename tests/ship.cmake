@@ -5,3 +5,10 @@ add_test(NAME ship.manPage
 add_test(NAME ship.install COMMAND bash ${MUREX_CHECK_INSTALL} install ${CMAKE_BINARY_DIR})
 add_test(NAME ship.package COMMAND bash ${MUREX_CHECK_INSTALL} package ${CMAKE_BINARY_DIR})
 set_tests_properties(ship.manPage ship.install ship.package PROPERTIES SKIP_RETURN_CODE 77)
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_Interpreter_FOUND)
+  # Every "$ murex" example of the README, run and compared with what the README shows.
+  add_test(NAME ship.readme
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/check-readme.py
+                   --murex $<TARGET_FILE:murex> --root ${CMAKE_SOURCE_DIR})
+endif()

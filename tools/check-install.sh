@@ -73,6 +73,28 @@ checkMan() {
   done <<<"$usage"
   [ "$options" -ge 7 ] || fail "the usage page of $murex lists $options options, not 7"
   [ "$commands" -ge 4 ] || fail "the usage page of $murex lists $commands commands, not 4"
+  # The ledger example of the page must be one that murex reads.
+  awk '/^ +[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] Opening$/ { match($0, /^ +/); cut = RLENGTH }
+       cut && /^$/ { exit }
+       cut { print substr($0, cut + 1) }' <<<"$text" >"$tmp/example.ledger"
+  [ -s "$tmp/example.ledger" ] || fail "the man page has no ledger example"
+  local report
+  report=$(HOME="$tmp" XDG_CONFIG_HOME="$tmp" "$murex" "$tmp/example.ledger" acc 2>&1) ||
+    fail "murex does not read the man page's ledger example:"$'\n'"$report"
+  # Each console example runs on the bundled ledger from the source tree's root.
+  local root examples=0
+  root=$(cd "$(dirname "$page")/.." && pwd)
+  while IFS= read -r line; do
+    line=${line#"${line%%[! ]*}"}
+    line=${line%%>*}
+    eval "set -- $line"
+    [ $# -ge 3 ] || continue
+    examples=$((examples + 1))
+    shift
+    report=$(cd "$root" && HOME="$tmp" XDG_CONFIG_HOME="$tmp" "$murex" "$@" 2>&1) ||
+      fail "the man page's example '$line' fails:"$'\n'"$report"
+  done < <(sed -n '/^EXAMPLES$/,/^[A-Z]/p' <<<"$text" | grep '^ *murex examples/')
+  [ "$examples" -ge 4 ] || fail "the man page shows $examples console examples, fewer than 4"
   for section in NAME SYNOPSIS DESCRIPTION COMMANDS OPTIONS FILES "LEDGER FORMAT" \
     "EXIT STATUS" EXAMPLES "SEE ALSO"; do
     grep -q "^$section\$" <<<"$text" || fail "the man page has no section $section"

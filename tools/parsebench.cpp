@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app.h"
 #include "parser.h"
 
 int main(int argc, char** argv) {
@@ -21,33 +22,7 @@ int main(int argc, char** argv) {
   for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, f)) > 0;) bytes.append(chunk, got);
   std::fclose(f);
   const auto t0 = std::chrono::steady_clock::now();
-  // The loader's normalisation, copying the runs between "\r" and ";" whole.
-  std::string text;
-  text.reserve(bytes.size());
-  size_t i = 0;
-  while (i < bytes.size()) {
-    size_t stop = i;
-    while (stop < bytes.size() && bytes[stop] != '\r' && bytes[stop] != ';') ++stop;
-    text.append(bytes, i, stop - i);
-    i = stop;
-    if (i == bytes.size()) break;
-    if (bytes.compare(i, 3, "\r\r\n") == 0) {
-      text += '\n';
-      i += 3;
-    } else if (bytes.compare(i, 2, "\r\n") == 0) {
-      text += '\n';
-      i += 2;
-    } else if (bytes[i] == '\r') {
-      text += '\n';
-      i += 1;
-    } else if (bytes.compare(i, 2, ";;") == 0) {
-      text += '\f';
-      i += 2;
-    } else {
-      text += ';';
-      i += 1;
-    }
-  }
+  const std::string text = murex::normalizeLedgerText(bytes);
   std::string().swap(bytes);
   const auto t1 = std::chrono::steady_clock::now();
   murex::Ledger ledger;

@@ -76,9 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   check(numFmtVerify(cfg.number) && dateFmtVerify(cfg.inDate) && dateFmtVerify(cfg.outDate));
   // The loaded settings, written out as a file of their own, load back the same.
-  writeIni("[inFormat]\ndate = " + cfg.inDate + "\ndecimalSep = " +
-           (cfg.decimalComma ? "comma" : "dot") + "\n[outFormat]\ndate = " + cfg.outDate +
-           "\nnumber = " + cfg.number + "\n");
+  writeIni("[inFormat]\ndate = " + cfg.inDate +
+           "\ndecimalSep = " + (cfg.decimalComma ? "comma" : "dot") +
+           "\n[outFormat]\ndate = " + cfg.outDate + "\nnumber = " + cfg.number + "\n");
   const Config again = configFileLoad();
   check(again.decimalComma == cfg.decimalComma && again.number == cfg.number &&
         again.inDate == cfg.inDate && again.outDate == cfg.outDate);

@@ -66,7 +66,8 @@ void allReports(const App& app, std::string_view text) {
   }
   for (int64_t k = 0; k < std::ssize(ledger.kinds); ++k) {
     tolerant([&] { kindReport(app, k); });
-    for (const std::string_view f : filters) tolerant([&] { kindReportText(app, k, !f.empty(), f); });
+    for (const std::string_view f : filters)
+      tolerant([&] { kindReportText(app, k, !f.empty(), f); });
   }
   std::string all;
   const int64_t splitCount = std::ssize(ledger.splits);

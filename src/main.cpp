@@ -1,0 +1,233 @@
+#include "main.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app.h"
+#include "config.h"
+#include "inventory.h"
+#include "parser.h"
+#include "report.h"
+#include "util.h"
+#include "web.h"
+
+namespace murex {
+
+namespace {
+
+constexpr std::string_view versionText = "murex version 1.0.1\nBuild-date: 2024-07-14";
+
+constexpr std::string_view usageText =
+    "Double-entry bookkeeping on text files\n"
+    "\n"
+    "Usage: murex [opts] fileName [command] [arg]\n"
+    "\n"
+    "Where `fileName` is the ledger file to parse.\n"
+    "\n"
+    "Commands and their arguments:\n"
+    "\n"
+    "web\n"
+    "       The default command. Starts a web-server, prints the url\n"
+    "       on the console. Open it in your browser.\n"
+    "account, acc <accountName|pos>\n"
+    "       Prints the transactions for the account specified\n"
+    "       Enter the beginning of the name of the account until\n"
+    "       it resolves uniquely. With no argument it prints the\n"
+    "       balance of all accounts.\n"
+    "inventory, inv <kindName|pos>\n"
+    "       Prints inventory changes for the given kind for the period.\n"
+    "       Wit no argument it prints the balance of the whole inventory.\n"
+    "newopen, nop\n"
+    "       Prints a new opening transaction. Ledger must be closed first.\n"
+    "\n"
+    "Options (`opts`) are:\n"
+    "\n"
+    "-h, --help\n"
+    "       giving you this usage page\n"
+    "-m, --man\n"
+    "       starts the web interace showing the manual\n"
+    "-p, --period periodName\n"
+    "       periodName is one of the known financial periods like Q2,\n"
+    "       Y, M4 or H2. Year can precede it: 2021Q3. Defaults to 'Y'\n"
+    "-f, --filter searchString\n"
+    "       only display splits that match searchString\n"
+    "-v, --version\n"
+    "       returns the version of murex\n"
+    "-F, --future\n"
+    "       show transactions with future dates\n"
+    "-a, --ascii\n"
+    "       use old ascii table border characters when printing\n"
+    "       tables. Otherwise unicode is used\n"
+    "\n"
+    "Config file: $1\n";
+
+enum class Pending { None, Period, Filter };
+
+struct Option {
+  std::string_view shortForm;
+  std::string_view longForm;
+  bool Args::*flag;  // null for the two options that take the next word
+  Pending pending;
+};
+
+const Option options[] = {
+    {"-h", "--help", &Args::help, Pending::None},
+    {"-m", "--man", &Args::man, Pending::None},
+    {"-p", "--period", nullptr, Pending::Period},
+    {"-f", "--filter", nullptr, Pending::Filter},
+    {"-v", "--version", &Args::version, Pending::None},
+    {"-F", "--future", &Args::future, Pending::None},
+    {"-a", "--ascii", &Args::ascii, Pending::None},
+};
+
+struct CommandWord {
+  std::string_view word;
+  std::string_view longForm;
+};
+
+const CommandWord commandWords[] = {
+    {"web", "web"},       {"account", "account"}, {"acc", "account"}, {"inventory", "inventory"},
+    {"inv", "inventory"}, {"newopen", "newopen"}, {"nop", "newopen"},
+};
+
+void positionalWord(Args& args, std::string_view word) {
+  if (args.fileName.empty()) {
+    args.fileName = word;
+  } else if (args.command.empty()) {
+    for (const CommandWord& c : commandWords) {
+      if (c.word == word) {
+        args.command = c.longForm;
+        return;
+      }
+    }
+    args.cmdLineError = "Command not found: " + std::string(word);
+  } else if (!args.arg.empty() || args.command == "web") {
+    args.cmdLineError = "Param unexpected: " + std::string(word);
+  } else {
+    args.arg = word;
+  }
+}
+
+// Fails with an OSError when the bytes did not all reach the stream, so that a report lost
+// to a full disk or a closed pipe is not answered with success.
+void writeOut(FILE* stream, std::string_view text) {
+  if (std::fwrite(text.data(), 1, text.size(), stream) != text.size() || std::fflush(stream) != 0) {
+    const std::string reason = std::strerror(errno);
+    std::clearerr(stream);
+    raiseError(ErrorKind::OS, "Cannot write the output: " + reason);
+  }
+}
+
+void writeLine(FILE* stream, std::string_view text) {
+  std::string line;
+  line.reserve(text.size() + 1);
+  line.append(text);
+  line.push_back('\n');
+  writeOut(stream, line);
+}
+
+// Writes the last words on standard error; nothing is left to report a failure to.
+void writeErr(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
+std::string consoleReport(const App& app) {
+  const Args& args = app.args;
+  const Ledger& ledger = *app.ledger;
+  if (args.command == "inventory") {
+    if (args.arg.empty()) return balanceOfInventory(app, false);
+    const Found kind = searchKind(ledger.kinds, args.arg);
+    if (!kind.ok) raiseValue("No inventory kind found matching '$1'", {args.arg});
+    return kindReportText(app, kind.pos, args.ascii, args.filter);
+  }
+  if (args.command == "account") {
+    if (args.arg.empty()) return balanceOfAccounts(app, false, args.ascii);
+    const Found account = searchAccount(ledger.accounts, args.arg);
+    if (!account.ok) raiseValue("No account found starting with '$1'", {args.arg});
+    return accountReportText(app, account.pos, args.filter, args.ascii);
+  }
+  if (!isLedgerClosed(ledger)) raiseValue("Income and Expenses must be closed first!");
+  return newOpeningText(ledger);
+}
+
+int run(const std::vector<std::string_view>& words) {
+  App app;
+  app.settings = configFileLoad();
+  app.args = parseCommandLine(words);
+  const Args& args = app.args;
+  if (!args.cmdLineError.empty()) {
+    writeLine(stderr, args.cmdLineError);
+    return 1;
+  }
+  if (args.version) {
+    writeLine(stderr, versionText);
+    return 0;
+  }
+  if (args.man) serve(app);
+  if (args.help || args.fileName.empty()) {
+    writeLine(stderr, fillNumbered(usageText, {configFile()}));
+    return 1;
+  }
+  parseFile(app);
+  if (!app.ledger->errorText.empty()) raiseError(ErrorKind::Value, app.ledger->errorText);
+  periodSet(app);
+  if (args.command == "web") serve(app);
+  writeLine(stdout, consoleReport(app));
+  return 0;
+}
+
+}  // namespace
+
+Args parseCommandLine(const std::vector<std::string_view>& words) {
+  Args args;
+  Pending pending = Pending::None;
+  for (size_t i = 0; i < words.size() && args.cmdLineError.empty(); ++i) {
+    const std::string_view word = words[i];
+    if (pending != Pending::None) {
+      (pending == Pending::Period ? args.period : args.filter) = word;
+      pending = Pending::None;
+    } else if (word.empty()) {
+      // Most often an unset shell variable: naming its place says which one.
+      args.cmdLineError = "Empty argument word at position " + std::to_string(i + 1);
+    } else if (word[0] == '-') {
+      const Option* found = nullptr;
+      for (const Option& o : options) {
+        if (word == o.shortForm || word == o.longForm) found = &o;
+      }
+      if (found == nullptr) {
+        args.cmdLineError = "Unknown option: " + std::string(word);
+      } else if (found->flag != nullptr) {
+        args.*(found->flag) = true;
+      } else {
+        pending = found->pending;
+      }
+    } else {
+      positionalWord(args, word);
+    }
+  }
+  if (args.command.empty()) args.command = "web";
+  return args;
+}
+
+}  // namespace murex
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> words(argv + (argc > 0 ? 1 : 0), argv + argc);
+  try {
+    return murex::run(words);
+  } catch (const murex::Error& e) {
+    murex::writeErr(murex::unhandledText(e));
+  } catch (const std::bad_alloc&) {
+    murex::writeErr("Error: unhandled exception: Out of memory [MemoryError]\n");
+  } catch (const std::exception& e) {
+    murex::writeErr(std::string("Error: unhandled exception: ") + e.what() + " [Error]\n");
+  }
+  return 1;
+}
