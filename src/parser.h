@@ -86,6 +86,9 @@ Money splitUnitPrice(const Ledger& ledger, int64_t splitPos);
 // ---- Queries (all but the last three require canReport)
 
 bool canReport(const Ledger& ledger);
+// Where in a split index (accountSplits, kindSplits) the splits not before d begin: the
+// opening transaction counts as before every date.
+size_t firstNotBefore(const Ledger& ledger, const std::vector<int64_t>& index, Datum d);
 // -1 before ds or in the opening transaction, 1 after de, 0 inside.
 int splitInPeriod(const Ledger& ledger, Datum ds, Datum de, int64_t splitPos);
 

@@ -17,20 +17,15 @@ namespace {
   return pos >= 0 && pos < static_cast<int64_t>(size);
 }
 
-// The opening transaction lies before every period, whatever its date.
-bool splitBefore(const Ledger& ledger, int64_t splitPos, Datum d) {
-  const Split& s = ledger.splits[splitPos];
-  return s.traPos == 0 || ledger.transactions[s.traPos].date < d;
-}
+}  // namespace
 
-// Position in index of the first split that does not lie before d.
 size_t firstNotBefore(const Ledger& ledger, const std::vector<int64_t>& index, Datum d) {
-  const auto it = std::partition_point(index.begin(), index.end(),
-                                       [&](int64_t sp) { return splitBefore(ledger, sp, d); });
+  const auto it = std::partition_point(index.begin(), index.end(), [&](int64_t sp) {
+    const Split& s = ledger.splits[sp];
+    return s.traPos == 0 || ledger.transactions[s.traPos].date < d;
+  });
   return static_cast<size_t>(it - index.begin());
 }
-
-}  // namespace
 
 bool canReport(const Ledger& ledger) {
   return ledger.errorText.empty() && !ledger.transactions.empty();
@@ -46,13 +41,16 @@ int splitInPeriod(const Ledger& ledger, Datum ds, Datum de, int64_t splitPos) {
 
 Sums accountSums(const Ledger& ledger, int64_t accountPos, Datum ds, Datum de) {
   assert(canReport(ledger) && inRange(accountPos, ledger.accountSplits.size()));
+  const std::vector<int64_t>& index = ledger.accountSplits[accountPos];
+  // The splits before the period only carry the balance: jump over them.
+  const size_t first = firstNotBefore(ledger, index, ds);
   Sums sums;
-  for (const int64_t sp : ledger.accountSplits[accountPos]) {
-    const int where = splitInPeriod(ledger, ds, de, sp);
-    if (where == 1) break;
+  if (first > 0) sums.balance = ledger.splits[index[first - 1]].balance;
+  for (size_t i = first; i < index.size(); ++i) {
+    const int64_t sp = index[i];
+    if (splitInPeriod(ledger, ds, de, sp) == 1) break;
     const Split& s = ledger.splits[sp];
     sums.balance = s.balance;
-    if (where != 0) continue;
     if (s.money >= 0) {
       sums.debit = moneyAdd(sums.debit, s.money);
     } else {

@@ -112,10 +112,10 @@ std::vector<Row> accountRowList(const App& app, int64_t accountPos, std::string_
   Money debit = 0;
   Money credit = 0;
   std::string text;
-  for (const int64_t sp : ledger.accountSplits[accountPos]) {
-    const int where = splitInPeriod(ledger, app.fromDate, app.toDate, sp);
-    if (where < 0) continue;
-    if (where > 0) break;
+  const std::vector<int64_t>& index = ledger.accountSplits[accountPos];
+  for (size_t i = firstNotBefore(ledger, index, app.fromDate); i < index.size(); ++i) {
+    const int64_t sp = index[i];
+    if (splitInPeriod(ledger, app.fromDate, app.toDate, sp) > 0) break;
     const Split& s = ledger.splits[sp];
     const Transaction& t = ledger.transactions[s.traPos];
     text = t.description;

@@ -147,6 +147,15 @@ TEST(ParseRequest, KeepsHeadersLowerCaseSplitAtCommasLaterOnesWinning) {
   EXPECT_EQ(*r.headers.find("x-one"), (std::vector<std::string>{"second"}));
   EXPECT_TRUE(r.headers.find("empty")->empty());
   EXPECT_EQ(r.headers.find("missing"), nullptr);
+
+  std::string many = "GET / HTTP/1.1\r\n";
+  for (int i = 0; i < 40; ++i) many += "H" + std::to_string(i) + ": " + std::to_string(i) + "\r\n";
+  many += "h3: again\r\nh39: last\r\n\r\n";
+  ASSERT_EQ(parseRequest(many, limit, &r).kind, StepKind::Request);
+  EXPECT_EQ(r.headers.entries.size(), 40u);
+  EXPECT_EQ(*r.headers.find("h3"), (std::vector<std::string>{"again"}));
+  EXPECT_EQ(*r.headers.find("h39"), (std::vector<std::string>{"last"}));
+  EXPECT_EQ(*r.headers.find("h20"), (std::vector<std::string>{"20"}));
 }
 
 TEST(ParseRequest, SendsAnInterimAnswerForExpectOnPostOnly) {

@@ -97,6 +97,15 @@ TEST(AccountSums, OwnAndSubtreeMovementsAndEndBalance) {
   }
 }
 
+TEST(FirstNotBefore, SkipsTheOpeningAndEarlierDates) {
+  const Ledger ledger = parsedOk(household);
+  const std::vector<int64_t>& bank = ledger.accountSplits[1];  // opening, 01-15, 04-01, 05-10
+  EXPECT_EQ(firstNotBefore(ledger, bank, 19700101), 1u);
+  EXPECT_EQ(firstNotBefore(ledger, bank, 20230115), 1u);
+  EXPECT_EQ(firstNotBefore(ledger, bank, 20230116), 2u);
+  EXPECT_EQ(firstNotBefore(ledger, bank, 20230511), 4u);
+}
+
 TEST(AccountBalanceAt, CountsOnlySplitsBeforeTheDate) {
   const Ledger ledger = parsedOk(household);
   EXPECT_EQ(accountBalanceAt(ledger, 1, 20230101), 100000);  // the opening counts as before
@@ -254,6 +263,23 @@ TEST(NewOpeningText, DateStaysWritable) {
     const std::string nop = newOpeningText(ledger);
     EXPECT_EQ(nop.substr(0, nop.find(' ')), c.want) << c.format << " " << c.last;
   }
+}
+
+TEST(NewOpeningText, WritesTheLedgersOwnDateAndDecimalFormat) {
+  Ledger ledger;
+  ledger.decimalComma = true;
+  ledger.dateFormat = "d.m.y";
+  const std::string text = normalisedLedger(
+      "30.12.2023 Opening\n  Bank 1.234,56 ; @A\n  Box 0\n  Box:X 2@1,5\n  Eq\n");
+  int64_t lineNr = 1;
+  parseLedger(ledger, text, lineNr);
+  ASSERT_EQ(ledger.errorText, "");
+  EXPECT_EQ(newOpeningText(ledger),
+            "31.12.2023 Opening transaction\n"
+            "  Bank 1_234,56 ; @A\n"
+            "  Box 0\n"
+            "  Box:X 2@1,50\n"
+            "  Eq -1_237,56\n");
 }
 
 // The next ledger made of the opening text reads back and opens with the final balances.

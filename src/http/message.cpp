@@ -146,6 +146,20 @@ void addHeader(ParseState& st, std::string_view line) {
     }
   }
   auto& entries = st.request.headers.entries;
+  // A few headers are searched in place; the index keeps 10000 of them from going quadratic.
+  constexpr size_t indexFrom = 16;
+  if (entries.size() < indexFrom) {
+    for (auto& e : entries) {
+      if (e.first == key) {
+        e.second = std::move(values);
+        return;
+      }
+    }
+    entries.emplace_back(std::move(key), std::move(values));
+    return;
+  }
+  if (st.headerIndex.empty())
+    for (size_t i = 0; i < entries.size(); ++i) st.headerIndex.emplace(entries[i].first, i);
   auto [it, fresh] = st.headerIndex.try_emplace(key, std::ssize(entries));
   if (fresh) {
     entries.emplace_back(std::move(key), std::move(values));

@@ -232,6 +232,8 @@ test("selected rows show their sums, and Query clears them", async (t) => {
   await withViewer(t, [ledgerFile("select.ledger", ledgerText)], async (page) => {
     await openAccount(page, 1);
     await page.click("#rowselekt");
+    await page.click('#records tr:has-text("Period opening balance")');
+    assert.equal(await page.locator("tr.selekt").count(), 0, "a row without a split is not selectable");
     await page.click('#records tr:has-text("Salary January")');
     await page.click('#records tr:has-text("Rent February")');
     await page.waitForFunction(() => document.querySelector("#filtered td:nth-child(2)").textContent !== "");

@@ -1,0 +1,445 @@
+// web: every route of the running viewer over loopback, against the reports computed here.
+#include "web.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app.h"
+#include "assets.h"
+#include "config.h"
+#include "http/loop.h"
+#include "parser.h"
+#include "report.h"
+#include "util.h"
+
+using namespace murex;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view ledgerText =
+    "2024-01-01 Opening\n"
+    "  Bank 10000 ; @A\n"
+    "  Stocks 0 ; Brokerage\n"
+    "    Stocks:ACME 100@10 ; Acme <shares>\n"
+    "  Equity ; @C\n"
+    "  Food 0 ; @E\n"
+    "  Gains 0 ; @I\n"
+    "2024-02-01 Buy a b,c\n"
+    "  Stocks:ACME 10@12\n"
+    "  Bank\n"
+    "2024-03-01 Groceries\n"
+    "  Food 25.50\n"
+    "  Bank\n"
+    "2024-05-01 Sell\n"
+    "  Stocks:ACME -20@\n"
+    "  Bank 260\n"
+    "  Gains\n";
+
+void writeFile(const fs::path& p, std::string_view text) {
+  std::ofstream(p, std::ios::binary) << text;
+}
+
+// Moves the file's modification time, so a change shows even within one clock tick.
+void touch(const fs::path& p, int64_t sec) {
+  const timespec times[2] = {{sec, 0}, {sec, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, p.c_str(), times, 0), 0);
+}
+
+struct Answer {
+  int status = 0;
+  std::string head;  // the header lines, lower-case names as sent
+  std::string body;
+  std::string header(std::string_view name) const {
+    const std::string key = "\r\n" + std::string(name) + ": ";
+    const size_t at = head.find(key);
+    if (at == std::string::npos) return "(none)";
+    const size_t start = at + key.size();
+    return head.substr(start, head.find("\r\n", start) - start);
+  }
+};
+
+Answer request(int port, std::string_view method, std::string_view path,
+               std::string_view host = "localhost") {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  timeval tv{5, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  Answer ans;
+  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    close(fd);
+    return ans;
+  }
+  std::string req = std::string(method) + " " + std::string(path) + " HTTP/1.1\r\n";
+  if (!host.empty()) req += "Host: " + std::string(host) + "\r\n";
+  req += "Connection: close\r\n\r\n";
+  EXPECT_EQ(send(fd, req.data(), req.size(), MSG_NOSIGNAL), static_cast<ssize_t>(req.size()));
+  std::string got;
+  char buf[65536];
+  ssize_t n;
+  while ((n = recv(fd, buf, sizeof buf, 0)) > 0) got.append(buf, static_cast<size_t>(n));
+  close(fd);
+  const size_t end = got.find("\r\n\r\n");
+  if (got.rfind("HTTP/1.1 ", 0) != 0 || end == std::string::npos) return ans;
+  ans.status = std::stoi(got.substr(9, 3));
+  ans.head = got.substr(0, end + 2);
+  ans.body = got.substr(end + 4);
+  EXPECT_EQ(ans.header("Content-Length"), std::to_string(ans.body.size())) << path;
+  return ans;
+}
+Answer get(int port, std::string_view path) { return request(port, "GET", path); }
+
+// One running viewer with its own settings folder; stdout and stderr go to files.
+struct Viewer {
+  fs::path dir;
+  pid_t pid = -1;
+  int port = 0;
+  std::string out;
+
+  Viewer(const fs::path& folder, const std::vector<std::string>& args) : dir(folder) {
+    fs::create_directories(dir / "config");
+    pid = fork();
+    if (pid == 0) {
+      setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+      setenv("HOME", dir.c_str(), 1);
+      const std::string outName = (dir / "out").string();
+      freopen(outName.c_str(), "w", stdout);
+      freopen((dir / "err").c_str(), "w", stderr);
+      std::vector<char*> argv{const_cast<char*>(MUREX_BINARY)};
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(MUREX_BINARY, argv.data());
+      _exit(127);
+    }
+    const fs::path outFile = dir / "out";
+    const int64_t start = http::monotonicMs();
+    while (http::monotonicMs() - start < 10000) {
+      std::ifstream in(outFile, std::ios::binary);
+      out.assign(std::istreambuf_iterator<char>(in), {});
+      const size_t at = out.find("http://localhost:");
+      if (at != std::string::npos && out.find("/\n", at) != std::string::npos) {
+        port = std::atoi(out.c_str() + at + 17);
+        break;
+      }
+      usleep(10000);
+    }
+  }
+  std::string err() const {
+    std::ifstream in(dir / "err", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  // Waits for the process to end; its exit status, or -1 when it does not end in 5 s.
+  int wait() {
+    const int64_t start = http::monotonicMs();
+    int status = 0;
+    while (http::monotonicMs() - start < 5000) {
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+      }
+      usleep(10000);
+    }
+    return -1;
+  }
+  ~Viewer() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
+struct Folder {
+  fs::path path;
+  Folder() {
+    char name[] = "/tmp/murex-web-XXXXXX";
+    path = mkdtemp(name);
+  }
+  ~Folder() { fs::remove_all(path); }
+};
+
+// The reports of the same ledger computed in this process: what every route must send.
+struct Expected {
+  App app;
+  explicit Expected(const fs::path& ledger, std::string_view period = "Y") {
+    app.args.fileName = ledger.string();
+    app.args.period = std::string(period);
+    parseFile(app);
+    periodSet(app);
+  }
+};
+
+class WebRoutes : public ::testing::Test {
+ protected:
+  Folder folder;
+  fs::path ledger = folder.path / "book.ledger";
+  std::unique_ptr<Viewer> viewer;
+  void SetUp() override {
+    writeFile(ledger, ledgerText);
+    touch(ledger, 1700000000);
+    viewer = std::make_unique<Viewer>(folder.path, std::vector<std::string>{ledger.string()});
+    ASSERT_GT(viewer->port, 0) << viewer->out << viewer->err();
+  }
+  int port() const { return viewer->port; }
+};
+
+struct RouteCase {
+  std::string path;
+  int status;
+  std::string type;
+  std::string body;
+};
+
+TEST_F(WebRoutes, AnswersEveryRouteLikeTheReports) {
+  const Expected e(ledger);
+  const Ledger& l = *e.app.ledger;
+  const std::string html = "text/html; charset=utf-8";
+  const std::string accounts = std::to_string(l.accounts.size());
+  const std::string kinds = std::to_string(l.kinds.size());
+  const std::string splits = std::to_string(l.splits.size());
+  const RouteCase cases[] = {
+      {"/style.css", 200, "text/css; charset=utf-8", std::string(assets::style_css)},
+      {"/script.js", 200, "text/javascript; charset=utf-8", std::string(assets::script_js)},
+      {"/murex.svg", 200, "image/svg+xml", std::string(assets::murex_svg)},
+      {"/favicon.svg", 200, "image/svg+xml", std::string(assets::favicon_svg)},
+      {"/favicon.png", 200, "image/png", std::string(assets::favicon_png)},
+      {"/changed", 200, "text/plain", "no"},
+      {"/account/0", 200, html, accountReport(e.app, 0)},
+      {"/account/2", 200, html, accountReport(e.app, 2)},
+      {"/account/002", 200, html, accountReport(e.app, 2)},
+      {"/account/" + accounts, 404, html, ""},
+      {"/account/99999999999999999999999999", 404, html, ""},
+      {"/account/", 404, html, "Not found"},
+      {"/account/x", 404, html, "Not found"},
+      {"/account/3x", 404, html, "Not found"},
+      {"/account/-1", 404, html, "Not found"},
+      {"/account/+1", 404, html, "Not found"},
+      {"/trans/1", 200, "text/plain; charset=utf-8", highlightLedger(transactionText(l, 1))},
+      {"/trans/" + splits, 404, html, ""},
+      {"/trans/99999999999999999999", 404, html, ""},
+      {"/filter/0?a+b%2Cc", 200, html, accountRows(e.app, 0, "a b,c")},
+      {"/filter/0", 200, html, accountRows(e.app, 0, "")},
+      {"/filter/" + accounts + "?x", 404, html, ""},
+      {"/filter/99999999999999999999?x", 404, html, ""},
+      {"/inv/0", 200, html, kindReport(e.app, 0)},
+      {"/inv/" + kinds, 404, html, ""},
+      {"/inv/99999999999999999999", 404, html, ""},
+      {"/inv/x", 404, html, "Not found"},
+      {"/sumsel/", 200, html, ""},
+      {"/sumsel/1,2", 200, html, selectionSums(e.app, "1,2")},
+      {"/sumsel/1,x", 404, html, ""},
+      {"/sumsel/" + splits, 404, html, ""},
+      {"/nothing", 404, html, "Not found"},
+      {"/quit/", 404, html, "Not found"},
+      {"/Account/0", 404, html, "Not found"},
+  };
+  for (const RouteCase& c : cases) {
+    const Answer a = get(port(), c.path);
+    EXPECT_EQ(a.status, c.status) << c.path;
+    EXPECT_EQ(a.header("content-type"), c.type) << c.path;
+    EXPECT_EQ(a.body, c.body) << c.path;
+  }
+  EXPECT_NE(selectionSums(e.app, "1,2"), "");
+  // HEAD is routed like GET and answered with the whole body.
+  EXPECT_EQ(request(port(), "HEAD", "/account/0").body, accountReport(e.app, 0));
+}
+
+TEST_F(WebRoutes, FillsTheMainPageAndPrintsTheAddress) {
+  const Expected e(ledger);
+  const std::string out = viewer->out;
+  EXPECT_TRUE(out.ends_with(
+      "Server listening on:\n\n    http://localhost:" + std::to_string(port()) + "/\n"))
+      << out;
+  const Answer a = get(port(), "/");
+  EXPECT_EQ(a.status, 200);
+  EXPECT_EQ(a.header("content-type"), "text/html; charset=utf-8");
+  for (const std::string& part :
+       {jumpMenu(e.app), balanceOfAccounts(e.app, true, false), balanceOfInventory(e.app, true),
+        (folder.path / "config/murex/murex.ini").string()})
+    EXPECT_NE(a.body.find(part), std::string::npos) << part;
+  for (std::string_view placeholder :
+       {"[configFile]", "[jump]", "[accBalance]", "[invBalance]", "[errorStr]"})
+    EXPECT_EQ(a.body.find(placeholder), std::string::npos) << placeholder;
+}
+
+TEST_F(WebRoutes, SwitchesPeriodAndFutureAndRefusesBadPeriods) {
+  const std::string home = get(port(), "/").body;
+  for (int i = 0; i < 2; ++i) {
+    const Answer a = get(port(), "/toggleFuture");
+    EXPECT_EQ(a.status, 303);
+    EXPECT_EQ(a.header("location"), "/");
+    EXPECT_EQ(a.header("content-type"), "(none)");
+    EXPECT_EQ(a.body, "");
+  }
+  EXPECT_EQ(get(port(), "/").body, home);
+
+  const Answer bad = get(port(), "/period/2030Y");
+  EXPECT_EQ(bad.status, 400);
+  EXPECT_EQ(bad.header("content-type"), "text/plain");
+  EXPECT_EQ(bad.body, "Period 2030Y outside of ledger's dates: 20240101 - 20240501");
+  const Answer wrong = get(port(), "/period/Q9");
+  EXPECT_EQ(wrong.status, 400);
+  EXPECT_NE(wrong.body, "");
+  // The refused choices leave the range as it was, and later switches still work.
+  EXPECT_EQ(get(port(), "/").body, home);
+  EXPECT_EQ(get(port(), "/toggleFuture").status, 303);
+  EXPECT_EQ(get(port(), "/toggleFuture").status, 303);
+  EXPECT_EQ(viewer->err(), bad.body + "\n" + wrong.body + "\n");
+
+  const Answer q1 = get(port(), "/period/Q1");
+  EXPECT_EQ(q1.status, 303);
+  EXPECT_EQ(q1.header("location"), "/");
+  const Expected e(ledger, "Q1");
+  const std::string page = get(port(), "/").body;
+  EXPECT_NE(page.find(balanceOfAccounts(e.app, true, false)), std::string::npos);
+  EXPECT_NE(page.find(jumpMenu(e.app)), std::string::npos);
+  EXPECT_EQ(get(port(), "/account/0").body, accountReport(e.app, 0));
+}
+
+TEST_F(WebRoutes, RefusesHostsOtherThanThisMachine) {
+  const std::pair<std::string_view, int> hosts[] = {
+      {"localhost", 200},       {"localhost:7777", 200},
+      {"127.0.0.1", 200},       {"127.0.0.1:80", 200},
+      {"[::1]", 200},           {"[::1]:7777", 200},
+      {"LocalHost", 200},       {"", 200},
+      {"evil.example", 403},    {"evil.example:7777", 403},
+      {"localhost.evil", 403},  {"localhost:", 403},
+      {"127.0.0.2", 403},       {"[::2]", 403},
+      {"localhost, evil", 403},
+  };
+  for (const auto& [host, status] : hosts) {
+    const Answer a = request(port(), "GET", "/", host);
+    EXPECT_EQ(a.status, status) << host;
+    if (status == 403) {
+      EXPECT_EQ(a.body, "") << host;
+    }
+  }
+}
+
+TEST_F(WebRoutes, ReloadsAChangedFileAndKeepsTheLedgerThroughFaultsAndGaps) {
+  EXPECT_EQ(get(port(), "/changed").body, "no");
+  touch(ledger, 1700000100);
+  EXPECT_EQ(get(port(), "/changed").body, "yes");
+  EXPECT_EQ(get(port(), "/changed").body, "no");
+
+  // Saved in the editor's way: gone for a moment, then back.
+  const std::string good = get(port(), "/").body;
+  fs::rename(ledger, folder.path / "moved");
+  EXPECT_EQ(get(port(), "/changed").body, "no");
+  EXPECT_EQ(get(port(), "/").body, good);
+  fs::rename(folder.path / "moved", ledger);
+  touch(ledger, 1700000200);
+
+  // A faulty save shows the error page; the reports wait for a fixed one.
+  writeFile(ledger, std::string(ledgerText) + "2024-06-01 <b>bad</b>\n  Nowhere 1\n  Bank\n");
+  touch(ledger, 1700000300);
+  EXPECT_EQ(get(port(), "/changed").body, "yes");
+  App faulty;
+  faulty.args.fileName = ledger.string();
+  parseFile(faulty);
+  ASSERT_NE(faulty.ledger->errorText, "");
+  const Answer err = get(port(), "/");
+  EXPECT_EQ(err.status, 200);
+  EXPECT_NE(err.body.find(escapeHtml(faulty.ledger->errorText)), std::string::npos);
+  EXPECT_EQ(err.body.find("<b>bad</b>"), std::string::npos);
+  EXPECT_NE(err.body.find("[jump]"), std::string::npos);
+  EXPECT_EQ(get(port(), "/account/0").status, 404);
+  EXPECT_EQ(get(port(), "/trans/0").status, 404);
+  EXPECT_EQ(get(port(), "/sumsel/1").status, 404);
+  EXPECT_EQ(get(port(), "/period/Q1").status, 303);
+  EXPECT_EQ(get(port(), "/toggleFuture").status, 303);
+
+  writeFile(ledger, ledgerText);
+  touch(ledger, 1700000400);
+  EXPECT_EQ(get(port(), "/changed").body, "yes");
+  // The period chosen before the faulty save is still the one shown.
+  EXPECT_EQ(get(port(), "/").body, good);
+}
+
+TEST_F(WebRoutes, QuitsAfterTheAnswerWithByeAndStatusZero) {
+  const Answer a = get(port(), "/quit");
+  EXPECT_EQ(a.status, 200);
+  EXPECT_EQ(a.header("content-type"), "text/html; charset=utf-8");
+  EXPECT_EQ(a.body, "<html><body>Bye</body></html>");
+  EXPECT_EQ(viewer->wait(), 0);
+  EXPECT_EQ(viewer->err(), "Bye\n");
+}
+
+TEST_F(WebRoutes, ASecondViewerListensOnAnotherPort) {
+  Folder other;
+  Viewer second(other.path, {ledger.string()});
+  ASSERT_GT(second.port, 0) << second.err();
+  EXPECT_NE(second.port, port());
+  EXPECT_EQ(get(second.port, "/changed").body, "no");
+  EXPECT_EQ(get(port(), "/changed").body, "no");
+  EXPECT_EQ(get(second.port, "/quit").status, 200);
+  EXPECT_EQ(second.wait(), 0);
+}
+
+TEST(WebErrors, AnswersAnErrorInAReportWith500AndGoesOnServing) {
+  Folder folder;
+  const fs::path ledger = folder.path / "big.ledger";
+  // Each balance fits, but the sum of the two assets does not.
+  writeFile(ledger,
+            "2024-01-01 Open\n  P 0 ; @A\n    X 90000000000000000\n    Y 0\n"
+            "  Q 0 ; @L\n    Z -90000000000000000\n    W 0\n"
+            "2024-02-01 More\n  Y 90000000000000000\n  W\n");
+  Viewer v(folder.path, {ledger.string()});
+  ASSERT_GT(v.port, 0) << v.err();
+  const Answer a = get(v.port, "/");
+  EXPECT_EQ(a.status, 500);
+  EXPECT_EQ(a.header("content-type"), "text/plain");
+  EXPECT_EQ(a.body, "Arithmetic overflow");
+  EXPECT_EQ(get(v.port, "/account/1").status, 200);
+  EXPECT_EQ(get(v.port, "/quit").status, 200);
+  EXPECT_EQ(v.wait(), 0);
+  EXPECT_EQ(v.err(), "Arithmetic overflow\nBye\n");
+}
+
+TEST(WebManual, ServesTheManualWithoutALedger) {
+  Folder folder;
+  Viewer v(folder.path, {"--man"});
+  ASSERT_GT(v.port, 0) << v.err();
+  const Answer home = get(v.port, "/");
+  EXPECT_EQ(home.status, 200);
+  for (std::string_view placeholder :
+       {"[configFile]", "[jump]", "[accBalance]", "[invBalance]", "[errorStr]"})
+    EXPECT_EQ(home.body.find(placeholder), std::string::npos) << placeholder;
+  for (std::string_view path : {"/account/0", "/trans/0", "/filter/0?a", "/inv/0", "/sumsel/1",
+                                "/sumsel/", "/period/Q1", "/toggleFuture"}) {
+    const Answer a = get(v.port, path);
+    EXPECT_EQ(a.status, 404) << path;
+    EXPECT_EQ(a.body, "") << path;
+  }
+  EXPECT_EQ(get(v.port, "/changed").body, "no");
+  EXPECT_EQ(get(v.port, "/style.css").status, 200);
+  EXPECT_EQ(get(v.port, "/quit").status, 200);
+  EXPECT_EQ(v.wait(), 0);
+}
+
+TEST(DecodeQuery, TurnsPlusAndPercentEscapesIntoText) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"a+b%2Cc", "a b,c"}, {"%41%6a", "Aj"}, {"100%", "100%"}, {"%4", "%4"},
+      {"%zz", "%zz"},       {"%%41", "%A"},   {"", ""},         {"%C3%A9", "\xc3\xa9"},
+  };
+  for (const auto& [query, text] : cases) EXPECT_EQ(decodeQuery(query), text) << query;
+}
+
+}  // namespace
