@@ -269,8 +269,8 @@ TEST(NewOpeningText, WritesTheLedgersOwnDateAndDecimalFormat) {
   Ledger ledger;
   ledger.decimalComma = true;
   ledger.dateFormat = "d.m.y";
-  const std::string text = normalisedLedger(
-      "30.12.2023 Opening\n  Bank 1.234,56 ; @A\n  Box 0\n  Box:X 2@1,5\n  Eq\n");
+  const std::string text =
+      normalisedLedger("30.12.2023 Opening\n  Bank 1.234,56 ; @A\n  Box 0\n  Box:X 2@1,5\n  Eq\n");
   int64_t lineNr = 1;
   parseLedger(ledger, text, lineNr);
   ASSERT_EQ(ledger.errorText, "");
