@@ -29,9 +29,47 @@ TEST(NormalizeLedgerText, EndsEveryLineInOneLineFeedAndFoldsSemicolonPairs) {
       {";;;", "\f;"},           {";;;;", "\f\f"},
       {"a;\r\n;b", "a;\n;b"},   {"\r", "\n"},
       {"\r\r", "\n\n"},         {"", ""},
+      {"ab;c;;d\re;", "ab;c\fd\ne;"}, {"\r;;\r\n;", "\n\f\n;"},
   };
   for (const NormalizeCase& c : cases)
     EXPECT_EQ(normalizeLedgerText(c.raw), c.want) << "raw: " << testing::PrintToString(c.raw);
+}
+
+// The rules applied one position at a time, as the reference for the run-wise loader.
+std::string normalizeSlowly(std::string_view raw) {
+  std::string out;
+  for (size_t i = 0; i < raw.size();) {
+    if (raw.substr(i, 3) == "\r\r\n") {
+      out += '\n';
+      i += 3;
+    } else if (raw.substr(i, 2) == "\r\n") {
+      out += '\n';
+      i += 2;
+    } else if (raw[i] == '\r') {
+      out += '\n';
+      i += 1;
+    } else if (raw.substr(i, 2) == ";;") {
+      out += '\f';
+      i += 2;
+    } else {
+      out += raw[i++];
+    }
+  }
+  return out;
+}
+
+TEST(NormalizeLedgerText, AgreesWithTheRulesOnEveryShortMixOfLineEndsAndSemicolons) {
+  const std::string_view alphabet = "a;\r\n";
+  for (int length = 0; length <= 7; ++length) {
+    int64_t count = 1;
+    for (int k = 0; k < length; ++k) count *= 4;
+    for (int64_t code = 0; code < count; ++code) {
+      std::string raw;
+      for (int64_t c = code, k = 0; k < length; ++k, c /= 4) raw += alphabet[c % 4];
+      ASSERT_EQ(normalizeLedgerText(raw), normalizeSlowly(raw))
+          << "raw: " << testing::PrintToString(raw);
+    }
+  }
 }
 
 class TempFolder : public testing::Test {

@@ -38,15 +38,15 @@ def run(argv):
         devnull = os.open(os.devnull, os.O_WRONLY)
         os.dup2(devnull, 1)
         os.dup2(w, 2)
-        os.execv("/usr/bin/time", ["/usr/bin/time", "-f", "%M"] + argv)
+        os.execv("/usr/bin/time", ["/usr/bin/time", "-f", "%M %U %S"] + argv)
     os.close(w)
     _, status = os.waitpid(pid, 0)
     t1 = time.perf_counter()
     report = os.read(r, 65536).decode().split()
     os.close(r)
-    if status != 0 or not report:
+    if status != 0 or len(report) < 3:
         sys.exit("failed (status %d): %s" % (status, " ".join(argv)))
-    return t1 - t0, int(report[-1]) * 1024
+    return t1 - t0, int(report[-3]) * 1024, float(report[-2]) + float(report[-1])
 
 def busiest(path):
     """The account and the kind with the most split lines after the opening transaction."""
@@ -73,32 +73,33 @@ def busiest(path):
     return names
 
 def median(argv):
-    times, rss = [], []
+    times, rss, cpu = [], [], []
     for _ in range(runs):
-        t, m = run(argv)
+        t, m, c = run(argv)
         times.append(t)
         rss.append(m)
-    return statistics.median(times), max(rss)
+        cpu.append(c)
+    return statistics.median(times), max(rss), statistics.median(cpu)
 
 wc = "/usr/bin/wc"
-print("%-22s %8s %8s %10s %8s %9s %8s" % ("command", "N", "file MB", "median s", "x floor",
-                                          "RSS MB", "RSS/file"))
+print("%-18s %8s %8s %9s %8s %8s %8s %6s" % ("command", "N", "file MB", "median s", "x floor",
+                                             "RSS MB", "RSS/file", "cpu s"))
 for n in sizes:
     path = os.path.join(folder, n + ".ledger")
     size = os.path.getsize(path)
     account, kind = busiest(path)
     run([wc, "-l", path])  # the file into the page cache
-    floor, floorRss = median([wc, "-l", path])
-    rows = [("wc -l", floor, floorRss)]
+    floor, floorRss, floorCpu = median([wc, "-l", path])
+    rows = [("wc -l", floor, floorRss, floorCpu)]
     for label, args in (("acc", ["acc"]), ("acc " + account, ["acc", account]),
                         ("inv", ["inv"]), ("inv " + kind, ["inv", kind])):
-        t, m = median([murex, path] + args)
-        rows.append((label, t, m))
-    for label, t, m in rows:
-        print("%-22s %8s %8.1f %10.4f %8.1f %9.1f %8.2f" % (label, n, size / 1e6, t, t / floor,
-                                                           m / 1e6, m / size))
+        rows.append((label,) + median([murex, path] + args))
+    for label, t, m, c in rows:
+        print("%-18s %8s %8.1f %9.4f %8.1f %8.1f %8.2f %6.2f" % (label, n, size / 1e6, t,
+                                                                t / floor, m / 1e6, m / size, c))
     sys.stdout.flush()
-print("median of %d runs; x floor: time / time of wc -l; RSS: peak resident set" % runs)
+print("median of %d runs; x floor: time / time of wc -l; RSS: peak resident set; "
+      "cpu: user + system seconds (median)" % runs)
 EOF
 
 [ -n "${NO_WRK:-}" ] && exit 0
