@@ -188,6 +188,17 @@ void appendWord(std::string& to, std::string_view word, std::string_view withSpa
   }
 }
 
+int64_t newComment(Ledger& ledger, std::string_view text) {
+  ledger.comments.emplace_back(text);
+  return std::ssize(ledger.comments) - 1;
+}
+
+// The split's comment to append to, made when its first word comes.
+std::string& commentOf(Ledger& ledger, Split& split) {
+  if (split.commentPos < 0) split.commentPos = newComment(ledger, "");
+  return ledger.comments[split.commentPos];
+}
+
 void touchAccount(Parse& p, int64_t accountPos) {
   AccountRun& r = p.accountRuns[accountPos];
   const int64_t traPos = std::ssize(p.ledger.transactions) - 1;
@@ -310,7 +321,7 @@ Split toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view
           .balance = 0,
           .kindPos = kindPos,
           .lineNr = lineNr,
-          .comment = {},
+          .commentPos = -1,
           .slotBegin = slotPos,
           .slotEnd = slotPos};
 }
@@ -338,12 +349,12 @@ void procMoney(Parse& p, std::string_view word) {
     if (price <= 0) raiseValue("New price must be positive");
     const Items n = runItems(p.kindRuns, split.kindPos);
     split.money = moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, n));
-    split.comment = "Revalue: take all out";
+    split.commentPos = newComment(ledger, "Revalue: take all out");
     split.slotEnd = std::ssize(ledger.slots);
     Split back = split;
     back.slotBegin = split.slotEnd;
     back.money = runAddItems(p.kindRuns, ledger.slots, splitPos + 1, split.kindPos, n, price);
-    back.comment = "Revalue: put all back with a new price";
+    back.commentPos = newComment(ledger, "Revalue: put all back with a new price");
     back.slotEnd = std::ssize(ledger.slots);
     ledger.splits.back() = std::move(split);
     moneySet(p, ledger.splits.back());
@@ -388,11 +399,12 @@ void afterLoop(Parse& p) {
   finishTransaction(p);
   for (const Split& s : ledger.splits) {
     if (s.traPos != 0) break;
-    if (s.comment.empty()) continue;
+    const std::string_view comment = splitComment(ledger, s);
+    if (comment.empty()) continue;
     if (s.kindPos < 0) {
-      ledger.accounts[s.accountPos].description = s.comment;
+      ledger.accounts[s.accountPos].description = comment;
     } else {
-      setKindDescription(ledger.kinds, s.kindPos, s.comment);
+      setKindDescription(ledger.kinds, s.kindPos, comment);
     }
   }
   ledger.moneyWhole = std::none_of(ledger.splits.begin(), ledger.splits.end(),
@@ -502,7 +514,7 @@ void parseHelper(Parse& p) {
         break;
       case TokenType::Comment:
         if (onSplitLine)
-          appendWord(ledger.splits.back().comment, word,
+          appendWord(commentOf(ledger, ledger.splits.back()), word,
                      shown(text.substr(tok.pos, tok.len), bufSpaces, hasFormFeed));
         break;
       case TokenType::Tag:
@@ -525,6 +537,12 @@ void parseLedger(Ledger& ledger, std::string_view text, int64_t& lineNr) {
     if (e.kind != ErrorKind::Value && e.kind != ErrorKind::Overflow) throw;
     ledger.errorText = errorFrame(text, lineNr, e.message);
   }
+}
+
+std::string_view splitComment(const Ledger& ledger, const Split& split) {
+  if (split.commentPos < 0) return {};
+  assert(split.commentPos < std::ssize(ledger.comments));
+  return ledger.comments[split.commentPos];
 }
 
 Items splitItems(const Ledger& ledger, int64_t splitPos) {

@@ -121,13 +121,13 @@ std::vector<Row> accountRowList(const App& app, int64_t accountPos, std::string_
     text = t.description;
     if (!filter.empty()) {
       text += ": ";
-      text += s.comment;
+      text += splitComment(ledger, s);
       if (!filterMatch(lowerUnicode(text), words)) continue;
       text.resize(t.description.size());
     }
-    if (!s.comment.empty()) {
+    if (!splitComment(ledger, s).empty()) {
       text += ": ";
-      text += s.comment;
+      text += splitComment(ledger, s);
     }
     Row r{.splitPos = sp,
           .date = dateText(app, t.date),
@@ -200,13 +200,13 @@ std::vector<Row> kindRowList(const App& app, int64_t kindPos, std::string_view f
     if (!filter.empty()) {
       text = t.description;
       text += ": ";
-      text += s.comment;
+      text += splitComment(ledger, s);
       if (!filterMatch(lowerUnicode(text), words)) continue;
     }
     text = t.description;
-    if (!s.comment.empty()) {
+    if (!splitComment(ledger, s).empty()) {
       text += " ; ";
-      text += s.comment;
+      text += splitComment(ledger, s);
     }
     const Items change = splitItems(ledger, sp);
     Row r{.splitPos = sp,
