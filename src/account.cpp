@@ -81,12 +81,18 @@ bool isSubAccount(const Accounts& accounts, int64_t parentPos, int64_t accountPo
 
 std::string_view accountTypeName(char letter) {
   switch (letter) {
-    case 'A': return "Asset";
-    case 'L': return "Liability";
-    case 'E': return "Expense";
-    case 'I': return "Income";
-    case 'C': return "Capital";
-    default: return "";
+    case 'A':
+      return "Asset";
+    case 'L':
+      return "Liability";
+    case 'E':
+      return "Expense";
+    case 'I':
+      return "Income";
+    case 'C':
+      return "Capital";
+    default:
+      return "";
   }
 }
 

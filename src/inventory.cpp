@@ -25,8 +25,9 @@ Found addKind(Kinds& kinds, int64_t accountPos, std::string_view name,
               std::string_view description) {
   for (int64_t i = 0; i < std::ssize(kinds); ++i)
     if (kinds[i].name == name) return {.ok = false, .pos = i};
-  kinds.push_back(
-      {.accountPos = accountPos, .name = std::string(name), .description = std::string(description)});
+  kinds.push_back({.accountPos = accountPos,
+                   .name = std::string(name),
+                   .description = std::string(description)});
   return {.ok = true, .pos = std::ssize(kinds) - 1};
 }
 
@@ -117,8 +118,11 @@ Money removeItems(Slots& slots, int64_t splitPos, int64_t kindPos, Items numItem
     if (left <= 0) continue;
     const Items take = std::min(toRemove, left);
     const Money price = slots[i].unitPrice;
-    slots.push_back(
-        {.splitPos = splitPos, .kindPos = kindPos, .numItems = -take, .unitPrice = price, .slotPos = i});
+    slots.push_back({.splitPos = splitPos,
+                     .kindPos = kindPos,
+                     .numItems = -take,
+                     .unitPrice = price,
+                     .slotPos = i});
     value = moneyAdd(value, moneyMul(take, price));
     toRemove -= take;
   }
@@ -172,8 +176,8 @@ void runCount(KindRun& run, Items numItems, Money unitPrice) {
 
 }  // namespace
 
-Money runAddItems(KindRuns& runs, Slots& slots, int64_t splitPos, int64_t kindPos,
-                  Items numItems, Money unitPrice) {
+Money runAddItems(KindRuns& runs, Slots& slots, int64_t splitPos, int64_t kindPos, Items numItems,
+                  Money unitPrice) {
   assert(kindPos >= 0 && kindPos < std::ssize(runs));
   if (numItems == 0) return 0;
   KindRun& run = runs[kindPos];

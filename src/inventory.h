@@ -38,7 +38,7 @@ Found addKind(Kinds& kinds, int64_t accountPos, std::string_view name,
 Found findKind(const Kinds& kinds, int64_t accountPos, std::string_view name);
 bool hasKinds(const Kinds& kinds, int64_t accountPos);
 void setKindDescription(Kinds& kinds, int64_t kindPos, std::string_view text);  // if empty
-std::string kindLabel(const Kinds& kinds, int64_t kindPos);  // "name (description)"
+std::string kindLabel(const Kinds& kinds, int64_t kindPos);   // "name (description)"
 Found searchKind(const Kinds& kinds, std::string_view text);  // as searchAccount
 
 // "numItems@unitPrice"; raises the inventory amount messages.
@@ -65,16 +65,16 @@ Holding kindTotal(const Slots& slots, int64_t kindPos, int64_t upTo);
 // same records, returns the same values and warns the same as addItems and removeItems.
 struct KindRun {
   Items items = 0;
-  Money money = 0;        // book value, as kindTotal sums it
-  bool overflow = false;  // a running sum left the 64-bit range: kindTotal would raise
+  Money money = 0;                 // book value, as kindTotal sums it
+  bool overflow = false;           // a running sum left the 64-bit range: kindTotal would raise
   std::vector<int64_t> additions;  // the kind's addition slots, oldest first
   int64_t oldest = 0;              // index in additions of the oldest slot still holding items
   Items oldestLeft = 0;            // the items it still holds
 };
 using KindRuns = std::vector<KindRun>;  // indexed by kindPos
 
-Money runAddItems(KindRuns& runs, Slots& slots, int64_t splitPos, int64_t kindPos,
-                  Items numItems, Money unitPrice);
+Money runAddItems(KindRuns& runs, Slots& slots, int64_t splitPos, int64_t kindPos, Items numItems,
+                  Money unitPrice);
 Money runRemoveItems(KindRuns& runs, Slots& slots, int64_t splitPos, int64_t kindPos,
                      Items numItems);
 // kindTotal(slots, kindPos, -1).items; raises "Arithmetic overflow" where kindTotal would.

@@ -19,7 +19,7 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool endsWord(char c) { return c == ' ' || c == '\t' || c == '\n' || c == ';'; }
 
 // The plain amounts of almost every split line ("-12.50", "3", "+0.5"), read without the
-// allocations of parseMoney and with its results; anything else goes to parseMoney.
+// allocations of parseMoney and with its results; anything else goes to parseMoneyMul.
 bool quickMoney(std::string_view w, bool decimalComma, Money& out) {
   const size_t n = w.size();
   size_t i = 0;
@@ -66,18 +66,30 @@ std::string showFormFeeds(std::string_view s) {
 
 std::string_view tokenTypeName(TokenType type) {
   switch (type) {
-    case TokenType::NewLine: return "NewLine";
-    case TokenType::CommentStart: return "CommentStart";
-    case TokenType::Comment: return "Comment";
-    case TokenType::Str: return "Str";
-    case TokenType::Indent: return "Indent";
-    case TokenType::End: return "End";
-    case TokenType::Datum: return "Datum";
-    case TokenType::Description: return "Description";
-    case TokenType::Account: return "Account";
-    case TokenType::Amount: return "Amount";
-    case TokenType::Tag: return "Tag";
-    default: return "Unset";
+    case TokenType::NewLine:
+      return "NewLine";
+    case TokenType::CommentStart:
+      return "CommentStart";
+    case TokenType::Comment:
+      return "Comment";
+    case TokenType::Str:
+      return "Str";
+    case TokenType::Indent:
+      return "Indent";
+    case TokenType::End:
+      return "End";
+    case TokenType::Datum:
+      return "Datum";
+    case TokenType::Description:
+      return "Description";
+    case TokenType::Account:
+      return "Account";
+    case TokenType::Amount:
+      return "Amount";
+    case TokenType::Tag:
+      return "Tag";
+    default:
+      return "Unset";
   }
 }
 
@@ -281,8 +293,10 @@ Split toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view
     if (aw.kind.empty()) {
       if (account != p.accountByName.end()) raiseValue("Account is a duplicate: $1", {word});
       accountPos = std::ssize(ledger.accounts);
-      ledger.accounts.push_back(
-          {.name = std::string(aw.account), .description = {}, .indent = tok.spaces, .typeChar = '-'});
+      ledger.accounts.push_back({.name = std::string(aw.account),
+                                 .description = {},
+                                 .indent = tok.spaces,
+                                 .typeChar = '-'});
       p.accountByName.emplace(aw.account, accountPos);
       p.accountHasKinds.push_back(0);
       p.accountRuns.emplace_back();
@@ -422,7 +436,8 @@ void afterLoop(Parse& p) {
   }
   ledger.accountSplits.assign(ledger.accounts.size(), {});
   ledger.kindSplits.assign(ledger.kinds.size(), {});
-  for (size_t i = 0; i < accountCounts.size(); ++i) ledger.accountSplits[i].reserve(accountCounts[i]);
+  for (size_t i = 0; i < accountCounts.size(); ++i)
+    ledger.accountSplits[i].reserve(accountCounts[i]);
   for (size_t i = 0; i < kindCounts.size(); ++i) ledger.kindSplits[i].reserve(kindCounts[i]);
   for (int64_t i = 0; i < std::ssize(ledger.splits); ++i) {
     Split& s = ledger.splits[i];
@@ -459,8 +474,7 @@ std::string errorFrame(std::string_view text, int64_t lineNr, std::string_view m
     begin = nl + 1;
     ++line;
   }
-  return fillNumbered("Error at line $1: $2\n\n$3\n",
-                      {std::to_string(lineNr), message, context});
+  return fillNumbered("Error at line $1: $2\n\n$3\n", {std::to_string(lineNr), message, context});
 }
 
 void parseHelper(Parse& p) {

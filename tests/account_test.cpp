@@ -15,26 +15,33 @@ Accounts tree(std::initializer_list<std::tuple<const char*, int64_t, char>> rows
 
 // Assets 4, Current 8, bank 12, cash 12, Exp 4
 Accounts sample() {
-  return tree({{"Assets", 4, 'A'}, {"Current", 8, '-'}, {"bank", 12, '-'},
-               {"cash", 12, '-'}, {"Exp", 4, 'E'}});
+  return tree({{"Assets", 4, 'A'},
+               {"Current", 8, '-'},
+               {"bank", 12, '-'},
+               {"cash", 12, '-'},
+               {"Exp", 4, 'E'}});
 }
 
 TEST(AccNameOK, AcceptsAsciiLettersAndDigitsNotLeadingDigit) {
   const std::pair<std::string_view, bool> cases[] = {
-      {"accRec", true},    {"Supplier1", true}, {"MyLiquoreStore", true}, {"a", true},
-      {"", false},         {"1abc", false},     {"a-b", false},           {"a_b", false},
-      {"a.b", false},      {"caf\xc3\xa9", false}, {"a:b", false},        {"a b", false},
+      {"accRec", true}, {"Supplier1", true},    {"MyLiquoreStore", true}, {"a", true},
+      {"", false},      {"1abc", false},        {"a-b", false},           {"a_b", false},
+      {"a.b", false},   {"caf\xc3\xa9", false}, {"a:b", false},           {"a b", false},
   };
   for (const auto& [name, ok] : cases) EXPECT_EQ(accNameOK(name), ok) << name;
 }
 
 TEST(SplitAccountWord, SplitsAtOneColonOnly) {
-  struct Case { std::string_view word; bool ok; std::string_view account, kind; };
+  struct Case {
+    std::string_view word;
+    bool ok;
+    std::string_view account, kind;
+  };
   const Case cases[] = {
-      {"Stocks", true, "Stocks", ""},     {"Stocks:GOOGL", true, "Stocks", "GOOGL"},
-      {":GOOGL", false, "", ""},          {"Stocks:", false, "", ""},
-      {"a:b:c", false, "", ""},           {"Sto-cks:GOOGL", false, "", ""},
-      {"Stocks:1X", false, "", ""},       {"", false, "", ""},
+      {"Stocks", true, "Stocks", ""}, {"Stocks:GOOGL", true, "Stocks", "GOOGL"},
+      {":GOOGL", false, "", ""},      {"Stocks:", false, "", ""},
+      {"a:b:c", false, "", ""},       {"Sto-cks:GOOGL", false, "", ""},
+      {"Stocks:1X", false, "", ""},   {"", false, "", ""},
   };
   for (const Case& c : cases) {
     const AccountWord w = splitAccountWord(c.word);
@@ -82,14 +89,21 @@ TEST(AccountPath, JoinsAncestorsTopFirst) {
   EXPECT_EQ(accountPath(list, 4).namePath, "Exp");
 }
 
-struct TypeCase { Accounts list; int64_t pos; char effective; bool positive; };
+struct TypeCase {
+  Accounts list;
+  int64_t pos;
+  char effective;
+  bool positive;
+};
 TEST(AccountType, WalksBackToTypedOrTopLevelAccount) {
   const TypeCase cases[] = {
       {sample(), 3, 'A', true},
       {sample(), 4, 'E', true},
       // An untyped top-level account after a typed tree is an asset, not an expense.
-      {tree({{"Exp", 4, 'E'}, {"food", 8, '-'}, {"Other", 4, '-'}, {"misc", 8, '-'}}), 2, 'A', true},
-      {tree({{"Exp", 4, 'E'}, {"food", 8, '-'}, {"Other", 4, '-'}, {"misc", 8, '-'}}), 3, 'A', true},
+      {tree({{"Exp", 4, 'E'}, {"food", 8, '-'}, {"Other", 4, '-'}, {"misc", 8, '-'}}), 2, 'A',
+       true},
+      {tree({{"Exp", 4, 'E'}, {"food", 8, '-'}, {"Other", 4, '-'}, {"misc", 8, '-'}}), 3, 'A',
+       true},
       {tree({{"Exp", 4, 'E'}, {"food", 8, '-'}}), 1, 'E', true},
       // A typed sub-account passes its type to the following untyped siblings.
       {tree({{"Top", 4, 'A'}, {"loan", 8, 'L'}, {"card", 8, '-'}}), 2, 'L', false},
@@ -123,8 +137,17 @@ TEST(SearchAccount, ReadsNumbersAndCaseInsensitivePrefixes) {
   Accounts list = sample();
   list[4].description = "Expenses";
   const std::pair<std::string_view, int64_t> cases[] = {
-      {"2", 1},  {"5", 4},  {"0", -1},   {"6", -1},  {"ca", 3},   {"CA", 3}, {"cUr", 1},
-      {"expen", 4}, {"x", -1}, {"", -1}, {"-1", -1},
+      {"2", 1},
+      {"5", 4},
+      {"0", -1},
+      {"6", -1},
+      {"ca", 3},
+      {"CA", 3},
+      {"cUr", 1},
+      {"expen", 4},
+      {"x", -1},
+      {"", -1},
+      {"-1", -1},
       {"99999999999999999999", -1},  // too big a number is a name prefix that matches nothing
   };
   for (const auto& [text, want] : cases) {

@@ -300,6 +300,8 @@ struct TestServer {
       if (r.path == "/big") {
         out.respond(200, std::string(8 << 20, 'b'));
         out.afterSent([this] { ++bigSent; });
+      } else if (r.path == "/mid") {
+        out.respond(200, std::string(100000, 'm'));
       } else {
         Headers h;
         h.set("content-type", "text/plain");
@@ -358,6 +360,19 @@ TEST(Server, AnswersPipelinedRequestsInOrderAndKeepsTheConnection) {
   EXPECT_EQ(ts.seen[0].clientAddress.rfind("127.0.0.1:", 0), 0u);
   sendAll(c, "GET /5 HTTP/1.1\r\n\r\n");
   EXPECT_EQ(ts.await(c, 1).bytes, ok("GET /5 "));
+  close(c);
+}
+
+TEST(Server, AnswersManyPipelinedRequestsWhoseAnswersExceedTheOutputMark) {
+  TestServer ts;
+  const int c = connectTo(ts.port);
+  std::string requests;
+  for (int i = 0; i < 40; ++i) requests += "GET /mid HTTP/1.1\r\n\r\n";
+  sendAll(c, requests);
+  ts.pump(20);  // the server queues and sends before the client reads anything
+  const auto got = ts.await(c, 40);
+  EXPECT_EQ(splitResponses(got.bytes).size(), 40u);
+  EXPECT_EQ(ts.seen.size(), 40u);
   close(c);
 }
 

@@ -20,9 +20,13 @@ std::string errorOf(std::string_view word) {
 }
 
 TEST(SplitMoney, ReadsItemsAndPrice) {
-  struct Case { std::string_view word; Items items; Money price; };
+  struct Case {
+    std::string_view word;
+    Items items;
+    Money price;
+  };
   const Case cases[] = {
-      {"520@164.21", 52000, 16421}, {"-170@", -17000, 0}, {"0@", 0, 0},
+      {"520@164.21", 52000, 16421}, {"-170@", -17000, 0},  {"0@", 0, 0},
       {"3*2@1.5", 600, 150},        {"1.5@2*3", 150, 600},
   };
   for (const Case& c : cases) {

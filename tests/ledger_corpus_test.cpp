@@ -46,7 +46,8 @@ std::string dump(const Ledger& l, const std::string& warnings) {
   }
   out += "kinds " + std::to_string(l.kinds.size()) + "\n";
   for (const Kind& k : l.kinds)
-    out += "  " + l.accounts[k.accountPos].name + ":" + kindLabel(l.kinds, &k - l.kinds.data()) + "\n";
+    out +=
+        "  " + l.accounts[k.accountPos].name + ":" + kindLabel(l.kinds, &k - l.kinds.data()) + "\n";
   out += "transactions " + std::to_string(l.transactions.size()) + "\n";
   for (int64_t s = 0; s < std::ssize(l.splits); ++s) {
     const Split& sp = l.splits[s];
@@ -64,8 +65,8 @@ std::string dump(const Ledger& l, const std::string& warnings) {
   }
   out += "slots " + std::to_string(l.slots.size()) + "\n";
   for (const Slot& sl : l.slots)
-    out += "  split " + std::to_string(sl.splitPos) + " kind " + std::to_string(sl.kindPos) +
-           " " + moneyStr(sl.numItems) + "@" + moneyStr(sl.unitPrice) + " slot " +
+    out += "  split " + std::to_string(sl.splitPos) + " kind " + std::to_string(sl.kindPos) + " " +
+           moneyStr(sl.numItems) + "@" + moneyStr(sl.unitPrice) + " slot " +
            std::to_string(sl.slotPos) + "\n";
   for (int64_t k = 0; k < std::ssize(l.kinds); ++k) {
     const Holding h = kindTotal(l.slots, k, -1);

@@ -39,13 +39,17 @@ std::vector<Tok> tokens(std::string_view raw) {
 using T = TokenType;
 
 TEST(NextToken, ScansBlanksWordsSemicolonsAndLineEnds) {
-  struct Case { std::string_view text; int64_t start; TokenType type; int64_t len, spaces; };
+  struct Case {
+    std::string_view text;
+    int64_t start;
+    TokenType type;
+    int64_t len, spaces;
+  };
   const Case cases[] = {
-      {"", 0, T::End, 0, 0},           {"  \t", 0, T::End, 3, 3},
-      {"ab cd", 0, T::Str, 2, 0},      {"ab cd", 2, T::Str, 3, 1},
-      {" ;x", 0, T::CommentStart, 2, 1}, {"\t\n", 0, T::NewLine, 2, 1},
-      {"a;b", 0, T::Str, 1, 0},        {"a\fb c", 0, T::Str, 3, 0},
-      {"a\rb", 0, T::Str, 3, 0},       {"x", 1, T::End, 0, 0},
+      {"", 0, T::End, 0, 0},      {"  \t", 0, T::End, 3, 3},         {"ab cd", 0, T::Str, 2, 0},
+      {"ab cd", 2, T::Str, 3, 1}, {" ;x", 0, T::CommentStart, 2, 1}, {"\t\n", 0, T::NewLine, 2, 1},
+      {"a;b", 0, T::Str, 1, 0},   {"a\fb c", 0, T::Str, 3, 0},       {"a\rb", 0, T::Str, 3, 0},
+      {"x", 1, T::End, 0, 0},
   };
   for (const Case& c : cases) {
     const Token t = nextToken(c.text, c.start);
@@ -72,14 +76,25 @@ TEST(TokenTypeName, NamesEveryType) {
 }
 
 TEST(Classify, GivesWordsTheirMeaningFromThePreviousToken) {
-  struct Case { std::string_view word; TokenType prev; int64_t datumCount; TokenType want; };
+  struct Case {
+    std::string_view word;
+    TokenType prev;
+    int64_t datumCount;
+    TokenType want;
+  };
   const Case cases[] = {
-      {"2024-01-01", T::NewLine, 0, T::Datum}, {"  Cash", T::NewLine, 1, T::Account},
-      {" 12", T::Account, 1, T::Amount},       {" x", T::Datum, 1, T::Description},
-      {" x", T::Description, 1, T::Description}, {" @A", T::CommentStart, 1, T::Tag},
-      {" @A", T::Comment, 1, T::Tag},          {" @A", T::Tag, 0, T::Tag},
-      {" @A", T::CommentStart, 2, T::Comment}, {" x@", T::CommentStart, 0, T::Comment},
-      {" x", T::Amount, 1, T::Str},            {" x", T::End, 1, T::Str},
+      {"2024-01-01", T::NewLine, 0, T::Datum},
+      {"  Cash", T::NewLine, 1, T::Account},
+      {" 12", T::Account, 1, T::Amount},
+      {" x", T::Datum, 1, T::Description},
+      {" x", T::Description, 1, T::Description},
+      {" @A", T::CommentStart, 1, T::Tag},
+      {" @A", T::Comment, 1, T::Tag},
+      {" @A", T::Tag, 0, T::Tag},
+      {" @A", T::CommentStart, 2, T::Comment},
+      {" x@", T::CommentStart, 0, T::Comment},
+      {" x", T::Amount, 1, T::Str},
+      {" x", T::End, 1, T::Str},
   };
   for (const Case& c : cases) {
     int64_t count = c.datumCount;
@@ -97,14 +112,29 @@ TEST(Tokens, SplitTransactionAndSplitLines) {
       "2024-05-01\n"
       "    Exp 1 ;@E\tb;;c \n");
   const std::vector<std::pair<TokenType, std::string>> want = {
-      {T::Datum, "2024-04-30"}, {T::Description, "Grocery"}, {T::Description, "from"},
-      {T::Description, "Aldi"}, {T::NewLine, ""},           {T::Account, "Stocks:GOOGL"},
-      {T::Amount, "520@164.21"}, {T::NewLine, ""},          {T::Account, "Exp"},
-      {T::Amount, "0"},         {T::CommentStart, ";"},     {T::Tag, "@E"},
-      {T::Comment, "Expenses"}, {T::NewLine, ""},           {T::Datum, "2024-05-01"},
-      {T::NewLine, ""},         {T::Account, "Exp"},        {T::Amount, "1"},
-      {T::CommentStart, ";"},   {T::Comment, "@E"},         {T::Comment, "b;;c"},
-      {T::NewLine, ""},         {T::End, ""},
+      {T::Datum, "2024-04-30"},
+      {T::Description, "Grocery"},
+      {T::Description, "from"},
+      {T::Description, "Aldi"},
+      {T::NewLine, ""},
+      {T::Account, "Stocks:GOOGL"},
+      {T::Amount, "520@164.21"},
+      {T::NewLine, ""},
+      {T::Account, "Exp"},
+      {T::Amount, "0"},
+      {T::CommentStart, ";"},
+      {T::Tag, "@E"},
+      {T::Comment, "Expenses"},
+      {T::NewLine, ""},
+      {T::Datum, "2024-05-01"},
+      {T::NewLine, ""},
+      {T::Account, "Exp"},
+      {T::Amount, "1"},
+      {T::CommentStart, ";"},
+      {T::Comment, "@E"},
+      {T::Comment, "b;;c"},
+      {T::NewLine, ""},
+      {T::End, ""},
   };
   ASSERT_EQ(got.size(), want.size());
   for (size_t i = 0; i < want.size(); ++i) {
@@ -145,7 +175,7 @@ TEST(ParseLedger, FillsMissingAmountBalancesAndIndexes) {
   EXPECT_EQ(l.kinds[0].description, "Red  wine");
   EXPECT_EQ(l.splits[3].money, 6300);
   EXPECT_EQ(l.splits[4].money, -16300);  // 100.00 + 63.00 balanced by equity
-  EXPECT_EQ(l.splits[7].money, 1120);                // -(24.00 - 35.20)
+  EXPECT_EQ(l.splits[7].money, 1120);    // -(24.00 - 35.20)
   EXPECT_EQ(l.splits[6].balance, 10000 - 3520);
   EXPECT_FALSE(l.moneyWhole);
   EXPECT_TRUE(l.itemsWhole);
@@ -173,15 +203,43 @@ TEST(ParseLedger, CloseSkipsTheUnsetSplitOfItsTransaction) {
 // The parse reads plain amounts itself; it must agree with parseMoneyMul on every word.
 TEST(ParseLedger, ReadsAmountsAsParseMoneyMulDoes) {
   std::vector<std::string> words = {
-      "0",     "-0",    "+0",     "12",    "12.",    "12.5",  "12.50", "-12.05", ".5",
-      "-.05",  ",5",    "1,5",    "1.5",   "1_000",  "1,234.56", "1.234,56", "-",
-      "+",     ".",     "",       "1.234", "1..2",   "--1",   "1-",    "3*1.99",
-      "999999999999999", "9999999999999999", "999999999999999.99", "92233720368547757.09",
-      "+12.3", "0.001", "00012.10",
+      "0",
+      "-0",
+      "+0",
+      "12",
+      "12.",
+      "12.5",
+      "12.50",
+      "-12.05",
+      ".5",
+      "-.05",
+      ",5",
+      "1,5",
+      "1.5",
+      "1_000",
+      "1,234.56",
+      "1.234,56",
+      "-",
+      "+",
+      ".",
+      "",
+      "1.234",
+      "1..2",
+      "--1",
+      "1-",
+      "3*1.99",
+      "999999999999999",
+      "9999999999999999",
+      "999999999999999.99",
+      "92233720368547757.09",
+      "+12.3",
+      "0.001",
+      "00012.10",
   };
   for (const char* a : {"", "-", "+"})
     for (const char* b : {"", "0", "7", "123"})
-      for (const char* c : {"", ".", ",", ".1", ",12", ".123", ",1"}) words.push_back(std::string(a) + b + c);
+      for (const char* c : {"", ".", ",", ".1", ",12", ".123", ",1"})
+        words.push_back(std::string(a) + b + c);
   for (const bool comma : {false, true}) {
     for (const std::string& w : words) {
       if (w.empty()) continue;
@@ -196,16 +254,21 @@ TEST(ParseLedger, ReadsAmountsAsParseMoneyMulDoes) {
       const std::string text = "2024-01-01\n  a " + w + "\n  b\n";
       int64_t lineNr = 1;
       parseLedger(l, text, lineNr);
-      const std::string got =
-          l.errorText.empty() ? std::to_string(l.splits[0].money)
-                              : l.errorText.substr(17, l.errorText.find('\n') - 17);
+      const std::string got = l.errorText.empty()
+                                  ? std::to_string(l.splits[0].money)
+                                  : l.errorText.substr(17, l.errorText.find('\n') - 17);
       EXPECT_EQ(got, want) << w << (comma ? " (comma)" : "");
     }
   }
 }
 
 // A split's slot records, for comparing a parse with a literal replay.
-struct Record { int64_t splitPos, kindPos; Items numItems; Money unitPrice; int64_t slotPos; };
+struct Record {
+  int64_t splitPos, kindPos;
+  Items numItems;
+  Money unitPrice;
+  int64_t slotPos;
+};
 bool operator==(const Record& a, const Slot& b) {
   return a.splitPos == b.splitPos && a.kindPos == b.kindPos && a.numItems == b.numItems &&
          a.unitPrice == b.unitPrice && a.slotPos == b.slotPos;
@@ -219,7 +282,12 @@ TEST(ParseLedger, TradesMatchTheLiteralInventoryWalks) {
   text += "  Equity ; @C\n";
   // What each inventory line of the ledger asks, in order: 'a' add, 'r' remove, 'c' close@,
   // 'v' revalue@ (two splits), 'C' a close of Cash.
-  struct Op { char type; int64_t kind; Items items; Money price; };
+  struct Op {
+    char type;
+    int64_t kind;
+    Items items;
+    Money price;
+  };
   std::vector<Op> ops;
   std::vector<Items> held(kinds, 1000);
   for (int64_t t = 0; t < 3000; ++t) {

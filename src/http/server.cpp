@@ -89,40 +89,50 @@ void updateInterest(Server& s, Connection& c) {
 
 // Reads every complete request that has arrived, answering them in order.
 void processInput(Server& s, Connection& c) {
-  while (!c.closing && pendingOut(c) <= outputHighWater) {
-    const std::string_view buf = std::string_view(c.in).substr(c.inStart);
-    Step step = parseStep(c.parse, buf, s.bodyLimit);
-    if (step.kind == StepKind::NeedMore) {
-      if (c.peerClosed) {
-        c.out.append(answerAtEnd(c.parse, buf));
-        c.closing = true;
+  while (true) {
+    bool heldBack = false;  // stopped by queued answers, requests may be left in c.in
+    while (!c.closing) {
+      if (pendingOut(c) > outputHighWater) {
+        heldBack = true;
+        break;
       }
-      break;
-    }
-    if (step.kind == StepKind::Interim) {
-      c.out.append(step.answer);
-      continue;
-    }
-    c.inStart += step.consumed;
-    if (c.inStart == std::ssize(c.in)) {
-      c.in.clear();
-      c.inStart = 0;
-    }
-    if (step.kind == StepKind::Error) {
+      const std::string_view buf = std::string_view(c.in).substr(c.inStart);
+      Step step = parseStep(c.parse, buf, s.bodyLimit);
+      if (step.kind == StepKind::NeedMore) {
+        if (c.peerClosed) {
+          c.out.append(answerAtEnd(c.parse, buf));
+          c.closing = true;
+        }
+        break;
+      }
+      if (step.kind == StepKind::Interim) {
+        c.out.append(step.answer);
+        continue;
+      }
+      c.inStart += step.consumed;
+      if (c.inStart == std::ssize(c.in)) {
+        c.in.clear();
+        c.inStart = 0;
+      }
+      if (step.kind == StepKind::Error) {
+        c.parse = ParseState{};
+        c.out.append(step.answer);
+        if (step.close) c.closing = true;
+        continue;
+      }
+      Request req = std::move(c.parse.request);
       c.parse = ParseState{};
-      c.out.append(step.answer);
-      if (step.close) c.closing = true;
-      continue;
+      req.clientAddress = c.peer;
+      req.clientFd = c.fd;
+      Responder responder{s, c};
+      s.callback(req, responder);
+      if (!step.keepAlive) c.closing = true;
     }
-    Request req = std::move(c.parse.request);
-    c.parse = ParseState{};
-    req.clientAddress = c.peer;
-    req.clientFd = c.fd;
-    Responder responder{s, c};
-    s.callback(req, responder);
-    if (!step.keepAlive) c.closing = true;
+    if (!flush(s, c)) return;
+    // When the socket took the held-back answers at once, no readiness event would bring
+    // the requests left in the buffer back: go on with them now.
+    if (!heldBack || pendingOut(c) > outputHighWater) break;
   }
-  if (!flush(s, c)) return;
   updateInterest(s, c);
 }
 

@@ -74,8 +74,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string text =
-      normalised(std::string_view(reinterpret_cast<const char*>(data), size));
+  const std::string text = normalised(std::string_view(reinterpret_cast<const char*>(data), size));
   for (const bool decimalComma : {false, true}) {
     Ledger ledger;
     ledger.decimalComma = decimalComma;
