@@ -584,12 +584,9 @@ std::string selectionSums(const App& app, std::string_view selection) {
     const size_t comma = selection.find(',', begin);
     const std::string_view piece = selection.substr(
         begin, comma == std::string_view::npos ? std::string_view::npos : comma - begin);
-    // Anything but a known position answers nothing; 18 digits cannot overflow the reader.
-    if (piece.empty() || piece.size() > 18 ||
-        piece.find_first_not_of("0123456789") != std::string_view::npos)
-      return "";
-    const int64_t sp = toBigInt(piece, 0).value;
-    if (sp >= std::ssize(ledger.splits)) return "";
+    // Anything but a known position answers nothing.
+    int64_t sp = 0;
+    if (!readNumber(piece, sp) || sp >= std::ssize(ledger.splits)) return "";
     const Money m = ledger.splits[sp].money;
     if (m > 0) debit = moneyAdd(debit, m);
     if (m < 0) credit = moneySub(credit, m);

@@ -137,6 +137,31 @@ TEST(ParseDigits, WantsTheExactRunLength) {
   }
 }
 
+TEST(ReadNumber, WantsOnlyDigitsWithinTheReadersLimit) {
+  struct Case {
+    std::string_view text;
+    bool ok;
+    int64_t value;
+  };
+  const Case cases[] = {
+      {"42", true, 42},
+      {"007", true, 7},
+      {"", false, 0},
+      {"4x", false, 0},
+      {"-1", false, 0},
+      {" 1", false, 0},
+      {"922337203685477571", true, 922337203685477571},
+      {"9223372036854775710", false, 0},
+  };
+  for (const Case& c : cases) {
+    int64_t value = -1;
+    EXPECT_EQ(readNumber(c.text, value), c.ok) << "text: " << c.text;
+    if (c.ok) {
+      EXPECT_EQ(value, c.value) << "text: " << c.text;
+    }
+  }
+}
+
 TEST(FindFrom, FindsAtOrAfterStart) {
   EXPECT_EQ(findFrom("abcabc", "bc", 0), 1);
   EXPECT_EQ(findFrom("abcabc", "bc", 2), 4);
