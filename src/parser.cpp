@@ -188,10 +188,15 @@ struct Parse {
 
 // The word as the user reads it in a message or a stored text: the text in place unless it
 // holds a form feed.
-std::string_view shown(std::string_view raw, std::string& buf, bool textHasFormFeed) {
-  if (!textHasFormFeed || std::memchr(raw.data(), formFeed, raw.size()) == nullptr) return raw;
+std::string_view shownWithFormFeeds(std::string_view raw, std::string& buf) {
+  if (std::memchr(raw.data(), formFeed, raw.size()) == nullptr) return raw;
   buf = showFormFeeds(raw);
   return buf;
+}
+
+// Kept apart from the rare case above so that it is inlined: it runs for every word.
+std::string_view shown(std::string_view raw, std::string& buf, bool textHasFormFeed) {
+  return textHasFormFeed ? shownWithFormFeeds(raw, buf) : raw;
 }
 
 void appendWord(std::string& to, std::string_view word, std::string_view withSpaces) {
