@@ -23,11 +23,7 @@ bool numberRoute(std::string_view path, std::string_view prefix, int64_t& number
   if (!path.starts_with(prefix) || path.size() == prefix.size()) return false;
   for (char c : path.substr(prefix.size()))
     if (c < '0' || c > '9') return false;
-  if (path.size() - prefix.size() > 18) {
-    number = INT64_MAX;
-    return true;
-  }
-  number = toBigInt(path, std::ssize(prefix)).value;
+  if (!readNumber(path.substr(prefix.size()), number)) number = INT64_MAX;
   return true;
 }
 
