@@ -2,6 +2,7 @@
 // console and into HTML fragments for the viewer.
 #include "report.h"
 
+#include <algorithm>
 #include <cassert>
 #include <string>
 #include <string_view>
@@ -584,9 +585,10 @@ std::string selectionSums(const App& app, std::string_view selection) {
     const size_t comma = selection.find(',', begin);
     const std::string_view piece = selection.substr(
         begin, comma == std::string_view::npos ? std::string_view::npos : comma - begin);
-    // Anything but a known position answers nothing; 18 digits cannot overflow the reader.
-    if (piece.empty() || piece.size() > 18 ||
-        piece.find_first_not_of("0123456789") != std::string_view::npos)
+    // Anything but a known position answers nothing; 18 digits after the leading zeros
+    // cannot overflow the reader.
+    if (piece.empty() || piece.find_first_not_of("0123456789") != std::string_view::npos ||
+        piece.size() - std::min(piece.find_first_not_of('0'), piece.size()) > 18)
       return "";
     const int64_t sp = toBigInt(piece, 0).value;
     if (sp >= std::ssize(ledger.splits)) return "";
