@@ -11,18 +11,6 @@ namespace {
 bool isAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// A digit run that toBigInt would refuse counts as a name prefix, so the search reads the
-// number itself instead of letting the reader raise.
-bool readPosition(std::string_view text, int64_t& n) {
-  constexpr int64_t limit = 922337203685477571;
-  n = 0;
-  for (char c : text) {
-    if (!isDigit(c) || n >= limit) return false;
-    n = n * 10 + (c - '0');
-  }
-  return true;
-}
-
 }  // namespace
 
 bool accNameOK(std::string_view name) {
@@ -146,7 +134,8 @@ AccountPath accountPath(const Accounts& accounts, int64_t accountPos) {
 Found searchAccount(const Accounts& accounts, std::string_view text) {
   if (text.empty()) return {};
   int64_t n = 0;
-  if (readPosition(text, n)) {
+  // A run of digits too big to read counts as a name prefix.
+  if (readNumber(text, n)) {
     if (n >= 1 && n <= std::ssize(accounts)) return {.ok = true, .pos = n - 1};
     return {};
   }

@@ -7,20 +7,6 @@
 
 namespace murex {
 
-namespace {
-
-bool readPosition(std::string_view text, int64_t& n) {
-  constexpr int64_t limit = 922337203685477571;  // where toBigInt stops reading
-  n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9' || n >= limit) return false;
-    n = n * 10 + (c - '0');
-  }
-  return true;
-}
-
-}  // namespace
-
 Found addKind(Kinds& kinds, int64_t accountPos, std::string_view name,
               std::string_view description) {
   for (int64_t i = 0; i < std::ssize(kinds); ++i)
@@ -55,7 +41,7 @@ std::string kindLabel(const Kinds& kinds, int64_t kindPos) {
 Found searchKind(const Kinds& kinds, std::string_view text) {
   if (text.empty()) return {};
   int64_t n = 0;
-  if (readPosition(text, n)) {
+  if (readNumber(text, n)) {
     if (n >= 1 && n <= std::ssize(kinds)) return {.ok = true, .pos = n - 1};
     return {};
   }

@@ -157,6 +157,7 @@ struct AccountRun {
   bool baseOverflow = false;
   bool runOverflow = false;
   int64_t traPos = -1;  // the transaction that last touched run
+  int64_t splitCount = 0;
 };
 
 // Names are short: FNV-1a beats the library's general byte hash here.
@@ -181,15 +182,21 @@ struct Parse {
   std::vector<char> accountHasKinds;
   std::vector<AccountRun> accountRuns;
   KindRuns kindRuns;
+  std::vector<int64_t> kindSplitCounts;
   int64_t traFirstSplit = 0;  // the first split of the open transaction
 };
 
 // The word as the user reads it in a message or a stored text: the text in place unless it
 // holds a form feed.
-std::string_view shown(std::string_view raw, std::string& buf, bool textHasFormFeed) {
-  if (!textHasFormFeed || std::memchr(raw.data(), formFeed, raw.size()) == nullptr) return raw;
+std::string_view shownWithFormFeeds(std::string_view raw, std::string& buf) {
+  if (std::memchr(raw.data(), formFeed, raw.size()) == nullptr) return raw;
   buf = showFormFeeds(raw);
   return buf;
+}
+
+// Kept apart from the rare case above so that it is inlined: it runs for every word.
+std::string_view shown(std::string_view raw, std::string& buf, bool textHasFormFeed) {
+  return textHasFormFeed ? shownWithFormFeeds(raw, buf) : raw;
 }
 
 void appendWord(std::string& to, std::string_view word, std::string_view withSpaces) {
@@ -198,6 +205,25 @@ void appendWord(std::string& to, std::string_view word, std::string_view withSpa
   } else {
     to.append(withSpaces);
   }
+}
+
+int64_t newComment(Ledger& ledger, std::string_view text) {
+  ledger.comments.emplace_back(text);
+  return std::ssize(ledger.comments) - 1;
+}
+
+// The split's comment to append to, made when its first word comes.
+std::string& commentOf(Ledger& ledger, Split& split) {
+  if (split.commentPos < 0) split.commentPos = newComment(ledger, "");
+  return ledger.comments[split.commentPos];
+}
+
+// Every split enters the ledger here, counted for the indexes that afterLoop builds: a
+// counting pass over the splits at the end cost a tenth of the parse.
+void addSplit(Parse& p, Split&& split) {
+  ++p.accountRuns[split.accountPos].splitCount;
+  if (split.kindPos >= 0) ++p.kindSplitCounts[split.kindPos];
+  p.ledger.splits.push_back(std::move(split));
 }
 
 void touchAccount(Parse& p, int64_t accountPos) {
@@ -298,6 +324,7 @@ Split toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view
             {.accountPos = accountPos, .name = std::string(aw.kind), .description = {}});
         p.kindByName.emplace(aw.kind, kindPos);
         p.kindRuns.emplace_back();
+        p.kindSplitCounts.push_back(0);
         p.accountHasKinds[accountPos] = 1;
       } else if (ledger.kinds[kind->second].accountPos == accountPos) {
         kindPos = kind->second;  // one more opening holding of the kind
@@ -324,7 +351,7 @@ Split toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view
           .balance = 0,
           .kindPos = kindPos,
           .lineNr = lineNr,
-          .comment = {},
+          .commentPos = -1,
           .slotBegin = slotPos,
           .slotEnd = slotPos};
 }
@@ -352,16 +379,16 @@ void procMoney(Parse& p, std::string_view word) {
     if (price <= 0) raiseValue("New price must be positive");
     const Items n = runItems(p.kindRuns, split.kindPos);
     split.money = moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, n));
-    split.comment = "Revalue: take all out";
+    split.commentPos = newComment(ledger, "Revalue: take all out");
     split.slotEnd = std::ssize(ledger.slots);
     Split back = split;
     back.slotBegin = split.slotEnd;
     back.money = runAddItems(p.kindRuns, ledger.slots, splitPos + 1, split.kindPos, n, price);
-    back.comment = "Revalue: put all back with a new price";
+    back.commentPos = newComment(ledger, "Revalue: put all back with a new price");
     back.slotEnd = std::ssize(ledger.slots);
     ledger.splits.back() = std::move(split);
     moneySet(p, ledger.splits.back());
-    ledger.splits.push_back(std::move(back));
+    addSplit(p, std::move(back));
     moneySet(p, ledger.splits.back());
     return;
   } else if (!hasAt) {
@@ -402,11 +429,12 @@ void afterLoop(Parse& p) {
   finishTransaction(p);
   for (const Split& s : ledger.splits) {
     if (s.traPos != 0) break;
-    if (s.comment.empty()) continue;
+    const std::string_view comment = splitComment(ledger, s);
+    if (comment.empty()) continue;
     if (s.kindPos < 0) {
-      ledger.accounts[s.accountPos].description = s.comment;
+      ledger.accounts[s.accountPos].description = comment;
     } else {
-      setKindDescription(ledger.kinds, s.kindPos, s.comment);
+      setKindDescription(ledger.kinds, s.kindPos, comment);
     }
   }
   ledger.moneyWhole = std::none_of(ledger.splits.begin(), ledger.splits.end(),
@@ -416,17 +444,12 @@ void afterLoop(Parse& p) {
 
   // Running balances and the indexes, in one pass over the splits.
   std::vector<Money> balances(ledger.accounts.size(), 0);
-  std::vector<int64_t> accountCounts(ledger.accounts.size(), 0);
-  std::vector<int64_t> kindCounts(ledger.kinds.size(), 0);
-  for (const Split& s : ledger.splits) {
-    ++accountCounts[s.accountPos];
-    if (s.kindPos >= 0) ++kindCounts[s.kindPos];
-  }
   ledger.accountSplits.assign(ledger.accounts.size(), {});
   ledger.kindSplits.assign(ledger.kinds.size(), {});
-  for (size_t i = 0; i < accountCounts.size(); ++i)
-    ledger.accountSplits[i].reserve(accountCounts[i]);
-  for (size_t i = 0; i < kindCounts.size(); ++i) ledger.kindSplits[i].reserve(kindCounts[i]);
+  for (size_t i = 0; i < ledger.accountSplits.size(); ++i)
+    ledger.accountSplits[i].reserve(p.accountRuns[i].splitCount);
+  for (size_t i = 0; i < ledger.kindSplits.size(); ++i)
+    ledger.kindSplits[i].reserve(p.kindSplitCounts[i]);
   for (int64_t i = 0; i < std::ssize(ledger.splits); ++i) {
     Split& s = ledger.splits[i];
     balances[s.accountPos] = moneyAdd(balances[s.accountPos], s.money);
@@ -508,7 +531,7 @@ void parseHelper(Parse& p) {
                    shown(text.substr(tok.pos, tok.len), bufSpaces, hasFormFeed));
         break;
       case TokenType::Account:
-        ledger.splits.push_back(toSplit(p, tok, raw, word, lineNr));
+        addSplit(p, toSplit(p, tok, raw, word, lineNr));
         onSplitLine = true;
         break;
       case TokenType::Amount:
@@ -516,7 +539,7 @@ void parseHelper(Parse& p) {
         break;
       case TokenType::Comment:
         if (onSplitLine)
-          appendWord(ledger.splits.back().comment, word,
+          appendWord(commentOf(ledger, ledger.splits.back()), word,
                      shown(text.substr(tok.pos, tok.len), bufSpaces, hasFormFeed));
         break;
       case TokenType::Tag:
@@ -539,6 +562,12 @@ void parseLedger(Ledger& ledger, std::string_view text, int64_t& lineNr) {
     if (e.kind != ErrorKind::Value && e.kind != ErrorKind::Overflow) throw;
     ledger.errorText = errorFrame(text, lineNr, e.message);
   }
+}
+
+std::string_view splitComment(const Ledger& ledger, const Split& split) {
+  if (split.commentPos < 0) return {};
+  assert(split.commentPos < std::ssize(ledger.comments));
+  return ledger.comments[split.commentPos];
 }
 
 Items splitItems(const Ledger& ledger, int64_t splitPos) {

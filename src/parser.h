@@ -52,7 +52,7 @@ struct Split {
   Money balance = 0;     // running balance of the account after this split
   int64_t kindPos = -1;  // -1: a plain money split
   int64_t lineNr = 0;
-  std::string comment;   // tag words are not part of it
+  int64_t commentPos = -1;  // in Ledger::comments, -1 for none; tag words are not part of it
   int64_t slotBegin = 0;  // the slot records this split created: [slotBegin, slotEnd)
   int64_t slotEnd = 0;
 };
@@ -67,6 +67,9 @@ struct Ledger {
   std::string numberFormat = "###,###,###,###.##";
   std::string dateFormat = "y-m-d";
   std::string errorText;  // empty after a good parse
+  // The few splits with a comment hold its position here: a string in every split would
+  // be most of the ledger's memory.
+  std::vector<std::string> comments;
   bool moneyWhole = true;  // no split amount has cents
   bool itemsWhole = true;  // no slot's item count has a fractional part
   // Read-only indexes built by the parse: each account's and kind's splits, in order.
@@ -77,6 +80,9 @@ struct Ledger {
 // Fills a fresh ledger from normalised text; a content error becomes errorText (the framed
 // report "Error at line N: message" with context). lineNr ends as the last line counted.
 void parseLedger(Ledger& ledger, std::string_view text, int64_t& lineNr);
+
+// The split's comment, "" when it has none.
+std::string_view splitComment(const Ledger& ledger, const Split& split);
 
 // The slot records' item sum and first unit price of a split (itemsOfSplit and
 // unitPriceOfSplit, through the split's own slot range).

@@ -169,9 +169,9 @@ std::string transactionText(const Ledger& ledger, int64_t splitPos) {
       out += '@';
       if (items > 0) out += ledgerAmountText(ledger, splitUnitPrice(ledger, sp));
     }
-    if (!s.comment.empty()) {
+    if (const std::string_view comment = splitComment(ledger, s); !comment.empty()) {
       out += " ; ";
-      out += s.comment;
+      out += comment;
     }
     out += '\n';
   }

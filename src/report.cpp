@@ -2,7 +2,6 @@
 // console and into HTML fragments for the viewer.
 #include "report.h"
 
-#include <algorithm>
 #include <cassert>
 #include <string>
 #include <string_view>
@@ -122,13 +121,13 @@ std::vector<Row> accountRowList(const App& app, int64_t accountPos, std::string_
     text = t.description;
     if (!filter.empty()) {
       text += ": ";
-      text += s.comment;
+      text += splitComment(ledger, s);
       if (!filterMatch(lowerUnicode(text), words)) continue;
       text.resize(t.description.size());
     }
-    if (!s.comment.empty()) {
+    if (!splitComment(ledger, s).empty()) {
       text += ": ";
-      text += s.comment;
+      text += splitComment(ledger, s);
     }
     Row r{.splitPos = sp,
           .date = dateText(app, t.date),
@@ -201,13 +200,13 @@ std::vector<Row> kindRowList(const App& app, int64_t kindPos, std::string_view f
     if (!filter.empty()) {
       text = t.description;
       text += ": ";
-      text += s.comment;
+      text += splitComment(ledger, s);
       if (!filterMatch(lowerUnicode(text), words)) continue;
     }
     text = t.description;
-    if (!s.comment.empty()) {
+    if (!splitComment(ledger, s).empty()) {
       text += " ; ";
-      text += s.comment;
+      text += splitComment(ledger, s);
     }
     const Items change = splitItems(ledger, sp);
     Row r{.splitPos = sp,
@@ -585,13 +584,9 @@ std::string selectionSums(const App& app, std::string_view selection) {
     const size_t comma = selection.find(',', begin);
     const std::string_view piece = selection.substr(
         begin, comma == std::string_view::npos ? std::string_view::npos : comma - begin);
-    // Anything but a known position answers nothing; 18 digits after the leading zeros
-    // cannot overflow the reader.
-    if (piece.empty() || piece.find_first_not_of("0123456789") != std::string_view::npos ||
-        piece.size() - std::min(piece.find_first_not_of('0'), piece.size()) > 18)
-      return "";
-    const int64_t sp = toBigInt(piece, 0).value;
-    if (sp >= std::ssize(ledger.splits)) return "";
+    // Anything but a known position answers nothing.
+    int64_t sp = 0;
+    if (!readNumber(piece, sp) || sp >= std::ssize(ledger.splits)) return "";
     const Money m = ledger.splits[sp].money;
     if (m > 0) debit = moneyAdd(debit, m);
     if (m < 0) credit = moneySub(credit, m);

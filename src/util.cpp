@@ -124,6 +124,13 @@ bool parseDigits(std::string_view text, int64_t start, int64_t count, int64_t& v
   return true;
 }
 
+bool readNumber(std::string_view text, int64_t& value) {
+  const DigitRun run = readDigits(text, 0);
+  if (run.len == 0 || run.len != std::ssize(text) || run.tooBig) return false;
+  value = run.value;
+  return true;
+}
+
 int64_t findFrom(std::string_view text, std::string_view part, int64_t start) {
   if (start < 0) start = 0;
   if (start > std::ssize(text)) return -1;

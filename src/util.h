@@ -51,6 +51,9 @@ struct BigInt {
 BigInt toBigInt(std::string_view text, int64_t start);
 // True when the digit run at start is exactly count digits long (too big counts as no).
 bool parseDigits(std::string_view text, int64_t start, int64_t count, int64_t& value);
+// True when the whole text is one run of digits that toBigInt can read; a run too big for
+// it is no number (a position past every list), like any other character.
+bool readNumber(std::string_view text, int64_t& value);
 // First position of part at or after start, or -1.
 int64_t findFrom(std::string_view text, std::string_view part, int64_t start);
 

@@ -1,6 +1,5 @@
 #include "web.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -19,18 +18,12 @@ namespace {
 constexpr std::string_view htmlType = "text/html; charset=utf-8";
 
 // The position after prefix when the rest of path is one run of digits. Runs too long for
-// the digit reader are out of every list's range, like any number past its end; leading
-// zeros do not make a number longer.
+// the digit reader are out of every list's range, like any number past its end.
 bool numberRoute(std::string_view path, std::string_view prefix, int64_t& number) {
   if (!path.starts_with(prefix) || path.size() == prefix.size()) return false;
-  const std::string_view digits = path.substr(prefix.size());
-  for (char c : digits)
+  for (char c : path.substr(prefix.size()))
     if (c < '0' || c > '9') return false;
-  if (digits.size() - std::min(digits.find_first_not_of('0'), digits.size()) > 18) {
-    number = INT64_MAX;
-    return true;
-  }
-  number = toBigInt(path, std::ssize(prefix)).value;
+  if (!readNumber(path.substr(prefix.size()), number)) number = INT64_MAX;
   return true;
 }
 

@@ -59,7 +59,8 @@ std::string dump(const Ledger& l, const std::string& warnings) {
     if (sp.kindPos >= 0) out += ":" + l.kinds[sp.kindPos].name;
     out += " " + moneyStr(sp.money) + " balance " + moneyStr(sp.balance);
     if (sp.slotBegin < sp.slotEnd) out += " items " + moneyStr(splitItems(l, s));
-    if (!sp.comment.empty()) out += " " + inQuotes(sp.comment);
+    const std::string_view comment = splitComment(l, sp);
+    if (!comment.empty()) out += " " + inQuotes(comment);
     out += "\n";
   }
   out += "slots " + std::to_string(l.slots.size()) + "\n";

@@ -343,7 +343,7 @@ TEST(ParseLedger, TradesMatchTheLiteralInventoryWalks) {
         EXPECT_EQ(split.money, -removeItems(literal, s, o.kind, n));
         ++s;
         want = addItems(literal, s, o.kind, n, o.price);
-        EXPECT_EQ(l.splits[s].comment, "Revalue: put all back with a new price new");
+        EXPECT_EQ(splitComment(l, l.splits[s]), "Revalue: put all back with a new price new");
       }
       EXPECT_EQ(kindTotal(literal, o.kind, -1).items, kindTotal(l.slots, o.kind, s).items);
     } else if (split.accountPos == 0 && s > 0 && l.splits[s - 1].kindPos < 0 &&

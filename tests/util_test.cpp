@@ -6,22 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "raised.h"
+
 using namespace murex;
-
-namespace {
-
-// The message of the Error that f raises, or "" when it raises none.
-template <typename F>
-std::string raisedMessage(F f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.message;
-  }
-  return "";
-}
-
-}  // namespace
 
 TEST(UnhandledText, NamesEveryKind) {
   const std::pair<ErrorKind, std::string_view> cases[] = {
@@ -133,6 +120,31 @@ TEST(ParseDigits, WantsTheExactRunLength) {
     EXPECT_EQ(parseDigits(c.text, c.start, c.count, v), c.ok) << c.text;
     if (c.ok) {
       EXPECT_EQ(v, c.value) << c.text;
+    }
+  }
+}
+
+TEST(ReadNumber, WantsOnlyDigitsWithinTheReadersLimit) {
+  struct Case {
+    std::string_view text;
+    bool ok;
+    int64_t value;
+  };
+  const Case cases[] = {
+      {"42", true, 42},
+      {"007", true, 7},
+      {"", false, 0},
+      {"4x", false, 0},
+      {"-1", false, 0},
+      {" 1", false, 0},
+      {"922337203685477571", true, 922337203685477571},
+      {"9223372036854775710", false, 0},
+  };
+  for (const Case& c : cases) {
+    int64_t value = -1;
+    EXPECT_EQ(readNumber(c.text, value), c.ok) << "text: " << c.text;
+    if (c.ok) {
+      EXPECT_EQ(value, c.value) << "text: " << c.text;
     }
   }
 }
