@@ -7,23 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "raised.h"
 #include "util.h"
 
 using namespace murex;
-
-namespace {
-
-template <typename F>
-std::string raisedMessage(F f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.message;
-  }
-  return "";
-}
-
-}  // namespace
 
 TEST(DateFmtVerify, WantsThreeFieldsAndTwoSeparators) {
   const std::pair<std::string_view, bool> cases[] = {

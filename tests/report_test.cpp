@@ -333,6 +333,7 @@ TEST(SelectionSums, SumsValidPositionsOnly) {
       {"13", "- \n40 \n(40)"},
       {"14", ""},  // one past the last split
       {"99999999999999999999999", ""},
+      {"00000000000000000000006,0000000000000000000000000011", "100 \n30 \n70 "},
   };
   for (const auto& c : cases) EXPECT_EQ(selectionSums(app, c.selection), c.want) << c.selection;
   EXPECT_EQ(selectionSums(App{}, "1"), "");

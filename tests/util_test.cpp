@@ -6,22 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "raised.h"
+
 using namespace murex;
-
-namespace {
-
-// The message of the Error that f raises, or "" when it raises none.
-template <typename F>
-std::string raisedMessage(F f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.message;
-  }
-  return "";
-}
-
-}  // namespace
 
 TEST(UnhandledText, NamesEveryKind) {
   const std::pair<ErrorKind, std::string_view> cases[] = {

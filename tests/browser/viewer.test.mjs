@@ -186,6 +186,24 @@ test("the page opens on the account balance", async (t) => {
   });
 });
 
+test("a closed ledger shows the start of the next opening transaction", async (t) => {
+  const closed = `2024-01-01 Opening transaction
+    Bank 100.00 ; @A
+    Equity -100.00 ; @C
+    Income 0 ; @I
+    Expenses 0 ; @E
+2024-02-01 Savings
+    Bank 10.00
+    Equity
+`;
+  await withViewer(t, [ledgerFile("closed.ledger", closed)], async (page) => {
+    assert.deepEqual(await activeSections(page), ["accb"]);
+    assert.notEqual(await page.$eval("#nop", (n) => getComputedStyle(n).display), "none");
+    assert.equal(await page.textContent("#nop pre .Datum"), "2024-02-02");
+    assert.ok((await page.locator("#nop pre .Account").count()) >= 4);
+  });
+});
+
 test("#j shows the menu and hides the header tab", async (t) => {
   await withViewer(t, [ledgerFile("menu.ledger", ledgerText)], async (page) => {
     await page.click("#header");
