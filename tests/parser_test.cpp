@@ -365,5 +365,79 @@ TEST(ParseLedger, TradesMatchTheLiteralInventoryWalks) {
   }
 }
 
+// "close" and the missing amount against a literal replay: close is minus every earlier set
+// amount of its account, the missing amount of its own transaction not yet among them.
+TEST(ParseLedger, CloseAndMissingAmountsMatchTheLiteralSums) {
+  std::mt19937_64 rng(5);
+  constexpr int64_t accounts = 4;  // A0..A3, then Eq
+  std::string text = "2020-01-01\n";
+  // Per split line: its account and its amount; close and missing are marked.
+  struct Line {
+    int64_t account;
+    Money money;
+    char what;  // 'm' money, 'c' close, 'u' missing
+  };
+  std::vector<std::vector<Line>> tras(1);
+  for (int64_t a = 0; a < accounts; ++a) {
+    const Money m = int64_t(rng() % 20000) - 10000;
+    text += "  A" + std::to_string(a) + " " + moneyStr(m) + "\n";
+    tras[0].push_back({a, m, 'm'});
+  }
+  text += "  Eq\n";
+  tras[0].push_back({accounts, 0, 'u'});
+  for (int t = 0; t < 2000; ++t) {
+    text += "2020-02-01\n";
+    std::vector<Line>& tra = tras.emplace_back();
+    const int64_t n = int64_t(rng() % 4) + 2;
+    const int64_t missing = int64_t(rng() % uint64_t(n));
+    for (int64_t i = 0; i < n; ++i) {
+      const int64_t a = int64_t(rng() % (accounts + 1));
+      const std::string name = a == accounts ? "Eq" : "A" + std::to_string(a);
+      if (i == missing) {
+        text += "  " + name + "\n";
+        tra.push_back({a, 0, 'u'});
+      } else if (rng() % 3 == 0) {
+        text += "  " + name + " close\n";
+        tra.push_back({a, 0, 'c'});
+      } else {
+        const Money m = int64_t(rng() % 20000) - 10000;
+        text += "  " + name + " " + moneyStr(m) + "\n";
+        tra.push_back({a, m, 'm'});
+      }
+    }
+  }
+  const Ledger l = parsedLedger(text);
+  ASSERT_EQ(l.errorText, "");
+
+  std::vector<Money> done(accounts + 1, 0);  // sums over finished transactions
+  int64_t s = 0;
+  for (const std::vector<Line>& tra : tras) {
+    std::vector<Money> want;
+    std::vector<Money> open(accounts + 1, 0);  // set amounts of this transaction so far
+    Money sum = 0;
+    int64_t missingAt = -1;
+    for (const Line& line : tra) {
+      Money m = line.money;
+      if (line.what == 'c') m = -(done[line.account] + open[line.account]);
+      if (line.what == 'u') {
+        missingAt = std::ssize(want);
+      } else {
+        open[line.account] += m;
+        sum += m;
+      }
+      want.push_back(m);
+    }
+    ASSERT_GE(missingAt, 0);
+    want[missingAt] = -sum;
+    open[tra[missingAt].account] -= sum;
+    for (int64_t a = 0; a <= accounts; ++a) done[a] += open[a];
+    for (size_t i = 0; i < tra.size(); ++i, ++s) {
+      ASSERT_LT(s, std::ssize(l.splits));
+      EXPECT_EQ(l.splits[s].money, want[i]) << "split " << s;
+    }
+  }
+  EXPECT_EQ(s, std::ssize(l.splits));
+}
+
 }  // namespace
 }  // namespace murex
