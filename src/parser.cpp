@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
-#include <unordered_map>
 
 #include "util.h"
 
@@ -160,15 +159,53 @@ struct AccountRun {
   int64_t splitCount = 0;
 };
 
-// Names are short: FNV-1a beats the library's general byte hash here.
-struct NameHash {
-  size_t operator()(std::string_view s) const noexcept {
+// Names to positions, looked up once per split line. Open addressing in a power-of-two
+// table at most half full: the library map's modulo and node hops cost more than this.
+class NameIndex {
+ public:
+  // The position stored for name, or nullptr.
+  const int64_t* find(std::string_view name) const {
+    if (entries.empty()) return nullptr;
+    const size_t mask = entries.size() - 1;
+    for (size_t i = hash(name) & mask;; i = (i + 1) & mask) {
+      const Entry& e = entries[i];
+      if (e.pos < 0) return nullptr;
+      if (e.name == name) return &e.pos;
+    }
+  }
+  // name must not be there yet.
+  void insert(std::string_view name, int64_t pos) {
+    assert(find(name) == nullptr && pos >= 0);
+    if ((count + 1) * 2 > entries.size()) {
+      std::vector<Entry> old(std::max<size_t>(16, entries.size() * 2));
+      old.swap(entries);
+      for (const Entry& e : old)
+        if (e.pos >= 0) place(e.name, e.pos);
+    }
+    place(name, pos);
+    ++count;
+  }
+
+ private:
+  struct Entry {
+    std::string_view name;
+    int64_t pos = -1;
+  };
+  // Names are short: FNV-1a, its high bits folded in for the mask.
+  static size_t hash(std::string_view s) {
     uint64_t h = 14695981039346656037ull;
     for (char c : s) h = (h ^ uint8_t(c)) * 1099511628211ull;
-    return size_t(h);
+    return size_t(h ^ (h >> 32));
   }
+  void place(std::string_view name, int64_t pos) {
+    const size_t mask = entries.size() - 1;
+    size_t i = hash(name) & mask;
+    while (entries[i].pos >= 0) i = (i + 1) & mask;
+    entries[i] = {.name = name, .pos = pos};
+  }
+  std::vector<Entry> entries;
+  size_t count = 0;
 };
-using NameIndex = std::unordered_map<std::string_view, int64_t, NameHash>;
 
 struct Parse {
   Parse(Ledger& l, std::string_view t, int64_t& n) : ledger(l), text(t), lineNr(n) {}
@@ -302,44 +339,44 @@ Split toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view
   if (ledger.transactions.empty()) raiseValue("Open a transaction line first");
   int64_t accountPos = -1;
   int64_t kindPos = -1;
-  const auto account = p.accountByName.find(aw.account);
-  const auto kind = aw.kind.empty() ? p.kindByName.end() : p.kindByName.find(aw.kind);
+  const int64_t* account = p.accountByName.find(aw.account);
+  const int64_t* kind = aw.kind.empty() ? nullptr : p.kindByName.find(aw.kind);
   if (ledger.transactions.size() == 1) {
     if (aw.kind.empty()) {
-      if (account != p.accountByName.end()) raiseValue("Account is a duplicate: $1", {word});
+      if (account != nullptr) raiseValue("Account is a duplicate: $1", {word});
       accountPos = std::ssize(ledger.accounts);
       ledger.accounts.push_back({.name = std::string(aw.account),
                                  .description = {},
                                  .indent = tok.spaces,
                                  .typeChar = '-'});
-      p.accountByName.emplace(aw.account, accountPos);
+      p.accountByName.insert(aw.account, accountPos);
       p.accountHasKinds.push_back(0);
       p.accountRuns.emplace_back();
     } else {
-      if (account == p.accountByName.end()) raiseValue("Account not declared: $1", {word});
-      accountPos = account->second;
-      if (kind == p.kindByName.end()) {
+      if (account == nullptr) raiseValue("Account not declared: $1", {word});
+      accountPos = *account;
+      if (kind == nullptr) {
         kindPos = std::ssize(ledger.kinds);
         ledger.kinds.push_back(
             {.accountPos = accountPos, .name = std::string(aw.kind), .description = {}});
-        p.kindByName.emplace(aw.kind, kindPos);
+        p.kindByName.insert(aw.kind, kindPos);
         p.kindRuns.emplace_back();
         p.kindSplitCounts.push_back(0);
         p.accountHasKinds[accountPos] = 1;
-      } else if (ledger.kinds[kind->second].accountPos == accountPos) {
-        kindPos = kind->second;  // one more opening holding of the kind
+      } else if (ledger.kinds[*kind].accountPos == accountPos) {
+        kindPos = *kind;  // one more opening holding of the kind
       } else {
         raiseValue("Kind is a duplicate: $1", {word});
       }
     }
   } else {
-    if (account == p.accountByName.end())
+    if (account == nullptr)
       raiseValue("Account not present in the opening transaction: $1", {word});
-    accountPos = account->second;
+    accountPos = *account;
     if (!aw.kind.empty()) {
-      if (kind == p.kindByName.end() || ledger.kinds[kind->second].accountPos != accountPos)
+      if (kind == nullptr || ledger.kinds[*kind].accountPos != accountPos)
         raiseValue("Kind not declared in the opening transaction: $1", {word});
-      kindPos = kind->second;
+      kindPos = *kind;
     } else if (p.accountHasKinds[accountPos]) {
       raiseValue("Inventory account needs a kind (accountName:kindName): $1", {word});
     }

@@ -2,6 +2,7 @@
 // write back (transactions, the next opening transaction) and the filter and highlight helpers.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -382,6 +383,98 @@ TEST(HighlightLedger, OneSpanPerRunOfAClass) {
       {"\n\n", "\n\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(highlightLedger(c.text), c.want) << c.text;
+}
+
+// The period queries walk per-account and per-kind indexes and jump over the splits before
+// the period; a literal walk over every split, as the queries are defined, must agree.
+TEST(PeriodQueries, AgreeWithTheLiteralWalksOverAllSplits) {
+  std::mt19937_64 rng(3);
+  // Accounts: 0 Assets, 1 Cash, 2 Stocks (K), 3 Other, 4 Sub, 5 Eq.
+  std::string text =
+      "2020-01-03\n  Assets 0 ; @A\n    Cash 1000\n    Stocks 0\n    Stocks:K 10@2\n"
+      "  Other 0\n    Sub 5\n  Eq\n";
+  Items held = 1000;
+  int day = 3;
+  for (int t = 0; t < 300; ++t) {
+    if (day < 28) day += int(rng() % 8 == 0);
+    text += "2020-01-" + std::string(day < 10 ? "0" : "") + std::to_string(day) + "\n";
+    const int dice = int(rng() % 4);
+    if (dice == 0) {
+      const Items n = int64_t(rng() % 500 + 1);
+      text += "    Stocks:K " + moneyStr(n) + "@" + moneyStr(int64_t(rng() % 900 + 1)) + "\n";
+      held += n;
+    } else if (dice == 1 && held > 0) {
+      const Items n = int64_t(rng() % uint64_t(held)) + 1;
+      text += "    Stocks:K -" + moneyStr(n) + "@\n";
+      held -= n;
+    } else {
+      text += std::string(rng() % 2 ? "    Sub " : "    Other ") +
+              moneyStr(int64_t(rng() % 4000) - 2000) + "\n";
+    }
+    text += rng() % 2 ? "    Cash\n" : "    Eq\n";
+  }
+  const Ledger l = parsedOk(text);
+  ASSERT_TRUE(canReport(l));
+  const auto dateOf = [&](int64_t sp) { return l.transactions[l.splits[sp].traPos].date; };
+  const auto where = [&](Datum ds, Datum de, int64_t sp) {
+    if (l.splits[sp].traPos == 0 || dateOf(sp) < ds) return -1;
+    return dateOf(sp) > de ? 1 : 0;
+  };
+  for (int q = 0; q < 200; ++q) {
+    const Datum ds = 20200101 + int64_t(rng() % uint64_t(day + 2));
+    const Datum de = ds + int64_t(rng() % 10);
+    for (int64_t a = 0; a < std::ssize(l.accounts); ++a) {
+      Sums want;
+      Money before = 0;
+      for (int64_t sp = 0; sp < std::ssize(l.splits); ++sp) {
+        const Split& s = l.splits[sp];
+        if (s.accountPos != a) continue;
+        if (s.traPos == 0 || dateOf(sp) < ds) before = s.balance;
+        const int w = where(ds, de, sp);
+        if (w == 1) break;
+        want.balance = s.balance;
+        if (w == 0) (s.money >= 0 ? want.debit : want.credit) += s.money >= 0 ? s.money : -s.money;
+      }
+      const Sums got = accountSums(l, a, ds, de);
+      EXPECT_EQ(got.debit, want.debit) << a << " " << ds << " " << de;
+      EXPECT_EQ(got.credit, want.credit) << a << " " << ds << " " << de;
+      EXPECT_EQ(got.balance, want.balance) << a << " " << ds << " " << de;
+      EXPECT_EQ(accountBalanceAt(l, a, ds), before) << a << " " << ds;
+    }
+    const Sums tree = subtreeSums(l, 0, ds, de);
+    Sums parts;
+    for (int64_t a = 0; a <= 2; ++a) {
+      const Sums s = accountSums(l, a, ds, de);
+      parts.debit += s.debit;
+      parts.credit += s.credit;
+      parts.balance += s.balance;
+    }
+    EXPECT_EQ(tree.debit, parts.debit);
+    EXPECT_EQ(tree.credit, parts.credit);
+    EXPECT_EQ(tree.balance, parts.balance);
+
+    KindSums want;
+    int64_t lastBefore = -1;
+    for (int64_t sp = 0; sp < std::ssize(l.splits); ++sp) {
+      if (l.splits[sp].kindPos != 0) continue;
+      if (l.splits[sp].traPos == 0 || dateOf(sp) < ds) lastBefore = sp;
+      const int w = where(ds, de, sp);
+      if (w == 1) break;
+      const Items items = itemsOfSplit(l.slots, sp);
+      want.items += items;
+      want.money += l.splits[sp].money;
+      if (w == 0) (items > 0 ? want.itemsIn : want.itemsOut) += items > 0 ? items : -items;
+    }
+    const KindSums got = kindSums(l, 0, ds, de);
+    EXPECT_EQ(got.itemsIn, want.itemsIn) << ds << " " << de;
+    EXPECT_EQ(got.itemsOut, want.itemsOut) << ds << " " << de;
+    EXPECT_EQ(got.items, want.items) << ds << " " << de;
+    EXPECT_EQ(got.money, want.money) << ds << " " << de;
+    const Holding at = kindTotalAt(l, 0, ds);
+    const Holding atWant = lastBefore < 0 ? Holding{} : kindTotal(l.slots, 0, lastBefore);
+    EXPECT_EQ(at.items, atWant.items) << ds;
+    EXPECT_EQ(at.money, atWant.money) << ds;
+  }
 }
 
 }  // namespace
