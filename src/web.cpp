@@ -151,7 +151,8 @@ void handle(App& app, const http::Request& request, http::Responder& out) {
       answer.status = asked ? 400 : 500;
       answer.body = e.message;
       answer.headers.set("content-type", "text/plain");
-      std::fprintf(stderr, "%s\n", e.message.c_str());
+      // The report main would have written, had the error ended the viewer.
+      std::fputs(unhandledText(e).c_str(), stderr);
       std::fflush(stderr);
     }
   }

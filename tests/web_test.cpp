@@ -303,7 +303,9 @@ TEST_F(WebRoutes, SwitchesPeriodAndFutureAndRefusesBadPeriods) {
   EXPECT_EQ(get(port(), "/").body, home);
   EXPECT_EQ(get(port(), "/toggleFuture").status, 303);
   EXPECT_EQ(get(port(), "/toggleFuture").status, 303);
-  EXPECT_EQ(viewer->err(), bad.body + "\n" + wrong.body + "\n");
+  EXPECT_EQ(viewer->err(), "Error: unhandled exception: " + bad.body +
+                              " [ValueError]\nError: unhandled exception: " + wrong.body +
+                              " [ValueError]\n");
 
   const Answer q1 = get(port(), "/period/Q1");
   EXPECT_EQ(q1.status, 303);
@@ -412,7 +414,7 @@ TEST(WebErrors, AnswersAnErrorInAReportWith500AndGoesOnServing) {
   EXPECT_EQ(get(v.port, "/account/1").status, 200);
   EXPECT_EQ(get(v.port, "/quit").status, 200);
   EXPECT_EQ(v.wait(), 0);
-  EXPECT_EQ(v.err(), "Arithmetic overflow\nBye\n");
+  EXPECT_EQ(v.err(), "Error: unhandled exception: Arithmetic overflow [OverflowError]\nBye\n");
 }
 
 TEST(WebManual, ServesTheManualWithoutALedger) {
