@@ -13,6 +13,7 @@
 
 #include "config.h"
 #include "datum.h"
+#include "fuzz_support.h"
 #include "util.h"
 
 using namespace murex;
@@ -21,10 +22,6 @@ namespace {
 
 std::string folder;
 std::string iniPath;
-
-void check(bool ok) {
-  if (!ok) __builtin_trap();
-}
 
 void writeIni(std::string_view bytes) {
   FILE* f = std::fopen(iniPath.c_str(), "wb");

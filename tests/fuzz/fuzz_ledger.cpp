@@ -7,36 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "app.h"
+#include "fuzz_support.h"
 #include "parser.h"
 
 using namespace murex;
 
 namespace {
-
-void check(bool ok) {
-  if (!ok) __builtin_trap();
-}
-
-std::string normalised(std::string_view raw) {
-  std::string out;
-  for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw.substr(i, 3) == "\r\r\n") {
-      out += '\n';
-      i += 2;
-    } else if (raw.substr(i, 2) == "\r\n") {
-      out += '\n';
-      ++i;
-    } else if (raw[i] == '\r') {
-      out += '\n';
-    } else if (raw.substr(i, 2) == ";;") {
-      out += '\f';
-      ++i;
-    } else {
-      out += raw[i];
-    }
-  }
-  return out;
-}
 
 void checkGood(const Ledger& l) {
   check(!l.transactions.empty() && !l.splits.empty());
@@ -74,7 +51,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string text = normalised(std::string_view(reinterpret_cast<const char*>(data), size));
+  const std::string text =
+      normalizeLedgerText(std::string_view(reinterpret_cast<const char*>(data), size));
   for (const bool decimalComma : {false, true}) {
     Ledger ledger;
     ledger.decimalComma = decimalComma;

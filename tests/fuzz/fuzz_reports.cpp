@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app.h"
+#include "fuzz_support.h"
 #include "parser.h"
 #include "report.h"
 #include "util.h"
@@ -20,18 +21,6 @@
 using namespace murex;
 
 namespace {
-
-void check(bool ok) {
-  if (!ok) __builtin_trap();
-}
-
-template <typename F>
-void tolerant(F f) {
-  try {
-    f();
-  } catch (const Error&) {
-  }
-}
 
 struct Settings {
   bool decimalComma;

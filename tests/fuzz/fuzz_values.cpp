@@ -11,23 +11,12 @@
 #include "amount.h"
 #include "config.h"
 #include "datum.h"
+#include "fuzz_support.h"
 #include "util.h"
 
 using namespace murex;
 
 namespace {
-
-void check(bool ok) {
-  if (!ok) __builtin_trap();
-}
-
-template <typename F>
-void tolerant(F f) {
-  try {
-    f();
-  } catch (const Error&) {
-  }
-}
 
 void money(std::string_view s) {
   for (const bool comma : {false, true}) {
