@@ -185,6 +185,30 @@ std::string decodeQuery(std::string_view query) {
   return out;
 }
 
+namespace {
+
+struct StaticAsset {
+  std::string_view path;
+  std::string_view type;
+  std::string_view body;
+};
+
+// The files of the page, served from memory as compiled in.
+const StaticAsset* staticAsset(std::string_view path) {
+  static const StaticAsset table[] = {
+      {"/style.css", "text/css; charset=utf-8", assets::style_css},
+      {"/script.js", "text/javascript; charset=utf-8", assets::script_js},
+      {"/murex.svg", "image/svg+xml", assets::murex_svg},
+      {"/favicon.svg", "image/svg+xml", assets::favicon_svg},
+      {"/favicon.png", "image/png", assets::favicon_png},
+  };
+  for (const StaticAsset& asset : table)
+    if (asset.path == path) return &asset;
+  return nullptr;
+}
+
+}  // namespace
+
 WebAnswer webCallback(App& app, const http::Request& request) {
   WebAnswer a;
   std::string_view type = htmlType;
@@ -204,21 +228,9 @@ WebAnswer webCallback(App& app, const http::Request& request) {
     } else {
       a.body = "no";
     }
-  } else if (path == "/style.css") {
-    type = "text/css; charset=utf-8";
-    a.body = assets::style_css;
-  } else if (path == "/script.js") {
-    type = "text/javascript; charset=utf-8";
-    a.body = assets::script_js;
-  } else if (path == "/murex.svg") {
-    type = "image/svg+xml";
-    a.body = assets::murex_svg;
-  } else if (path == "/favicon.svg") {
-    type = "image/svg+xml";
-    a.body = assets::favicon_svg;
-  } else if (path == "/favicon.png") {
-    type = "image/png";
-    a.body = assets::favicon_png;
+  } else if (const StaticAsset* asset = staticAsset(path)) {
+    type = asset->type;
+    a.body = asset->body;
   } else if (path == "/toggleFuture") {
     if (!ledger) {
       a.status = 404;
