@@ -16,43 +16,18 @@ namespace murex {
 
 namespace {
 
-// Reads the whole file; false when it cannot be opened or read, or is a directory.
-bool readWholeFile(const std::string& name, std::string& bytes, FileTime& time) {
-  const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  bool ok = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
-  if (ok) {
-    // Taken before the read: a save during the read then shows as a change later.
-    time = {.sec = st.st_mtim.tv_sec, .nsec = st.st_mtim.tv_nsec};
-    if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
-    char buf[65536];
-    for (;;) {
-      const ssize_t got = read(fd, buf, sizeof buf);
-      if (got > 0) {
-        bytes.append(buf, static_cast<size_t>(got));
-      } else if (got == 0) {
-        break;
-      } else if (errno != EINTR) {
-        ok = false;
-        break;
-      }
-    }
-  }
-  close(fd);
-  return ok;
-}
-
-// The normalisation of normalizeLedgerText, in place: it only ever shortens the text. Runs
-// between a carriage return or a semicolon are found with memchr and moved whole, so a
-// file without either costs one scan.
-void normalizeInPlace(std::string& s) {
+// The normalisation of normalizeLedgerText, in place from position from on: it only ever
+// shortens the text. Runs between a carriage return or a semicolon are found with memchr and
+// moved whole, so a text without either costs one scan. Unless atEnd, the last one or two
+// bytes may start a pair whose meaning depends on what follows: they go to undecided, to be
+// put before the next bytes.
+void normalizeInPlace(std::string& s, size_t from, bool atEnd, std::string& undecided) {
   const size_t n = s.size();
   char* const d = s.data();
-  const char* cr = static_cast<const char*>(std::memchr(d, '\r', n));
-  const char* semi = static_cast<const char*>(std::memchr(d, ';', n));
-  size_t r = 0;
-  size_t w = 0;
+  const char* cr = static_cast<const char*>(std::memchr(d + from, '\r', n - from));
+  const char* semi = static_cast<const char*>(std::memchr(d + from, ';', n - from));
+  size_t r = from;
+  size_t w = from;
   while (true) {
     const char* next = cr == nullptr ? semi : semi == nullptr ? cr : std::min(cr, semi);
     const size_t at = next == nullptr ? n : static_cast<size_t>(next - d);
@@ -60,6 +35,10 @@ void normalizeInPlace(std::string& s) {
     w += at - r;
     r = at;
     if (next == nullptr) break;
+    if (!atEnd && (r + 1 == n || (d[r] == '\r' && r + 2 == n && d[r + 1] == '\r'))) {
+      undecided.assign(d + r, n - r);
+      break;
+    }
     if (d[r] == '\r') {
       if (r + 2 < n && d[r + 1] == '\r' && d[r + 2] == '\n') {
         r += 3;
@@ -85,25 +64,80 @@ void normalizeInPlace(std::string& s) {
   s.resize(w);
 }
 
+class FileCloser {
+ public:
+  explicit FileCloser(int fd) : fd(fd) {}
+  FileCloser(const FileCloser&) = delete;
+  FileCloser& operator=(const FileCloser&) = delete;
+  ~FileCloser() { close(fd); }
+
+ private:
+  int fd;
+};
+
 }  // namespace
 
 std::string normalizeLedgerText(std::string_view raw) {
   std::string text(raw);
-  normalizeInPlace(text);
+  std::string undecided;
+  normalizeInPlace(text, 0, true, undecided);
   return text;
 }
 
+bool LedgerReader::next(std::string& piece) {
+  if (done) return false;
+  piece.assign(partLine);
+  for (;;) {
+    const size_t from = piece.size();
+    piece += undecided;
+    undecided.clear();
+    const size_t before = piece.size();
+    piece.resize(before + blockSize);
+    ssize_t got = 0;
+    do {
+      got = read(fd, piece.data() + before, blockSize);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+      readFailed = true;
+      done = true;
+      return false;
+    }
+    piece.resize(before + size_t(got));
+    const bool atEnd = got == 0;
+    normalizeInPlace(piece, from, atEnd, undecided);
+    if (atEnd) {
+      done = true;
+      return true;
+    }
+    const void* nl = memrchr(piece.data() + from, '\n', piece.size() - from);
+    if (nl != nullptr) {
+      const size_t cut = size_t(static_cast<const char*>(nl) - piece.data()) + 1;
+      partLine.assign(piece, cut);
+      piece.resize(cut);
+      return true;
+    }
+    // A line longer than a block: read on.
+  }
+}
+
 void parseFile(App& app) {
-  std::string bytes;
-  FileTime time;
-  if (!readWholeFile(app.args.fileName, bytes, time))
+  const int fd = open(app.args.fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) raiseValue("Cannot read file: '$1'", {app.args.fileName});
+  const FileCloser closer(fd);
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
     raiseValue("Cannot read file: '$1'", {app.args.fileName});
+  // Taken before the read: a save during the read then shows as a change later.
+  const FileTime time{.sec = st.st_mtim.tv_sec, .nsec = st.st_mtim.tv_nsec};
   auto ledger = std::make_unique<Ledger>();
   ledger->decimalComma = app.settings.decimalComma;
   ledger->dateFormat = app.settings.inDate;
-  normalizeInPlace(bytes);
+  LedgerReader reader(fd);
   int64_t lineNr = 1;
-  parseLedger(*ledger, bytes, lineNr);
+  parseLedgerPieces(
+      *ledger, [&reader](std::string& piece) { return reader.next(piece); },
+      S_ISREG(st.st_mode) ? int64_t(st.st_size) : 0, lineNr);
+  if (reader.failed()) raiseValue("Cannot read file: '$1'", {app.args.fileName});
   app.ledger = std::move(ledger);
   app.fileTime = time;
 }

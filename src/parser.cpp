@@ -179,16 +179,17 @@ class NameIndex {
     if ((count + 1) * 2 > entries.size()) {
       std::vector<Entry> old(std::max<size_t>(16, entries.size() * 2));
       old.swap(entries);
-      for (const Entry& e : old)
-        if (e.pos >= 0) place(e.name, e.pos);
+      for (Entry& e : old)
+        if (e.pos >= 0) place(std::move(e.name), e.pos);
     }
-    place(name, pos);
+    place(std::string(name), pos);
     ++count;
   }
 
  private:
+  // The index owns its keys: the text they come from may be gone by the next lookup.
   struct Entry {
-    std::string_view name;
+    std::string name;
     int64_t pos = -1;
   };
   // Names are short: FNV-1a, its high bits folded in for the mask.
@@ -197,23 +198,20 @@ class NameIndex {
     for (char c : s) h = (h ^ uint8_t(c)) * 1099511628211ull;
     return size_t(h ^ (h >> 32));
   }
-  void place(std::string_view name, int64_t pos) {
+  void place(std::string&& name, int64_t pos) {
     const size_t mask = entries.size() - 1;
     size_t i = hash(name) & mask;
     while (entries[i].pos >= 0) i = (i + 1) & mask;
-    entries[i] = {.name = name, .pos = pos};
+    entries[i] = {.name = std::move(name), .pos = pos};
   }
   std::vector<Entry> entries;
   size_t count = 0;
 };
 
 struct Parse {
-  Parse(Ledger& l, std::string_view t, int64_t& n) : ledger(l), text(t), lineNr(n) {}
+  Parse(Ledger& l, int64_t& n) : ledger(l), lineNr(n) {}
   Ledger& ledger;
-  std::string_view text;
   int64_t& lineNr;
-  // Keys point into the text, which outlives the parse (the accounts' own strings move
-  // while the list grows).
   NameIndex accountByName;
   NameIndex kindByName;
   std::vector<char> accountHasKinds;
@@ -221,7 +219,22 @@ struct Parse {
   KindRuns kindRuns;
   std::vector<int64_t> kindSplitCounts;
   int64_t traFirstSplit = 0;  // the first split of the open transaction
+  int64_t lastSplitLine = 0;  // the line of the ledger's last split, 0 before the first
+  // The token loop's state from one piece of text to the next.
+  TokenType prevType = TokenType::NewLine;
+  int64_t datumCount = 0;
+  bool onSplitLine = false;
+  std::string buf;
+  std::string bufSpaces;
 };
+
+// Room for the lists of a text of textSize bytes with about lines lines, taken once: growing
+// them copies, and room never touched costs no memory.
+void reserveLists(Ledger& ledger, int64_t lines, int64_t textSize) {
+  ledger.transactions.reserve(size_t(lines / 2 + 1));
+  ledger.splits.reserve(size_t(lines + 1));
+  ledger.texts.reserve(size_t(textSize / 4 + 64));
+}
 
 // The word as the user reads it in a message or a stored text: the text in place unless it
 // holds a form feed.
@@ -236,23 +249,31 @@ std::string_view shown(std::string_view raw, std::string& buf, bool textHasFormF
   return textHasFormFeed ? shownWithFormFeeds(raw, buf) : raw;
 }
 
-void appendWord(std::string& to, std::string_view word, std::string_view withSpaces) {
-  if (to.empty()) {
-    to.append(word);
-  } else {
-    to.append(withSpaces);
-  }
+// Extends the text of length len at the end of texts: its first word alone, every later one
+// with the blanks that stood before it.
+void appendWord(std::string& texts, int64_t& len, std::string_view word,
+                std::string_view withSpaces) {
+  const std::string_view part = len == 0 ? word : withSpaces;
+  texts.append(part);
+  len += std::ssize(part);
 }
 
-int64_t newComment(Ledger& ledger, std::string_view text) {
-  ledger.comments.emplace_back(text);
-  return std::ssize(ledger.comments) - 1;
+void newComment(Ledger& ledger, int64_t splitPos, std::string_view text) {
+  assert(ledger.comments.empty() || ledger.comments.back().splitPos < splitPos);
+  ledger.comments.push_back(
+      {.splitPos = splitPos, .pos = std::ssize(ledger.texts), .len = std::ssize(text)});
+  ledger.texts.append(text);
 }
 
-// The split's comment to append to, made when its first word comes.
-std::string& commentOf(Ledger& ledger, Split& split) {
-  if (split.commentPos < 0) split.commentPos = newComment(ledger, "");
-  return ledger.comments[split.commentPos];
+// The last split's comment to append to, made when its first word comes. It is always the
+// last text written.
+SplitComment& lastSplitComment(Ledger& ledger) {
+  const int64_t splitPos = std::ssize(ledger.splits) - 1;
+  if (ledger.comments.empty() || ledger.comments.back().splitPos != splitPos)
+    newComment(ledger, splitPos, "");
+  SplitComment& c = ledger.comments.back();
+  assert(c.pos + c.len == std::ssize(ledger.texts));
+  return c;
 }
 
 // Every split enters the ledger here, counted for the indexes that afterLoop builds: a
@@ -261,6 +282,7 @@ void addSplit(Parse& p, Split&& split) {
   ++p.accountRuns[split.accountPos].splitCount;
   if (split.kindPos >= 0) ++p.kindSplitCounts[split.kindPos];
   p.ledger.splits.push_back(std::move(split));
+  p.lastSplitLine = p.lineNr;
 }
 
 void touchAccount(Parse& p, int64_t accountPos) {
@@ -294,7 +316,7 @@ void finishTransaction(Parse& p) {
     const Money m = ledger.splits[i].money;
     if (m == moneyUnset) {
       if (unsetPos >= 0) {
-        p.lineNr = ledger.splits.back().lineNr;
+        p.lineNr = p.lastSplitLine;
         raiseValue("Only one split per transaction can have a missing amount");
       }
       unsetPos = i;
@@ -314,7 +336,7 @@ void finishTransaction(Parse& p) {
     for (int64_t i = first; i < end; ++i)
       if (ledger.splits[i].accountPos == filled.accountPos) countMoney(r, ledger.splits[i].money);
   } else if (sum != 0) {
-    p.lineNr = ledger.splits.back().lineNr;
+    p.lineNr = p.lastSplitLine;
     raiseValue("Money amounts do not add up to zero");
   }
 }
@@ -327,12 +349,12 @@ void procDatum(Parse& p, std::string_view word) {
   if (d.consumed < std::ssize(word)) raiseValue("Date wrong: $1", {word});
   if (!ledger.transactions.empty() && d.date < ledger.transactions.back().date)
     raiseValue("Date earlier than in the previous transaction");
-  ledger.transactions.push_back({.date = d.date, .description = {}});
+  ledger.transactions.push_back(
+      {.date = d.date, .descriptionPos = std::ssize(ledger.texts), .descriptionLen = 0});
   p.traFirstSplit = std::ssize(ledger.splits);
 }
 
-Split toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view word,
-              int64_t lineNr) {
+Split toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view word) {
   Ledger& ledger = p.ledger;
   const AccountWord aw = splitAccountWord(raw);
   if (!aw.ok) raiseValue("Account name wrong: $1", {word});
@@ -381,71 +403,60 @@ Split toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view
       raiseValue("Inventory account needs a kind (accountName:kindName): $1", {word});
     }
   }
-  const int64_t slotPos = std::ssize(ledger.slots);
   return {.traPos = std::ssize(ledger.transactions) - 1,
           .accountPos = accountPos,
           .money = moneyUnset,
           .balance = 0,
-          .kindPos = kindPos,
-          .lineNr = lineNr,
-          .commentPos = -1,
-          .slotBegin = slotPos,
-          .slotEnd = slotPos};
+          .kindPos = kindPos};
 }
 
 void procMoney(Parse& p, std::string_view word) {
   Ledger& ledger = p.ledger;
   assert(!ledger.splits.empty());
   const int64_t splitPos = std::ssize(ledger.splits) - 1;
-  Split split = ledger.splits.back();
+  Split& split = ledger.splits.back();
   const bool hasAt = word.find('@') != std::string_view::npos;
   if (split.kindPos < 0 && hasAt) raiseValue("At sign ('@') unexpected here: $1", {word});
   if (split.kindPos >= 0 && !hasAt) raiseValue("Expected numItems@unitPrice: $1", {word});
-  split.slotBegin = std::ssize(ledger.slots);
   constexpr std::string_view revalue = "revalue@";
+  Money money = moneyUnset;
   if (word == "close@") {
     const Items n = runItems(p.kindRuns, split.kindPos);
-    if (n > 0)
-      split.money = moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, n));
+    if (n > 0) money = moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, n));
   } else if (word == "close") {
     const AccountRun& r = p.accountRuns[split.accountPos];
     if (r.runOverflow) raiseOverflow();
-    split.money = moneyNeg(r.run);
+    money = moneyNeg(r.run);
   } else if (word.starts_with(revalue)) {
     const Money price = parseMoney(word.substr(revalue.size()), ledger.decimalComma);
     if (price <= 0) raiseValue("New price must be positive");
-    const Items n = runItems(p.kindRuns, split.kindPos);
-    split.money = moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, n));
-    split.commentPos = newComment(ledger, "Revalue: take all out");
-    split.slotEnd = std::ssize(ledger.slots);
+    const int64_t kindPos = split.kindPos;
+    const Items n = runItems(p.kindRuns, kindPos);
+    split.money = moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, kindPos, n));
+    newComment(ledger, splitPos, "Revalue: take all out");
     Split back = split;
-    back.slotBegin = split.slotEnd;
-    back.money = runAddItems(p.kindRuns, ledger.slots, splitPos + 1, split.kindPos, n, price);
-    back.commentPos = newComment(ledger, "Revalue: put all back with a new price");
-    back.slotEnd = std::ssize(ledger.slots);
-    ledger.splits.back() = std::move(split);
-    moneySet(p, ledger.splits.back());
+    back.money = runAddItems(p.kindRuns, ledger.slots, splitPos + 1, kindPos, n, price);
+    newComment(ledger, splitPos + 1, "Revalue: put all back with a new price");
+    moneySet(p, split);
     addSplit(p, std::move(back));
     moneySet(p, ledger.splits.back());
     return;
   } else if (!hasAt) {
-    if (!quickMoney(word, ledger.decimalComma, split.money))
-      split.money = parseMoneyMul(word, ledger.decimalComma);
+    if (!quickMoney(word, ledger.decimalComma, money))
+      money = parseMoneyMul(word, ledger.decimalComma);
   } else {
     const ItemsAtPrice ip = splitMoney(word, ledger.decimalComma);
     if (ip.items < 0) {
       const Items out = moneyNeg(ip.items);
       if (out > runItems(p.kindRuns, split.kindPos)) raiseValue("Inventory cannot go negative!");
-      split.money =
-          moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, out));
+      money = moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, out));
     } else {
-      split.money =
+      money =
           runAddItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, ip.items, ip.unitPrice);
     }
   }
-  split.slotEnd = std::ssize(ledger.slots);
-  ledger.splits.back() = std::move(split);
-  moneySet(p, ledger.splits.back());
+  split.money = money;
+  moneySet(p, split);
 }
 
 void procTag(Parse& p, std::string_view word, bool onSplitLine) {
@@ -464,9 +475,10 @@ void procTag(Parse& p, std::string_view word, bool onSplitLine) {
 void afterLoop(Parse& p) {
   Ledger& ledger = p.ledger;
   finishTransaction(p);
-  for (const Split& s : ledger.splits) {
+  for (const SplitComment& c : ledger.comments) {
+    const Split& s = ledger.splits[c.splitPos];
     if (s.traPos != 0) break;
-    const std::string_view comment = splitComment(ledger, s);
+    const std::string_view comment = splitComment(ledger, c.splitPos);
     if (comment.empty()) continue;
     if (s.kindPos < 0) {
       ledger.accounts[s.accountPos].description = comment;
@@ -498,13 +510,15 @@ void afterLoop(Parse& p) {
     ledger.errorText = "No transactions/splits found in file.";
 }
 
-// "> 12 | text" for the failing line, "  11 | text" around it.
-std::string errorFrame(std::string_view text, int64_t lineNr, std::string_view message) {
+// "> 12 | text" for the failing line, "  11 | text" around it; text begins with line
+// firstLine and holds the lines the report quotes.
+std::string errorFrame(std::string_view text, int64_t firstLine, int64_t lineNr,
+                       std::string_view message) {
   const int64_t first = std::max<int64_t>(1, lineNr - 3);
   const int64_t last = lineNr + 2;
   const size_t width = std::to_string(last).size();
   std::string context;
-  int64_t line = 1;
+  int64_t line = firstLine;
   size_t begin = 0;
   while (line <= last) {
     const size_t nl = text.find('\n', begin);
@@ -525,101 +539,168 @@ std::string errorFrame(std::string_view text, int64_t lineNr, std::string_view m
   return fillNumbered("Error at line $1: $2\n\n$3\n", {std::to_string(lineNr), message, context});
 }
 
-void parseHelper(Parse& p) {
+// The token loop over one piece of the text. A piece that is not the last ends with a line
+// feed, so no token spans two pieces and the state between them is the parse's.
+void parsePiece(Parse& p, std::string_view text) {
   Ledger& ledger = p.ledger;
-  const std::string_view text = p.text;
   int64_t& lineNr = p.lineNr;
-  lineNr = 1;
-  int64_t lines = 1;  // find() runs memchr; std::count is a byte loop here
-  for (size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1))
-    ++lines;
-  ledger.transactions.reserve(lines / 2 + 1);
-  ledger.splits.reserve(lines + 1);
-
   int64_t pos = 0;
-  TokenType prevType = TokenType::NewLine;
-  int64_t datumCount = 0;
-  bool onSplitLine = false;
-  std::string buf;
-  std::string bufSpaces;
+  TokenType prevType = p.prevType;
   const bool hasFormFeed = text.find(formFeed) != std::string_view::npos;
   while (true) {
     const Token tok = nextToken(text, pos);
     pos += tok.len;
     TokenType type = tok.tokType;
-    if (type == TokenType::Str) type = classify(text, tok, prevType, datumCount);
+    if (type == TokenType::Str) type = classify(text, tok, prevType, p.datumCount);
     const TokenType before = prevType;
-    prevType = type;
     if (type == TokenType::End) break;
+    prevType = type;
+    p.prevType = type;
     if (type == TokenType::NewLine) {
       ++lineNr;
-      onSplitLine = false;
+      p.onSplitLine = false;
       continue;
     }
     if (type == TokenType::CommentStart) continue;
     const std::string_view raw = text.substr(tok.pos + tok.spaces, tok.len - tok.spaces);
-    const std::string_view word = shown(raw, buf, hasFormFeed);
+    const std::string_view word = shown(raw, p.buf, hasFormFeed);
     switch (type) {
       case TokenType::Datum:
         procDatum(p, word);
         break;
       case TokenType::Description:
-        appendWord(ledger.transactions.back().description, word,
-                   shown(text.substr(tok.pos, tok.len), bufSpaces, hasFormFeed));
+        appendWord(ledger.texts, ledger.transactions.back().descriptionLen, word,
+                   shown(text.substr(tok.pos, tok.len), p.bufSpaces, hasFormFeed));
         break;
       case TokenType::Account:
-        addSplit(p, toSplit(p, tok, raw, word, lineNr));
-        onSplitLine = true;
+        addSplit(p, toSplit(p, tok, raw, word));
+        p.onSplitLine = true;
         break;
       case TokenType::Amount:
         procMoney(p, word);
         break;
       case TokenType::Comment:
-        if (onSplitLine)
-          appendWord(commentOf(ledger, ledger.splits.back()), word,
-                     shown(text.substr(tok.pos, tok.len), bufSpaces, hasFormFeed));
+        if (p.onSplitLine)
+          appendWord(ledger.texts, lastSplitComment(ledger).len, word,
+                     shown(text.substr(tok.pos, tok.len), p.bufSpaces, hasFormFeed));
         break;
       case TokenType::Tag:
-        procTag(p, word, onSplitLine);
+        procTag(p, word, p.onSplitLine);
         break;
       default:
         raiseValue("Unexpedted token type: $1", {tokenTypeName(before)});
     }
   }
-  afterLoop(p);
+}
+
+bool isContentError(const Error& e) {
+  return e.kind == ErrorKind::Value || e.kind == ErrorKind::Overflow;
 }
 
 }  // namespace
 
 void parseLedger(Ledger& ledger, std::string_view text, int64_t& lineNr) {
-  Parse p(ledger, text, lineNr);
+  Parse p(ledger, lineNr);
   try {
-    parseHelper(p);
+    lineNr = 1;
+    int64_t lines = 1;  // find() runs memchr; std::count is a byte loop here
+    for (size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1))
+      ++lines;
+    reserveLists(ledger, lines, std::ssize(text));
+    parsePiece(p, text);
+    afterLoop(p);
   } catch (const Error& e) {
-    if (e.kind != ErrorKind::Value && e.kind != ErrorKind::Overflow) throw;
-    ledger.errorText = errorFrame(text, lineNr, e.message);
+    if (!isContentError(e)) throw;
+    ledger.errorText = errorFrame(text, 1, lineNr, e.message);
   }
 }
 
-std::string_view splitComment(const Ledger& ledger, const Split& split) {
-  if (split.commentPos < 0) return {};
-  assert(split.commentPos < std::ssize(ledger.comments));
-  return ledger.comments[split.commentPos];
+void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& next,
+                       int64_t sizeHint, int64_t& lineNr) {
+  struct Kept {
+    int64_t firstLine = 1;
+    std::string text;
+  };
+  std::vector<Kept> kept;  // a few pieces: the last one and any an error report could quote
+  std::string piece;
+  const auto countLines = [](std::string_view s) {
+    int64_t n = 0;
+    for (size_t at = s.find('\n'); at != std::string_view::npos; at = s.find('\n', at + 1)) ++n;
+    return n;
+  };
+  Parse p(ledger, lineNr);
+  lineNr = 1;
+  try {
+    bool first = true;
+    while (next(piece)) {
+      if (first) {
+        // The first piece's lines per byte, a little generously, stand for the whole text.
+        const int64_t size = std::max<int64_t>(sizeHint, std::ssize(piece));
+        const double perByte = piece.empty() ? 0.0 : double(countLines(piece) + 1) / double(piece.size());
+        reserveLists(ledger, int64_t(perByte * double(size) * 1.25) + 16, size);
+        first = false;
+      }
+      kept.push_back({.firstLine = lineNr, .text = std::move(piece)});
+      parsePiece(p, kept.back().text);
+      // An error can only quote from three lines before the current line or the last split
+      // line (the transaction that finishTransaction checks).
+      const int64_t quoted = std::min(lineNr, p.lastSplitLine > 0 ? p.lastSplitLine : lineNr) - 3;
+      size_t drop = 0;
+      while (drop + 1 < kept.size() && kept[drop + 1].firstLine <= quoted) ++drop;
+      if (drop > 0) {
+        piece = std::move(kept.front().text);  // its buffer holds the next piece
+        kept.erase(kept.begin(), kept.begin() + int64_t(drop));
+      }
+    }
+    afterLoop(p);
+  } catch (const Error& e) {
+    if (!isContentError(e)) throw;
+    // Read on to the two lines after the failing one that the report shows.
+    int64_t end = kept.empty() ? 1 : kept.back().firstLine + countLines(kept.back().text);
+    while (end <= lineNr + 2 && next(piece)) {
+      kept.push_back({.firstLine = end, .text = std::move(piece)});
+      end += countLines(kept.back().text);
+    }
+    std::string text;
+    for (const Kept& k : kept) text += k.text;
+    ledger.errorText = errorFrame(text, kept.empty() ? 1 : kept.front().firstLine, lineNr, e.message);
+  }
+}
+
+std::string_view transactionDescription(const Ledger& ledger, const Transaction& t) {
+  assert(t.descriptionPos >= 0 && t.descriptionPos + t.descriptionLen <= std::ssize(ledger.texts));
+  return std::string_view(ledger.texts).substr(size_t(t.descriptionPos), size_t(t.descriptionLen));
+}
+
+std::string_view splitComment(const Ledger& ledger, int64_t splitPos) {
+  const auto it = std::lower_bound(
+      ledger.comments.begin(), ledger.comments.end(), splitPos,
+      [](const SplitComment& c, int64_t pos) { return c.splitPos < pos; });
+  if (it == ledger.comments.end() || it->splitPos != splitPos) return {};
+  return std::string_view(ledger.texts).substr(size_t(it->pos), size_t(it->len));
+}
+
+std::pair<int64_t, int64_t> splitSlots(const Ledger& ledger, int64_t splitPos) {
+  assert(splitPos >= 0 && splitPos < std::ssize(ledger.splits));
+  if (ledger.splits[splitPos].kindPos < 0) return {0, 0};
+  const auto byPos = [](const Slot& s, int64_t pos) { return s.splitPos < pos; };
+  const auto begin = std::lower_bound(ledger.slots.begin(), ledger.slots.end(), splitPos, byPos);
+  auto end = begin;
+  while (end != ledger.slots.end() && end->splitPos == splitPos) ++end;
+  return {begin - ledger.slots.begin(), end - ledger.slots.begin()};
 }
 
 Items splitItems(const Ledger& ledger, int64_t splitPos) {
-  assert(splitPos >= 0 && splitPos < std::ssize(ledger.splits));
-  const Split& s = ledger.splits[splitPos];
+  const auto [begin, end] = splitSlots(ledger, splitPos);
   Items sum = 0;
-  for (int64_t i = s.slotBegin; i < s.slotEnd; ++i) sum += ledger.slots[i].numItems;
+  for (int64_t i = begin; i < end; ++i) sum += ledger.slots[i].numItems;
   return sum;
 }
 
 Money splitUnitPrice(const Ledger& ledger, int64_t splitPos) {
-  assert(splitPos >= 0 && splitPos < std::ssize(ledger.splits));
-  const Split& s = ledger.splits[splitPos];
-  assert(s.slotBegin < s.slotEnd);
-  return ledger.slots[s.slotBegin].unitPrice;
+  const auto [begin, end] = splitSlots(ledger, splitPos);
+  assert(begin < end);
+  return ledger.slots[begin].unitPrice;
 }
 
 }  // namespace murex

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "account.h"
@@ -40,21 +42,29 @@ TokenType classify(std::string_view text, const Token& tok, TokenType prevType,
 
 // ---- The ledger
 
+// The records are kept small: a ledger of millions of lines holds millions of them. Texts
+// live end to end in Ledger::texts; what few splits need is looked up by position.
 struct Transaction {
   Datum date = 0;
-  std::string description;
+  int64_t descriptionPos = 0;  // in Ledger::texts; see transactionDescription
+  int64_t descriptionLen = 0;
 };
 
+// A split's slot records are those with its splitPos (the slot list is in split order), its
+// comment the entry of Ledger::comments with its splitPos, its line known only to the parse.
 struct Split {
   int64_t traPos = -1;
   int64_t accountPos = -1;
   Money money = moneyUnset;
   Money balance = 0;     // running balance of the account after this split
   int64_t kindPos = -1;  // -1: a plain money split
-  int64_t lineNr = 0;
-  int64_t commentPos = -1;  // in Ledger::comments, -1 for none; tag words are not part of it
-  int64_t slotBegin = 0;  // the slot records this split created: [slotBegin, slotEnd)
-  int64_t slotEnd = 0;
+};
+
+// The comment words of a split line with the blanks between them; tag words are not part of it.
+struct SplitComment {
+  int64_t splitPos = -1;
+  int64_t pos = 0;  // in Ledger::texts
+  int64_t len = 0;
 };
 
 struct Ledger {
@@ -67,9 +77,8 @@ struct Ledger {
   std::string numberFormat = "###,###,###,###.##";
   std::string dateFormat = "y-m-d";
   std::string errorText;  // empty after a good parse
-  // The few splits with a comment hold its position here: a string in every split would
-  // be most of the ledger's memory.
-  std::vector<std::string> comments;
+  std::string texts;                  // the descriptions and comments, end to end
+  std::vector<SplitComment> comments;  // of the splits that have one, by splitPos
   bool moneyWhole = true;  // no split amount has cents
   bool itemsWhole = true;  // no slot's item count has a fractional part
   // Read-only indexes built by the parse: each account's and kind's splits, in order.
@@ -80,12 +89,21 @@ struct Ledger {
 // Fills a fresh ledger from normalised text; a content error becomes errorText (the framed
 // report "Error at line N: message" with context). lineNr ends as the last line counted.
 void parseLedger(Ledger& ledger, std::string_view text, int64_t& lineNr);
+// The same parse over a text that arrives in pieces, so that a large file is never held
+// whole: next(piece) puts the next piece into piece (a buffer to reuse) and answers false
+// at the end. Every piece but the last ends with a line feed. Only the pieces that an error
+// report could quote are kept. sizeHint, the expected text size, sizes the lists once.
+void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& next,
+                       int64_t sizeHint, int64_t& lineNr);
 
+std::string_view transactionDescription(const Ledger& ledger, const Transaction& t);
 // The split's comment, "" when it has none.
-std::string_view splitComment(const Ledger& ledger, const Split& split);
+std::string_view splitComment(const Ledger& ledger, int64_t splitPos);
 
+// The slot records of a split: [first, second) in ledger.slots.
+std::pair<int64_t, int64_t> splitSlots(const Ledger& ledger, int64_t splitPos);
 // The slot records' item sum and first unit price of a split (itemsOfSplit and
-// unitPriceOfSplit, through the split's own slot range).
+// unitPriceOfSplit).
 Items splitItems(const Ledger& ledger, int64_t splitPos);
 Money splitUnitPrice(const Ledger& ledger, int64_t splitPos);
 

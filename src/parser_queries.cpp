@@ -97,8 +97,8 @@ bool isLedgerClosed(const Ledger& ledger) {
 
 Holding holdingAfter(const Ledger& ledger, int64_t splitPos, Holding before) {
   assert(inRange(splitPos, ledger.splits.size()));
-  const Split& s = ledger.splits[splitPos];
-  for (int64_t i = s.slotBegin; i < s.slotEnd; ++i) {
+  const auto [begin, end] = splitSlots(ledger, splitPos);
+  for (int64_t i = begin; i < end; ++i) {
     const Slot& slot = ledger.slots[i];
     before.items = moneyAdd(before.items, slot.numItems);
     before.money = moneyAdd(before.money, moneyMulSilent(slot.numItems, slot.unitPrice));
@@ -150,7 +150,7 @@ std::string transactionText(const Ledger& ledger, int64_t splitPos) {
 
   std::string out = formatDatum(t.date, ledger.dateFormat);
   out += ' ';
-  out += t.description;
+  out += transactionDescription(ledger, t);
   out += '\n';
   for (int64_t sp = first; sp < std::ssize(ledger.splits); ++sp) {
     const Split& s = ledger.splits[sp];
@@ -169,7 +169,7 @@ std::string transactionText(const Ledger& ledger, int64_t splitPos) {
       out += '@';
       if (items > 0) out += ledgerAmountText(ledger, splitUnitPrice(ledger, sp));
     }
-    if (const std::string_view comment = splitComment(ledger, s); !comment.empty()) {
+    if (const std::string_view comment = splitComment(ledger, sp); !comment.empty()) {
       out += " ; ";
       out += comment;
     }

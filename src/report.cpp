@@ -118,16 +118,16 @@ std::vector<Row> accountRowList(const App& app, int64_t accountPos, std::string_
     if (splitInPeriod(ledger, app.fromDate, app.toDate, sp) > 0) break;
     const Split& s = ledger.splits[sp];
     const Transaction& t = ledger.transactions[s.traPos];
-    text = t.description;
+    text = transactionDescription(ledger, t);
     if (!filter.empty()) {
       text += ": ";
-      text += splitComment(ledger, s);
+      text += splitComment(ledger, sp);
       if (!filterMatch(lowerUnicode(text), words)) continue;
-      text.resize(t.description.size());
+      text.resize(t.descriptionLen);
     }
-    if (!splitComment(ledger, s).empty()) {
+    if (!splitComment(ledger, sp).empty()) {
       text += ": ";
-      text += splitComment(ledger, s);
+      text += splitComment(ledger, sp);
     }
     Row r{.splitPos = sp,
           .date = dateText(app, t.date),
@@ -198,15 +198,15 @@ std::vector<Row> kindRowList(const App& app, int64_t kindPos, std::string_view f
     const Split& s = ledger.splits[sp];
     const Transaction& t = ledger.transactions[s.traPos];
     if (!filter.empty()) {
-      text = t.description;
+      text = transactionDescription(ledger, t);
       text += ": ";
-      text += splitComment(ledger, s);
+      text += splitComment(ledger, sp);
       if (!filterMatch(lowerUnicode(text), words)) continue;
     }
-    text = t.description;
-    if (!splitComment(ledger, s).empty()) {
+    text = transactionDescription(ledger, t);
+    if (!splitComment(ledger, sp).empty()) {
       text += " ; ";
-      text += splitComment(ledger, s);
+      text += splitComment(ledger, sp);
     }
     const Items change = splitItems(ledger, sp);
     Row r{.splitPos = sp,

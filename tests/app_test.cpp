@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "ledger_text.h"
 #include "util.h"
 
 namespace murex {
@@ -70,6 +71,46 @@ TEST(NormalizeLedgerText, AgreesWithTheRulesOnEveryShortMixOfLineEndsAndSemicolo
           << "raw: " << testing::PrintToString(raw);
     }
   }
+}
+
+// Read in blocks as small as one byte, the pieces end at line feeds and add up to the text
+// normalised at once: no pair of the rules is torn apart at a block's end.
+TEST(LedgerReader, PiecesAreWholeLinesOfTheNormalisedText) {
+  const std::string_view alphabet = "a;\r\n";
+  for (size_t block : {1, 2, 3}) {
+    for (int length = 0; length <= 7; ++length) {
+      int64_t count = 1;
+      for (int k = 0; k < length; ++k) count *= 4;
+      for (int64_t code = 0; code < count; ++code) {
+        std::string raw;
+        for (int64_t c = code, k = 0; k < length; ++k, c /= 4) raw += alphabet[c % 4];
+        const int fd = memoryFile(raw);
+        ASSERT_GE(fd, 0);
+        LedgerReader reader(fd, block);
+        std::string piece;
+        std::string all;
+        bool last = false;
+        while (reader.next(piece)) {
+          ASSERT_FALSE(last) << "a piece without a line feed before others";
+          last = piece.empty() || piece.back() != '\n';
+          all += piece;
+        }
+        close(fd);
+        EXPECT_FALSE(reader.failed());
+        ASSERT_EQ(all, normalizeSlowly(raw)) << "raw: " << testing::PrintToString(raw);
+      }
+    }
+  }
+}
+
+TEST(LedgerReader, AFailedReadEndsThePiecesAndIsReported) {
+  const int fd = open(testing::TempDir().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  LedgerReader reader(fd);
+  std::string piece;
+  EXPECT_FALSE(reader.next(piece));
+  EXPECT_TRUE(reader.failed());
+  close(fd);
 }
 
 class TempFolder : public testing::Test {
@@ -146,7 +187,7 @@ TEST_F(FileChanged, SeesANewTimeButNotAFileBrieflyMissing) {
 App appWithDates(std::initializer_list<Datum> dates, std::string period, bool future = false) {
   App app;
   app.ledger = std::make_unique<Ledger>();
-  for (Datum d : dates) app.ledger->transactions.push_back({.date = d, .description = "t"});
+  for (Datum d : dates) app.ledger->transactions.push_back({.date = d, .descriptionPos = 0, .descriptionLen = 0});
   app.args.period = std::move(period);
   app.args.future = future;
   return app;

@@ -53,13 +53,13 @@ std::string dump(const Ledger& l, const std::string& warnings) {
     const Split& sp = l.splits[s];
     if (s == 0 || l.splits[s - 1].traPos != sp.traPos) {
       const Transaction& t = l.transactions[sp.traPos];
-      out += std::to_string(t.date) + " " + inQuotes(t.description) + "\n";
+      out += std::to_string(t.date) + " " + inQuotes(transactionDescription(l, t)) + "\n";
     }
-    out += "  line " + std::to_string(sp.lineNr) + " " + l.accounts[sp.accountPos].name;
+    out += "  " + l.accounts[sp.accountPos].name;
     if (sp.kindPos >= 0) out += ":" + l.kinds[sp.kindPos].name;
     out += " " + moneyStr(sp.money) + " balance " + moneyStr(sp.balance);
-    if (sp.slotBegin < sp.slotEnd) out += " items " + moneyStr(splitItems(l, s));
-    const std::string_view comment = splitComment(l, sp);
+    if (splitSlots(l, s).first < splitSlots(l, s).second) out += " items " + moneyStr(splitItems(l, s));
+    const std::string_view comment = splitComment(l, s);
     if (!comment.empty()) out += " " + inQuotes(comment);
     out += "\n";
   }
@@ -100,6 +100,12 @@ TEST(LedgerCorpus, FaultyLedgersGiveTheirFramedReport) {
     testing::internal::GetCapturedStdout();
     EXPECT_FALSE(l.errorText.empty()) << file;
     check(file, l.errorText);
+    for (size_t block : {1, 3, 16}) {
+      testing::internal::CaptureStdout();
+      const Ledger pieces = parsedInPieces(readFile(file), block);
+      testing::internal::GetCapturedStdout();
+      EXPECT_EQ(pieces.errorText, l.errorText) << file << " read in blocks of " << block;
+    }
   }
 }
 
@@ -112,6 +118,12 @@ TEST(LedgerCorpus, ValidLedgersBuildWhatTheirDumpShows) {
     const std::string warnings = testing::internal::GetCapturedStdout();
     ASSERT_EQ(l.errorText, "") << file;
     check(file, dump(l, warnings));
+    for (size_t block : {1, 3, 16}) {
+      testing::internal::CaptureStdout();
+      const Ledger pieces = parsedInPieces(readFile(file), block);
+      EXPECT_EQ(dump(pieces, testing::internal::GetCapturedStdout()), dump(l, warnings))
+          << file << " read in blocks of " << block;
+    }
   }
 }
 

@@ -168,7 +168,7 @@ TEST(ParseLedger, FillsMissingAmountBalancesAndIndexes) {
       "    Equity\n");
   ASSERT_EQ(l.errorText, "");
   ASSERT_EQ(l.splits.size(), 8u);
-  EXPECT_EQ(l.transactions[1].description, "Buy   two");
+  EXPECT_EQ(transactionDescription(l, l.transactions[1]), "Buy   two");
   EXPECT_EQ(l.accounts[0].description, "Own things");
   EXPECT_EQ(l.accounts[0].typeChar, 'A');
   EXPECT_EQ(l.accounts[3].typeChar, 'C');
@@ -185,9 +185,8 @@ TEST(ParseLedger, FillsMissingAmountBalancesAndIndexes) {
   EXPECT_EQ(l.kindSplits[0], wine);
   EXPECT_EQ(splitItems(l, 5), 200);
   EXPECT_EQ(splitUnitPrice(l, 5), 1200);
-  EXPECT_EQ(l.splits[5].slotBegin, 1);
-  EXPECT_EQ(l.splits[5].slotEnd, 2);
-  EXPECT_EQ(l.splits[6].slotBegin, l.splits[6].slotEnd);
+  EXPECT_EQ(splitSlots(l, 5), std::make_pair(int64_t(1), int64_t(2)));
+  EXPECT_EQ(splitSlots(l, 6).first, splitSlots(l, 6).second);
 }
 
 TEST(ParseLedger, CloseSkipsTheUnsetSplitOfItsTransaction) {
@@ -343,7 +342,7 @@ TEST(ParseLedger, TradesMatchTheLiteralInventoryWalks) {
         EXPECT_EQ(split.money, -removeItems(literal, s, o.kind, n));
         ++s;
         want = addItems(literal, s, o.kind, n, o.price);
-        EXPECT_EQ(splitComment(l, l.splits[s]), "Revalue: put all back with a new price new");
+        EXPECT_EQ(splitComment(l, s), "Revalue: put all back with a new price new");
       }
       EXPECT_EQ(kindTotal(literal, o.kind, -1).items, kindTotal(l.slots, o.kind, s).items);
     } else if (split.accountPos == 0 && s > 0 && l.splits[s - 1].kindPos < 0 &&

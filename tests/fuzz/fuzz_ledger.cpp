@@ -23,7 +23,6 @@ void checkGood(const Ledger& l) {
     check(s.money != moneyUnset);
     check(s.traPos >= 0 && s.traPos < std::ssize(l.transactions));
     check(s.accountPos >= 0 && s.accountPos < std::ssize(l.accounts));
-    check(s.slotBegin <= s.slotEnd && s.slotEnd <= std::ssize(l.slots));
     sum += s.money;
     if (i + 1 == l.splits.size() || l.splits[i + 1].traPos != s.traPos) {
       check(sum == 0);
@@ -32,6 +31,9 @@ void checkGood(const Ledger& l) {
   }
   for (int64_t t = 1; t < std::ssize(l.transactions); ++t)
     check(l.transactions[t - 1].date <= l.transactions[t].date);
+  for (size_t i = 1; i < l.slots.size(); ++i) check(l.slots[i - 1].splitPos <= l.slots[i].splitPos);
+  for (size_t i = 1; i < l.comments.size(); ++i)
+    check(l.comments[i - 1].splitPos < l.comments[i].splitPos);
   for (const Slot& s : l.slots) {
     check(s.unitPrice > 0);
     check(s.numItems > 0 ? s.slotPos == &s - l.slots.data() : s.slotPos < &s - l.slots.data());
