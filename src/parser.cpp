@@ -4,6 +4,10 @@
 #include <cassert>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "util.h"
 
 namespace murex {
@@ -16,6 +20,86 @@ constexpr char formFeed = '\f';  // a ";;" of the file, after loading
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool endsWord(char c) { return c == ' ' || c == '\t' || c == '\n' || c == ';'; }
+
+// The scanner looks at every byte of the ledger: where the machine has them, sixteen bytes
+// are compared at a time.
+#if defined(__SSE2__)
+int blanksIn(__m128i v) {
+  return _mm_movemask_epi8(
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
+}
+#endif
+
+// The first position from i on that is not a blank, or n.
+int64_t skipBlanks(const char* p, int64_t i, int64_t n) {
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16) {
+    const int blank = blanksIn(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+    if (blank != 0xFFFF) return i + __builtin_ctz(unsigned(~blank));
+  }
+#endif
+  while (i < n && isBlank(p[i])) ++i;
+  return i;
+}
+
+// The first position from i on that ends a word, or n.
+int64_t skipWord(const char* p, int64_t i, int64_t n) {
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const int ends =
+        blanksIn(v) | _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')),
+                                                     _mm_cmpeq_epi8(v, _mm_set1_epi8(';'))));
+    if (ends != 0) return i + __builtin_ctz(unsigned(ends));
+  }
+#endif
+  while (i < n && !endsWord(p[i])) ++i;
+  return i;
+}
+
+// nextToken, inlined into the parse loop.
+inline Token scanToken(std::string_view text, int64_t start) {
+  const int64_t n = std::ssize(text);
+  assert(start >= 0 && start <= n);
+  int64_t i = skipBlanks(text.data(), start, n);
+  Token tok{.tokType = TokenType::Str, .len = 0, .spaces = i - start, .pos = start};
+  if (i == n) {
+    tok.tokType = TokenType::End;
+  } else if (text[i] == ';' || text[i] == '\n') {
+    tok.tokType = text[i] == ';' ? TokenType::CommentStart : TokenType::NewLine;
+    ++i;
+  } else {
+    i = skipWord(text.data(), i, n);
+  }
+  tok.len = i - start;
+  return tok;
+}
+
+// classify, inlined into the parse loop.
+inline TokenType classifyToken(std::string_view text, const Token& tok, TokenType prevType,
+                               int64_t& datumCount) {
+  switch (prevType) {
+    case TokenType::NewLine:
+      if (tok.spaces > 0) return TokenType::Account;
+      ++datumCount;
+      return TokenType::Datum;
+    case TokenType::CommentStart:
+    case TokenType::Comment:
+    case TokenType::Tag:
+      // Tags exist only up to the second column-0 word: in the header and the opening
+      // transaction; later an "@" word is ordinary comment text.
+      return datumCount < 2 && tok.spaces < tok.len && text[tok.pos + tok.spaces] == '@'
+                 ? TokenType::Tag
+                 : TokenType::Comment;
+    case TokenType::Datum:
+    case TokenType::Description:
+      return TokenType::Description;
+    case TokenType::Account:
+      return TokenType::Amount;
+    default:
+      return TokenType::Str;
+  }
+}
 
 // The plain amounts of almost every split line ("-12.50", "3", "+0.5"), read without the
 // allocations of parseMoney and with its results; anything else goes to parseMoneyMul.
@@ -93,23 +177,7 @@ std::string_view tokenTypeName(TokenType type) {
 }
 
 // Raw scanner, run once per byte of the ledger: reads the text in place, allocates nothing.
-Token nextToken(std::string_view text, int64_t start) {
-  const int64_t n = std::ssize(text);
-  assert(start >= 0 && start <= n);
-  int64_t i = start;
-  while (i < n && isBlank(text[i])) ++i;
-  Token tok{.tokType = TokenType::Str, .len = 0, .spaces = i - start, .pos = start};
-  if (i == n) {
-    tok.tokType = TokenType::End;
-  } else if (text[i] == ';' || text[i] == '\n') {
-    tok.tokType = text[i] == ';' ? TokenType::CommentStart : TokenType::NewLine;
-    ++i;
-  } else {
-    while (i < n && !endsWord(text[i])) ++i;
-  }
-  tok.len = i - start;
-  return tok;
-}
+Token nextToken(std::string_view text, int64_t start) { return scanToken(text, start); }
 
 std::string tokenText(std::string_view text, const Token& tok, bool withSpaces) {
   assert(tok.pos >= 0 && tok.spaces <= tok.len && tok.pos + tok.len <= std::ssize(text));
@@ -119,27 +187,7 @@ std::string tokenText(std::string_view text, const Token& tok, bool withSpaces) 
 
 TokenType classify(std::string_view text, const Token& tok, TokenType prevType,
                    int64_t& datumCount) {
-  switch (prevType) {
-    case TokenType::NewLine:
-      if (tok.spaces > 0) return TokenType::Account;
-      ++datumCount;
-      return TokenType::Datum;
-    case TokenType::CommentStart:
-    case TokenType::Comment:
-    case TokenType::Tag:
-      // Tags exist only up to the second column-0 word: in the header and the opening
-      // transaction; later an "@" word is ordinary comment text.
-      return datumCount < 2 && tok.spaces < tok.len && text[tok.pos + tok.spaces] == '@'
-                 ? TokenType::Tag
-                 : TokenType::Comment;
-    case TokenType::Datum:
-    case TokenType::Description:
-      return TokenType::Description;
-    case TokenType::Account:
-      return TokenType::Amount;
-    default:
-      return TokenType::Str;
-  }
+  return classifyToken(text, tok, prevType, datumCount);
 }
 
 // ---- The parse
@@ -192,11 +240,21 @@ class NameIndex {
     std::string name;
     int64_t pos = -1;
   };
-  // Names are short: FNV-1a, its high bits folded in for the mask.
+  // Eight bytes per multiply: a byte-wise hash was a tenth of the parse.
   static size_t hash(std::string_view s) {
-    uint64_t h = 14695981039346656037ull;
-    for (char c : s) h = (h ^ uint8_t(c)) * 1099511628211ull;
-    return size_t(h ^ (h >> 32));
+    constexpr uint64_t mul = 0xff51afd7ed558ccdull;
+    uint64_t h = uint64_t(s.size()) * 0x9e3779b97f4a7c15ull;
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+      uint64_t w = 0;
+      std::memcpy(&w, s.data() + i, 8);
+      h = (h ^ w) * mul;
+      h ^= h >> 32;
+    }
+    uint64_t w = 0;
+    for (size_t k = 0; i + k < s.size(); ++k) w |= uint64_t(uint8_t(s[i + k])) << (8 * k);
+    h = (h ^ w) * mul;
+    return size_t(h ^ (h >> 29));
   }
   void place(std::string&& name, int64_t pos) {
     const size_t mask = entries.size() - 1;
@@ -214,6 +272,13 @@ struct Parse {
   int64_t& lineNr;
   NameIndex accountByName;
   NameIndex kindByName;
+  // After the opening transaction a split's account word always means the same: each word
+  // met is looked up once, then found here whole.
+  NameIndex knownWords;
+  std::vector<std::pair<int64_t, int64_t>> wordTargets;  // accountPos, kindPos
+  // Transactions of one day follow each other: their date word is read once.
+  std::string lastDateWord;
+  Datum lastDate = 0;
   std::vector<char> accountHasKinds;
   std::vector<AccountRun> accountRuns;
   KindRuns kindRuns;
@@ -345,17 +410,34 @@ void procDatum(Parse& p, std::string_view word) {
   Ledger& ledger = p.ledger;
   if (word.empty() || word[0] < '0' || word[0] > '9') raiseValue("Unexpected string: $1", {word});
   finishTransaction(p);
-  const DateRead d = parseDate(word, ledger.dateFormat, 0);
-  if (d.consumed < std::ssize(word)) raiseValue("Date wrong: $1", {word});
-  if (!ledger.transactions.empty() && d.date < ledger.transactions.back().date)
-    raiseValue("Date earlier than in the previous transaction");
+  Datum date = p.lastDate;
+  if (ledger.transactions.empty() || word != p.lastDateWord) {
+    const DateRead d = parseDate(word, ledger.dateFormat, 0);
+    if (d.consumed < std::ssize(word)) raiseValue("Date wrong: $1", {word});
+    if (!ledger.transactions.empty() && d.date < ledger.transactions.back().date)
+      raiseValue("Date earlier than in the previous transaction");
+    date = d.date;
+    p.lastDateWord = word;
+    p.lastDate = date;
+  }
   ledger.transactions.push_back(
-      {.date = d.date, .descriptionPos = std::ssize(ledger.texts), .descriptionLen = 0});
+      {.date = date, .descriptionPos = std::ssize(ledger.texts), .descriptionLen = 0});
   p.traFirstSplit = std::ssize(ledger.splits);
 }
 
 Split toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view word) {
   Ledger& ledger = p.ledger;
+  const bool opening = ledger.transactions.size() < 2;
+  if (!opening) {
+    if (const int64_t* known = p.knownWords.find(raw); known != nullptr) {
+      const auto [accountPos, kindPos] = p.wordTargets[size_t(*known)];
+      return {.traPos = std::ssize(ledger.transactions) - 1,
+              .accountPos = accountPos,
+              .money = moneyUnset,
+              .balance = 0,
+              .kindPos = kindPos};
+    }
+  }
   const AccountWord aw = splitAccountWord(raw);
   if (!aw.ok) raiseValue("Account name wrong: $1", {word});
   if (ledger.transactions.empty()) raiseValue("Open a transaction line first");
@@ -402,6 +484,8 @@ Split toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view
     } else if (p.accountHasKinds[accountPos]) {
       raiseValue("Inventory account needs a kind (accountName:kindName): $1", {word});
     }
+    p.knownWords.insert(raw, std::ssize(p.wordTargets));
+    p.wordTargets.emplace_back(accountPos, kindPos);
   }
   return {.traPos = std::ssize(ledger.transactions) - 1,
           .accountPos = accountPos,
@@ -548,10 +632,10 @@ void parsePiece(Parse& p, std::string_view text) {
   TokenType prevType = p.prevType;
   const bool hasFormFeed = text.find(formFeed) != std::string_view::npos;
   while (true) {
-    const Token tok = nextToken(text, pos);
+    const Token tok = scanToken(text, pos);
     pos += tok.len;
     TokenType type = tok.tokType;
-    if (type == TokenType::Str) type = classify(text, tok, prevType, p.datumCount);
+    if (type == TokenType::Str) type = classifyToken(text, tok, prevType, p.datumCount);
     const TokenType before = prevType;
     if (type == TokenType::End) break;
     prevType = type;

@@ -60,6 +60,44 @@ TEST(NextToken, ScansBlanksWordsSemicolonsAndLineEnds) {
   }
 }
 
+// The scanner compares many bytes at a time: against a byte-wise reading of the rules, on
+// random texts with runs long enough to cross every chunk border.
+TEST(NextToken, AgreesWithAByteWiseScanAtEveryStart) {
+  const auto reference = [](std::string_view text, int64_t start) {
+    const auto n = std::ssize(text);
+    int64_t i = start;
+    while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
+    Token t{.tokType = T::Str, .len = 0, .spaces = i - start, .pos = start};
+    if (i == n) {
+      t.tokType = T::End;
+    } else if (text[i] == ';' || text[i] == '\n') {
+      t.tokType = text[i] == ';' ? T::CommentStart : T::NewLine;
+      ++i;
+    } else {
+      while (i < n && text[i] != ' ' && text[i] != '\t' && text[i] != '\n' && text[i] != ';') ++i;
+    }
+    t.len = i - start;
+    return t;
+  };
+  std::mt19937 rng(11);
+  const std::string_view alphabet = " \t\n;a\f\xc3";
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    const int length = int(rng() % 70);
+    while (int(text.size()) < length) {
+      // Runs of one byte, so that long blanks and long words occur.
+      text.append(1 + rng() % 24, alphabet[rng() % alphabet.size()]);
+    }
+    for (int64_t start = 0; start <= std::ssize(text); ++start) {
+      const Token got = nextToken(text, start);
+      const Token want = reference(text, start);
+      ASSERT_EQ(got.tokType, want.tokType) << testing::PrintToString(text) << " at " << start;
+      ASSERT_EQ(got.len, want.len) << testing::PrintToString(text) << " at " << start;
+      ASSERT_EQ(got.spaces, want.spaces) << testing::PrintToString(text) << " at " << start;
+    }
+  }
+}
+
 TEST(TokenText, ShowsFormFeedsAsDoubledSemicolons) {
   const std::string_view text = "  a\fb";
   const Token t = nextToken(text, 0);
@@ -187,6 +225,39 @@ TEST(ParseLedger, FillsMissingAmountBalancesAndIndexes) {
   EXPECT_EQ(splitUnitPrice(l, 5), 1200);
   EXPECT_EQ(splitSlots(l, 5), std::make_pair(int64_t(1), int64_t(2)));
   EXPECT_EQ(splitSlots(l, 6).first, splitSlots(l, 6).second);
+}
+
+// A date word or account word met before is taken from what the parse remembers of it; a
+// word that differs is still checked in full.
+TEST(ParseLedger, RepeatedWordsAreCheckedLikeNewOnes) {
+  const std::string opening =
+      "2024-01-01\n  Cash 10\n  Stocks 0\n  Stocks:Wine 1@10\n  Eq -20\n"
+      "2024-01-02\n  Cash 1\n  Stocks:Wine 1@1\n  Eq -2\n"
+      "2024-01-02\n  Cash 1\n  Eq -1\n";
+  const struct {
+    std::string tail;
+    std::string error;  // the first line of the report, "" for none
+  } cases[] = {
+      {"2024-01-02\n  Cash 1\n  Eq -1\n", ""},
+      {"2024-01-01\n  Cash 1\n  Eq -1\n", "Error at line 13: Date earlier than in the previous transaction"},
+      {"2024-01-02x\n  Cash 1\n  Eq -1\n", "Error at line 13: Date wrong: 2024-01-02x"},
+      {"2024-01-03\n  Stocks 1\n  Eq -1\n",
+       "Error at line 14: Inventory account needs a kind (accountName:kindName): Stocks"},
+      {"2024-01-03\n  Cash:Wine 1@1\n  Eq -1\n",
+       "Error at line 14: Kind not declared in the opening transaction: Cash:Wine"},
+      {"2024-01-03\n  Cas 1\n  Eq -1\n",
+       "Error at line 14: Account not present in the opening transaction: Cas"},
+      {"2024-01-03\n  Stocks:Wine 2\n  Eq -1\n", "Error at line 14: Expected numItems@unitPrice: 2"},
+  };
+  for (const auto& c : cases) {
+    const Ledger l = parsedLedger(opening + c.tail);
+    EXPECT_EQ(l.errorText.substr(0, l.errorText.find('\n')), c.error) << c.tail;
+    if (c.error.empty()) {
+      ASSERT_EQ(l.transactions.size(), 4u);
+      EXPECT_EQ(l.transactions[3].date, l.transactions[2].date);
+      EXPECT_EQ(l.splits[l.splits.size() - 2].accountPos, 0);
+    }
+  }
 }
 
 TEST(ParseLedger, CloseSkipsTheUnsetSplitOfItsTransaction) {
