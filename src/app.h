@@ -39,7 +39,8 @@ std::string normalizeLedgerText(std::string_view raw);
 // the whole file in memory.
 class LedgerReader {
  public:
-  explicit LedgerReader(int fd, size_t blockSize = size_t(1) << 20) : fd(fd), blockSize(blockSize) {}
+  explicit LedgerReader(int fd, size_t blockSize = size_t(1) << 20)
+      : fd(fd), blockSize(blockSize) {}
   // The next piece into piece (a buffer to reuse): every piece but the last ends with a line
   // feed, and together they are the normalised file. False at the end or when a read fails.
   bool next(std::string& piece);

@@ -506,7 +506,8 @@ void procMoney(Parse& p, std::string_view word) {
   Money money = moneyUnset;
   if (word == "close@") {
     const Items n = runItems(p.kindRuns, split.kindPos);
-    if (n > 0) money = moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, n));
+    if (n > 0)
+      money = moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, n));
   } else if (word == "close") {
     const AccountRun& r = p.accountRuns[split.accountPos];
     if (r.runOverflow) raiseOverflow();
@@ -570,8 +571,6 @@ void afterLoop(Parse& p) {
       setKindDescription(ledger.kinds, s.kindPos, comment);
     }
   }
-  ledger.moneyWhole = std::none_of(ledger.splits.begin(), ledger.splits.end(),
-                                   [](const Split& s) { return s.money % 100 != 0; });
   ledger.itemsWhole = std::none_of(ledger.slots.begin(), ledger.slots.end(),
                                    [](const Slot& s) { return s.numItems % 100 != 0; });
 
@@ -583,13 +582,16 @@ void afterLoop(Parse& p) {
     ledger.accountSplits[i].reserve(p.accountRuns[i].splitCount);
   for (size_t i = 0; i < ledger.kindSplits.size(); ++i)
     ledger.kindSplits[i].reserve(p.kindSplitCounts[i]);
+  Money cents = 0;  // any non-zero: some amount has cents
   for (int64_t i = 0; i < std::ssize(ledger.splits); ++i) {
     Split& s = ledger.splits[i];
+    cents |= s.money % 100;
     balances[s.accountPos] = moneyAdd(balances[s.accountPos], s.money);
     s.balance = balances[s.accountPos];
     ledger.accountSplits[s.accountPos].push_back(i);
     if (s.kindPos >= 0) ledger.kindSplits[s.kindPos].push_back(i);
   }
+  ledger.moneyWhole = cents == 0;
   if (ledger.transactions.empty() || ledger.splits.empty())
     ledger.errorText = "No transactions/splits found in file.";
 }
@@ -720,7 +722,8 @@ void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& 
       if (first) {
         // The first piece's lines per byte, a little generously, stand for the whole text.
         const int64_t size = std::max<int64_t>(sizeHint, std::ssize(piece));
-        const double perByte = piece.empty() ? 0.0 : double(countLines(piece) + 1) / double(piece.size());
+        const double perByte =
+            piece.empty() ? 0.0 : double(countLines(piece) + 1) / double(piece.size());
         reserveLists(ledger, int64_t(perByte * double(size) * 1.25) + 16, size);
         first = false;
       }
@@ -747,7 +750,8 @@ void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& 
     }
     std::string text;
     for (const Kept& k : kept) text += k.text;
-    ledger.errorText = errorFrame(text, kept.empty() ? 1 : kept.front().firstLine, lineNr, e.message);
+    ledger.errorText =
+        errorFrame(text, kept.empty() ? 1 : kept.front().firstLine, lineNr, e.message);
   }
 }
 

@@ -187,7 +187,8 @@ TEST_F(FileChanged, SeesANewTimeButNotAFileBrieflyMissing) {
 App appWithDates(std::initializer_list<Datum> dates, std::string period, bool future = false) {
   App app;
   app.ledger = std::make_unique<Ledger>();
-  for (Datum d : dates) app.ledger->transactions.push_back({.date = d, .descriptionPos = 0, .descriptionLen = 0});
+  for (Datum d : dates)
+    app.ledger->transactions.push_back({.date = d, .descriptionPos = 0, .descriptionLen = 0});
   app.args.period = std::move(period);
   app.args.future = future;
   return app;

@@ -58,7 +58,8 @@ std::string dump(const Ledger& l, const std::string& warnings) {
     out += "  " + l.accounts[sp.accountPos].name;
     if (sp.kindPos >= 0) out += ":" + l.kinds[sp.kindPos].name;
     out += " " + moneyStr(sp.money) + " balance " + moneyStr(sp.balance);
-    if (splitSlots(l, s).first < splitSlots(l, s).second) out += " items " + moneyStr(splitItems(l, s));
+    if (splitSlots(l, s).first < splitSlots(l, s).second)
+      out += " items " + moneyStr(splitItems(l, s));
     const std::string_view comment = splitComment(l, s);
     if (!comment.empty()) out += " " + inQuotes(comment);
     out += "\n";

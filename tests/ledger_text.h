@@ -26,7 +26,8 @@ inline Ledger parsedLedger(std::string_view raw) {
 inline int memoryFile(std::string_view bytes) {
   const int fd = memfd_create("ledger", MFD_CLOEXEC);
   if (fd < 0) return -1;
-  if (write(fd, bytes.data(), bytes.size()) != ssize_t(bytes.size()) || lseek(fd, 0, SEEK_SET) != 0) {
+  if (write(fd, bytes.data(), bytes.size()) != ssize_t(bytes.size()) ||
+      lseek(fd, 0, SEEK_SET) != 0) {
     close(fd);
     return -1;
   }

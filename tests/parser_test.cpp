@@ -239,7 +239,8 @@ TEST(ParseLedger, RepeatedWordsAreCheckedLikeNewOnes) {
     std::string error;  // the first line of the report, "" for none
   } cases[] = {
       {"2024-01-02\n  Cash 1\n  Eq -1\n", ""},
-      {"2024-01-01\n  Cash 1\n  Eq -1\n", "Error at line 13: Date earlier than in the previous transaction"},
+      {"2024-01-01\n  Cash 1\n  Eq -1\n",
+       "Error at line 13: Date earlier than in the previous transaction"},
       {"2024-01-02x\n  Cash 1\n  Eq -1\n", "Error at line 13: Date wrong: 2024-01-02x"},
       {"2024-01-03\n  Stocks 1\n  Eq -1\n",
        "Error at line 14: Inventory account needs a kind (accountName:kindName): Stocks"},
@@ -247,7 +248,8 @@ TEST(ParseLedger, RepeatedWordsAreCheckedLikeNewOnes) {
        "Error at line 14: Kind not declared in the opening transaction: Cash:Wine"},
       {"2024-01-03\n  Cas 1\n  Eq -1\n",
        "Error at line 14: Account not present in the opening transaction: Cas"},
-      {"2024-01-03\n  Stocks:Wine 2\n  Eq -1\n", "Error at line 14: Expected numItems@unitPrice: 2"},
+      {"2024-01-03\n  Stocks:Wine 2\n  Eq -1\n",
+       "Error at line 14: Expected numItems@unitPrice: 2"},
   };
   for (const auto& c : cases) {
     const Ledger l = parsedLedger(opening + c.tail);
