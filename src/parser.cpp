@@ -1,5 +1,7 @@
 #include "parser.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cassert>
 #include <cstring>
@@ -293,12 +295,35 @@ struct Parse {
   std::string bufSpaces;
 };
 
+// Pages of the lists are mapped ahead of use, a stretch at a time: one call maps thousands,
+// where touching them one by one costs a trap each (most of the system time of a parse).
+// Only room the list has taken already is mapped, so nothing is allocated beyond it; where
+// the call is unknown the pages come one by one as before.
+template <typename T>
+void mapAhead(std::vector<T>& list, size_t items) {
+  const size_t from = list.size();
+  const size_t to = std::min(list.capacity(), from + items);
+  if (to <= from) return;
+  const size_t page = 4096;
+  const auto begin = reinterpret_cast<uintptr_t>(list.data() + from) & ~(page - 1);
+  const auto end = reinterpret_cast<uintptr_t>(list.data() + to);
+  madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+}
+
+// Every so many items, the next stretch.
+template <typename T>
+void mapAheadEvery(std::vector<T>& list) {
+  constexpr size_t stretch = (size_t(1) << 21) / sizeof(T);
+  if (list.size() % stretch == 0) mapAhead(list, stretch);
+}
+
 // Room for the lists of a text of textSize bytes with about lines lines, taken once: growing
 // them copies, and room never touched costs no memory.
 void reserveLists(Ledger& ledger, int64_t lines, int64_t textSize) {
   ledger.transactions.reserve(size_t(lines / 2 + 1));
   ledger.splits.reserve(size_t(lines + 1));
   ledger.texts.reserve(size_t(textSize / 4 + 64));
+  ledger.comments.reserve(size_t(lines / 4 + 1));
 }
 
 // The word as the user reads it in a message or a stored text: the text in place unless it
@@ -325,6 +350,7 @@ void appendWord(std::string& texts, int64_t& len, std::string_view word,
 
 void newComment(Ledger& ledger, int64_t splitPos, std::string_view text) {
   assert(ledger.comments.empty() || ledger.comments.back().splitPos < splitPos);
+  mapAheadEvery(ledger.comments);
   ledger.comments.push_back(
       {.splitPos = splitPos, .pos = std::ssize(ledger.texts), .len = std::ssize(text)});
   ledger.texts.append(text);
@@ -346,6 +372,7 @@ SplitComment& lastSplitComment(Ledger& ledger) {
 void addSplit(Parse& p, Split&& split) {
   ++p.accountRuns[split.accountPos].splitCount;
   if (split.kindPos >= 0) ++p.kindSplitCounts[split.kindPos];
+  mapAheadEvery(p.ledger.splits);
   p.ledger.splits.push_back(std::move(split));
   p.lastSplitLine = p.lineNr;
 }
@@ -420,6 +447,7 @@ void procDatum(Parse& p, std::string_view word) {
     p.lastDateWord = word;
     p.lastDate = date;
   }
+  mapAheadEvery(ledger.transactions);
   ledger.transactions.push_back(
       {.date = date, .descriptionPos = std::ssize(ledger.texts), .descriptionLen = 0});
   p.traFirstSplit = std::ssize(ledger.splits);
@@ -578,8 +606,10 @@ void afterLoop(Parse& p) {
   std::vector<Money> balances(ledger.accounts.size(), 0);
   ledger.accountSplits.assign(ledger.accounts.size(), {});
   ledger.kindSplits.assign(ledger.kinds.size(), {});
-  for (size_t i = 0; i < ledger.accountSplits.size(); ++i)
+  for (size_t i = 0; i < ledger.accountSplits.size(); ++i) {
     ledger.accountSplits[i].reserve(p.accountRuns[i].splitCount);
+    mapAhead(ledger.accountSplits[i], p.accountRuns[i].splitCount);
+  }
   for (size_t i = 0; i < ledger.kindSplits.size(); ++i)
     ledger.kindSplits[i].reserve(p.kindSplitCounts[i]);
   Money cents = 0;  // any non-zero: some amount has cents
