@@ -132,7 +132,7 @@ void parseFile(App& app) {
   auto ledger = std::make_unique<Ledger>();
   ledger->decimalComma = app.settings.decimalComma;
   ledger->dateFormat = app.settings.inDate;
-  LedgerReader reader(fd);
+  LedgerReader reader(fd, size_t(1) << 18);  // pieces small enough to stay in the caches
   int64_t lineNr = 1;
   parseLedgerPieces(
       *ledger, [&reader](std::string& piece) { return reader.next(piece); },

@@ -4,7 +4,14 @@
 
 #include <algorithm>
 #include <cassert>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -214,13 +221,15 @@ struct AccountRun {
 class NameIndex {
  public:
   // The position stored for name, or nullptr.
-  const int64_t* find(std::string_view name) const {
+  const int64_t* find(std::string_view name) const { return find(name, hash(name)); }
+  // The same, with the name's hash known.
+  const int64_t* find(std::string_view name, size_t nameHash) const {
     if (entries.empty()) return nullptr;
     const size_t mask = entries.size() - 1;
-    for (size_t i = hash(name) & mask;; i = (i + 1) & mask) {
+    for (size_t i = nameHash & mask;; i = (i + 1) & mask) {
       const Entry& e = entries[i];
       if (e.pos < 0) return nullptr;
-      if (e.name == name) return &e.pos;
+      if (sameName(e.name, name)) return &e.pos;
     }
   }
   // name must not be there yet.
@@ -236,12 +245,21 @@ class NameIndex {
     ++count;
   }
 
- private:
-  // The index owns its keys: the text they come from may be gone by the next lookup.
-  struct Entry {
-    std::string name;
-    int64_t pos = -1;
-  };
+  // Names are a few bytes long: compared eight at a time, inline, rather than by a call.
+  static bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    size_t i = 0;
+    for (; i + 8 <= a.size(); i += 8) {
+      uint64_t x = 0;
+      uint64_t y = 0;
+      std::memcpy(&x, a.data() + i, 8);
+      std::memcpy(&y, b.data() + i, 8);
+      if (x != y) return false;
+    }
+    for (; i < a.size(); ++i)
+      if (a[i] != b[i]) return false;
+    return true;
+  }
   // Eight bytes per multiply: a byte-wise hash was a tenth of the parse.
   static size_t hash(std::string_view s) {
     constexpr uint64_t mul = 0xff51afd7ed558ccdull;
@@ -258,6 +276,13 @@ class NameIndex {
     h = (h ^ w) * mul;
     return size_t(h ^ (h >> 29));
   }
+
+ private:
+  // The index owns its keys: the text they come from may be gone by the next lookup.
+  struct Entry {
+    std::string name;
+    int64_t pos = -1;
+  };
   void place(std::string&& name, int64_t pos) {
     const size_t mask = entries.size() - 1;
     size_t i = hash(name) & mask;
@@ -453,11 +478,12 @@ void procDatum(Parse& p, std::string_view word) {
   p.traFirstSplit = std::ssize(ledger.splits);
 }
 
-Split toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view word) {
+Split toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view word,
+              size_t rawHash) {
   Ledger& ledger = p.ledger;
   const bool opening = ledger.transactions.size() < 2;
   if (!opening) {
-    if (const int64_t* known = p.knownWords.find(raw); known != nullptr) {
+    if (const int64_t* known = p.knownWords.find(raw, rawHash); known != nullptr) {
       const auto [accountPos, kindPos] = p.wordTargets[size_t(*known)];
       return {.traPos = std::ssize(ledger.transactions) - 1,
               .accountPos = accountPos,
@@ -655,11 +681,49 @@ std::string errorFrame(std::string_view text, int64_t firstLine, int64_t lineNr,
   return fillNumbered("Error at line $1: $2\n\n$3\n", {std::to_string(lineNr), message, context});
 }
 
+// What one classified token does to the parse; before is the type of the token before it.
+inline void takeToken(Parse& p, std::string_view text, const Token& tok, TokenType type,
+                      TokenType before, bool hasFormFeed) {
+  Ledger& ledger = p.ledger;
+  if (type == TokenType::NewLine) {
+    ++p.lineNr;
+    p.onSplitLine = false;
+    return;
+  }
+  if (type == TokenType::CommentStart) return;
+  const std::string_view raw = text.substr(tok.pos + tok.spaces, tok.len - tok.spaces);
+  const std::string_view word = shown(raw, p.buf, hasFormFeed);
+  switch (type) {
+    case TokenType::Datum:
+      procDatum(p, word);
+      break;
+    case TokenType::Description:
+      appendWord(ledger.texts, ledger.transactions.back().descriptionLen, word,
+                 shown(text.substr(tok.pos, tok.len), p.bufSpaces, hasFormFeed));
+      break;
+    case TokenType::Account:
+      addSplit(p, toSplit(p, tok, raw, word, NameIndex::hash(raw)));
+      p.onSplitLine = true;
+      break;
+    case TokenType::Amount:
+      procMoney(p, word);
+      break;
+    case TokenType::Comment:
+      if (p.onSplitLine)
+        appendWord(ledger.texts, lastSplitComment(ledger).len, word,
+                   shown(text.substr(tok.pos, tok.len), p.bufSpaces, hasFormFeed));
+      break;
+    case TokenType::Tag:
+      procTag(p, word, p.onSplitLine);
+      break;
+    default:
+      raiseValue("Unexpedted token type: $1", {tokenTypeName(before)});
+  }
+}
+
 // The token loop over one piece of the text. A piece that is not the last ends with a line
 // feed, so no token spans two pieces and the state between them is the parse's.
 void parsePiece(Parse& p, std::string_view text) {
-  Ledger& ledger = p.ledger;
-  int64_t& lineNr = p.lineNr;
   int64_t pos = 0;
   TokenType prevType = p.prevType;
   const bool hasFormFeed = text.find(formFeed) != std::string_view::npos;
@@ -668,46 +732,244 @@ void parsePiece(Parse& p, std::string_view text) {
     pos += tok.len;
     TokenType type = tok.tokType;
     if (type == TokenType::Str) type = classifyToken(text, tok, prevType, p.datumCount);
-    const TokenType before = prevType;
     if (type == TokenType::End) break;
+    const TokenType before = prevType;
     prevType = type;
     p.prevType = type;
-    if (type == TokenType::NewLine) {
-      ++lineNr;
-      p.onSplitLine = false;
-      continue;
-    }
-    if (type == TokenType::CommentStart) continue;
-    const std::string_view raw = text.substr(tok.pos + tok.spaces, tok.len - tok.spaces);
-    const std::string_view word = shown(raw, p.buf, hasFormFeed);
-    switch (type) {
-      case TokenType::Datum:
-        procDatum(p, word);
-        break;
-      case TokenType::Description:
-        appendWord(ledger.texts, ledger.transactions.back().descriptionLen, word,
-                   shown(text.substr(tok.pos, tok.len), p.bufSpaces, hasFormFeed));
-        break;
-      case TokenType::Account:
-        addSplit(p, toSplit(p, tok, raw, word));
-        p.onSplitLine = true;
-        break;
-      case TokenType::Amount:
-        procMoney(p, word);
-        break;
-      case TokenType::Comment:
-        if (p.onSplitLine)
-          appendWord(ledger.texts, lastSplitComment(ledger).len, word,
-                     shown(text.substr(tok.pos, tok.len), p.bufSpaces, hasFormFeed));
-        break;
-      case TokenType::Tag:
-        procTag(p, word, p.onSplitLine);
-        break;
-      default:
-        raiseValue("Unexpedted token type: $1", {tokenTypeName(before)});
-    }
+    takeToken(p, text, tok, type, before, hasFormFeed);
   }
 }
+
+// A piece with its tokens classified ahead, by a second thread while the parse works on
+// the pieces before it. Positions fit 32 bits: pieces are cut far shorter, and a longer
+// one (a single line of gigabytes) is handed over unscanned.
+struct ScannedToken {
+  uint32_t pos = 0;
+  uint32_t len = 0;
+  uint32_t spaces = 0;
+  TokenType type = TokenType::Unset;
+  // Most lines are a plain split line: blanks, account word, blanks, amount, line feed. Such
+  // a line is one record, its Account token, with what can be read of it without the parse.
+  bool quick = false;      // money is the amount, read as quickMoney reads it
+  uint32_t amountPos = 0;  // the amount word; amountLen 0 for an ordinary token
+  uint32_t amountLen = 0;
+  Money money = 0;
+  size_t hash = 0;  // of the account word
+};
+
+struct ScannedPiece {
+  std::string text;
+  std::vector<ScannedToken> tokens;
+  bool scanned = false;
+  bool hasFormFeed = false;
+};
+
+// A plain split line at the start of a line: its record, or false for any other line.
+bool scanSplitLine(std::string_view text, int64_t pos, bool decimalComma, ScannedToken& out,
+                   int64_t& next) {
+  const char* d = text.data();
+  const int64_t n = std::ssize(text);
+  const int64_t account = skipBlanks(d, pos, n);
+  if (account == pos || account == n || d[account] == ';' || d[account] == '\n') return false;
+  const int64_t accountEnd = skipWord(d, account, n);
+  const int64_t amount = skipBlanks(d, accountEnd, n);
+  if (amount == accountEnd || amount == n || d[amount] == ';' || d[amount] == '\n') return false;
+  const int64_t amountEnd = skipWord(d, amount, n);
+  const int64_t lineEnd = skipBlanks(d, amountEnd, n);
+  if (lineEnd == n || d[lineEnd] != '\n') return false;
+  const std::string_view word = text.substr(size_t(amount), size_t(amountEnd - amount));
+  out = {.pos = uint32_t(pos),
+         .len = uint32_t(accountEnd - pos),
+         .spaces = uint32_t(account - pos),
+         .type = TokenType::Account,
+         .quick = false,
+         .amountPos = uint32_t(amount),
+         .amountLen = uint32_t(amountEnd - amount),
+         .money = 0,
+         .hash = NameIndex::hash(text.substr(size_t(account), size_t(accountEnd - account)))};
+  out.quick = quickMoney(word, decimalComma, out.money);
+  next = lineEnd + 1;
+  return true;
+}
+
+// The scanning thread's part: the tokens of one piece, classified as parsePiece would.
+void scanPiece(ScannedPiece& piece, bool decimalComma, TokenType& prevType,
+               int64_t& datumCount) {
+  piece.tokens.clear();
+  piece.scanned = piece.text.size() < (size_t(1) << 32) - 1;
+  const std::string_view text = piece.text;
+  piece.hasFormFeed = text.find(formFeed) != std::string_view::npos;
+  if (piece.scanned) piece.tokens.reserve(text.size() / 8 + 16);
+  // Words shown with their form feeds are the token path's business.
+  const bool lines = piece.scanned && !piece.hasFormFeed;
+  int64_t pos = 0;
+  ScannedToken line;
+  while (true) {
+    if (lines && prevType == TokenType::NewLine &&
+        scanSplitLine(text, pos, decimalComma, line, pos)) {
+      piece.tokens.push_back(line);
+      continue;
+    }
+    const Token tok = scanToken(text, pos);
+    pos += tok.len;
+    TokenType type = tok.tokType;
+    if (type == TokenType::Str) type = classifyToken(text, tok, prevType, datumCount);
+    if (type == TokenType::End) break;
+    prevType = type;
+    // An unscanned piece is still read through, for the state of the pieces after it.
+    if (!piece.scanned) continue;
+    piece.tokens.push_back({.pos = uint32_t(tok.pos),
+                            .len = uint32_t(tok.len),
+                            .spaces = uint32_t(tok.spaces),
+                            .type = type});
+  }
+}
+
+// A plain split line as its Account, Amount and NewLine tokens would take it.
+void takeSplitLine(Parse& p, std::string_view text, const ScannedToken& t) {
+  const Token tok{.tokType = TokenType::Account, .len = t.len, .spaces = t.spaces, .pos = t.pos};
+  const std::string_view raw = text.substr(t.pos + t.spaces, t.len - t.spaces);
+  addSplit(p, toSplit(p, tok, raw, raw, t.hash));
+  p.onSplitLine = true;
+  Split& split = p.ledger.splits.back();
+  if (t.quick && split.kindPos < 0) {
+    split.money = t.money;  // what procMoney makes of a plain amount
+    moneySet(p, split);
+  } else {
+    procMoney(p, text.substr(t.amountPos, t.amountLen));
+  }
+  ++p.lineNr;
+  p.onSplitLine = false;
+}
+
+// The parse's part of a piece that scanPiece has seen.
+void parseScanned(Parse& p, const ScannedPiece& piece) {
+  if (!piece.scanned) {
+    parsePiece(p, piece.text);
+    return;
+  }
+  const std::string_view text = piece.text;
+  TokenType before = p.prevType;
+  for (const ScannedToken& t : piece.tokens) {
+    if (t.amountLen > 0) {
+      takeSplitLine(p, text, t);
+      before = TokenType::NewLine;
+      continue;
+    }
+    const Token tok{.tokType = t.type, .len = t.len, .spaces = t.spaces, .pos = t.pos};
+    if (t.type == TokenType::Datum) ++p.datumCount;  // as classifyToken counts them
+    takeToken(p, text, tok, t.type, before, piece.hasFormFeed);
+    before = t.type;
+  }
+  p.prevType = before;
+}
+
+// The pieces of a text, read and scanned by a second thread a few pieces ahead of the parse
+// (or, where no thread can be started, by the parse itself when it asks).
+class PieceSource {
+ public:
+  PieceSource(const std::function<bool(std::string&)>& next, bool decimalComma)
+      : next(next), decimalComma(decimalComma) {
+    try {
+      scanner = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
+      // No thread to be had (a process limit): the same work, in turn.
+    }
+  }
+  PieceSource(const PieceSource&) = delete;
+  PieceSource& operator=(const PieceSource&) = delete;
+  ~PieceSource() {
+    if (!scanner.joinable()) return;
+    {
+      const std::lock_guard lock(mutex);
+      stopped = true;
+    }
+    changed.notify_all();
+    scanner.join();
+  }
+
+  // The next piece, nullptr after the last; raises what the scanning raised.
+  std::unique_ptr<ScannedPiece> take() {
+    if (!scanner.joinable()) {
+      if (finished) return nullptr;
+      std::unique_ptr<ScannedPiece> piece = spare();
+      if (next(piece->text)) {
+        scanPiece(*piece, decimalComma, prevType, datumCount);
+        return piece;
+      }
+      finished = true;
+      return nullptr;
+    }
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [this] { return !ready.empty() || finished; });
+    if (!ready.empty()) {
+      std::unique_ptr<ScannedPiece> piece = std::move(ready.front());
+      ready.pop_front();
+      changed.notify_all();
+      return piece;
+    }
+    if (error) std::rethrow_exception(error);
+    return nullptr;
+  }
+
+  // A piece the parse is done with, to be filled again.
+  void giveBack(std::unique_ptr<ScannedPiece> piece) {
+    const std::lock_guard lock(mutex);
+    spares.push_back(std::move(piece));
+  }
+
+ private:
+  static constexpr size_t ahead = 3;  // pieces scanned and waiting
+
+  std::unique_ptr<ScannedPiece> spare() {
+    {
+      const std::lock_guard lock(mutex);
+      if (!spares.empty()) {
+        std::unique_ptr<ScannedPiece> piece = std::move(spares.back());
+        spares.pop_back();
+        return piece;
+      }
+    }
+    return std::make_unique<ScannedPiece>();
+  }
+
+  void run() {
+    try {
+      for (;;) {
+        std::unique_ptr<ScannedPiece> piece = spare();
+        if (!next(piece->text)) break;
+        scanPiece(*piece, decimalComma, prevType, datumCount);
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return ready.size() < ahead || stopped; });
+        if (stopped) return;
+        ready.push_back(std::move(piece));
+        changed.notify_all();
+      }
+    } catch (...) {
+      const std::lock_guard lock(mutex);
+      error = std::current_exception();
+    }
+    {
+      const std::lock_guard lock(mutex);
+      finished = true;
+    }
+    changed.notify_all();
+  }
+
+  const std::function<bool(std::string&)>& next;
+  const bool decimalComma;
+  // The scanner's own classification state, one piece to the next.
+  TokenType prevType = TokenType::NewLine;
+  int64_t datumCount = 0;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<std::unique_ptr<ScannedPiece>> ready;
+  std::vector<std::unique_ptr<ScannedPiece>> spares;
+  bool finished = false;
+  bool stopped = false;
+  std::exception_ptr error;
+  std::thread scanner;  // last: started once everything above exists
+};
 
 bool isContentError(const Error& e) {
   return e.kind == ErrorKind::Value || e.kind == ErrorKind::Overflow;
@@ -735,51 +997,52 @@ void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& 
                        int64_t sizeHint, int64_t& lineNr) {
   struct Kept {
     int64_t firstLine = 1;
-    std::string text;
+    std::unique_ptr<ScannedPiece> piece;
   };
   std::vector<Kept> kept;  // a few pieces: the last one and any an error report could quote
-  std::string piece;
   const auto countLines = [](std::string_view s) {
     int64_t n = 0;
     for (size_t at = s.find('\n'); at != std::string_view::npos; at = s.find('\n', at + 1)) ++n;
     return n;
   };
+  PieceSource source(next, ledger.decimalComma);
   Parse p(ledger, lineNr);
   lineNr = 1;
   try {
     bool first = true;
-    while (next(piece)) {
+    while (std::unique_ptr<ScannedPiece> piece = source.take()) {
       if (first) {
         // The first piece's lines per byte, a little generously, stand for the whole text.
-        const int64_t size = std::max<int64_t>(sizeHint, std::ssize(piece));
+        const std::string_view text = piece->text;
+        const int64_t size = std::max<int64_t>(sizeHint, std::ssize(text));
         const double perByte =
-            piece.empty() ? 0.0 : double(countLines(piece) + 1) / double(piece.size());
+            text.empty() ? 0.0 : double(countLines(text) + 1) / double(text.size());
         reserveLists(ledger, int64_t(perByte * double(size) * 1.25) + 16, size);
         first = false;
       }
-      kept.push_back({.firstLine = lineNr, .text = std::move(piece)});
-      parsePiece(p, kept.back().text);
+      kept.push_back({.firstLine = lineNr, .piece = std::move(piece)});
+      parseScanned(p, *kept.back().piece);
       // An error can only quote from three lines before the current line or the last split
       // line (the transaction that finishTransaction checks).
       const int64_t quoted = std::min(lineNr, p.lastSplitLine > 0 ? p.lastSplitLine : lineNr) - 3;
       size_t drop = 0;
       while (drop + 1 < kept.size() && kept[drop + 1].firstLine <= quoted) ++drop;
-      if (drop > 0) {
-        piece = std::move(kept.front().text);  // its buffer holds the next piece
-        kept.erase(kept.begin(), kept.begin() + int64_t(drop));
-      }
+      for (size_t i = 0; i < drop; ++i) source.giveBack(std::move(kept[i].piece));
+      kept.erase(kept.begin(), kept.begin() + int64_t(drop));
     }
     afterLoop(p);
   } catch (const Error& e) {
     if (!isContentError(e)) throw;
     // Read on to the two lines after the failing one that the report shows.
-    int64_t end = kept.empty() ? 1 : kept.back().firstLine + countLines(kept.back().text);
-    while (end <= lineNr + 2 && next(piece)) {
-      kept.push_back({.firstLine = end, .text = std::move(piece)});
-      end += countLines(kept.back().text);
+    int64_t end = kept.empty() ? 1 : kept.back().firstLine + countLines(kept.back().piece->text);
+    while (end <= lineNr + 2) {
+      std::unique_ptr<ScannedPiece> piece = source.take();
+      if (!piece) break;
+      kept.push_back({.firstLine = end, .piece = std::move(piece)});
+      end += countLines(kept.back().piece->text);
     }
     std::string text;
-    for (const Kept& k : kept) text += k.text;
+    for (const Kept& k : kept) text += k.piece->text;
     ledger.errorText =
         errorFrame(text, kept.empty() ? 1 : kept.front().firstLine, lineNr, e.message);
   }

@@ -1,7 +1,12 @@
 // Fuzz target for the ledger parse: arbitrary bytes, normalised as the loader does, parsed
 // with both decimal separators. parseLedger must not raise; a good parse must keep the
-// ledger's promises (balanced transactions, no unset amount, holdings never negative).
+// ledger's promises (balanced transactions, no unset amount, holdings never negative). The
+// same bytes read as the loader reads a file, in small blocks scanned ahead by a second
+// thread, must give the same ledger or the same error report.
 // fuzz-max-len: 4096
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -44,6 +49,51 @@ void checkGood(const Ledger& l) {
   check(indexed == l.splits.size());
 }
 
+void checkSame(const Ledger& a, const Ledger& b) {
+  check(a.errorText == b.errorText);
+  if (!a.errorText.empty()) return;
+  check(a.transactions.size() == b.transactions.size() && a.splits.size() == b.splits.size() &&
+        a.slots.size() == b.slots.size() && a.comments.size() == b.comments.size() &&
+        a.accounts.size() == b.accounts.size() && a.kinds.size() == b.kinds.size());
+  for (size_t i = 0; i < a.transactions.size(); ++i)
+    check(a.transactions[i].date == b.transactions[i].date &&
+          transactionDescription(a, a.transactions[i]) ==
+              transactionDescription(b, b.transactions[i]));
+  for (size_t i = 0; i < a.splits.size(); ++i) {
+    const Split& x = a.splits[i];
+    const Split& y = b.splits[i];
+    check(x.traPos == y.traPos && x.accountPos == y.accountPos && x.money == y.money &&
+          x.balance == y.balance && x.kindPos == y.kindPos);
+    check(splitComment(a, int64_t(i)) == splitComment(b, int64_t(i)));
+  }
+  for (size_t i = 0; i < a.slots.size(); ++i)
+    check(a.slots[i].splitPos == b.slots[i].splitPos &&
+          a.slots[i].numItems == b.slots[i].numItems &&
+          a.slots[i].unitPrice == b.slots[i].unitPrice && a.slots[i].slotPos == b.slots[i].slotPos);
+  for (size_t i = 0; i < a.accounts.size(); ++i)
+    check(a.accounts[i].name == b.accounts[i].name &&
+          a.accounts[i].description == b.accounts[i].description &&
+          a.accounts[i].typeChar == b.accounts[i].typeChar);
+  for (size_t i = 0; i < a.kinds.size(); ++i)
+    check(a.kinds[i].name == b.kinds[i].name && a.kinds[i].description == b.kinds[i].description);
+  check(a.moneyWhole == b.moneyWhole && a.itemsWhole == b.itemsWhole);
+}
+
+// The bytes as the loader reads a file, in blocks of the given size.
+void parseAsFile(Ledger& ledger, std::string_view bytes, size_t block) {
+  const int fd = memfd_create("ledger", MFD_CLOEXEC);
+  check(fd >= 0);
+  check(write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size()));
+  check(lseek(fd, 0, SEEK_SET) == 0);
+  LedgerReader reader(fd, block);
+  int64_t lineNr = 1;
+  parseLedgerPieces(
+      ledger, [&reader](std::string& piece) { return reader.next(piece); },
+      int64_t(bytes.size()), lineNr);
+  check(!reader.failed());
+  close(fd);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -61,6 +111,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int64_t lineNr = 1;
     parseLedger(ledger, text, lineNr);
     if (ledger.errorText.empty()) checkGood(ledger);
+    Ledger pieces;
+    pieces.decimalComma = decimalComma;
+    parseAsFile(pieces, std::string_view(reinterpret_cast<const char*>(data), size),
+                size == 0 ? 1 : 1 + data[0] % 64);
+    checkSame(ledger, pieces);
   }
   return 0;
 }
