@@ -293,6 +293,12 @@ class NameIndex {
   size_t count = 0;
 };
 
+// What a split line's account word names.
+struct SplitTarget {
+  int64_t accountPos = -1;
+  int64_t kindPos = -1;
+};
+
 struct Parse {
   Parse(Ledger& l, int64_t& n) : ledger(l), lineNr(n) {}
   Ledger& ledger;
@@ -302,7 +308,7 @@ struct Parse {
   // After the opening transaction a split's account word always means the same: each word
   // met is looked up once, then found here whole.
   NameIndex knownWords;
-  std::vector<std::pair<int64_t, int64_t>> wordTargets;  // accountPos, kindPos
+  std::vector<SplitTarget> wordTargets;
   // Transactions of one day follow each other: their date word is read once.
   std::string lastDateWord;
   Datum lastDate = 0;
@@ -394,12 +400,17 @@ SplitComment& lastSplitComment(Ledger& ledger) {
 
 // Every split enters the ledger here, counted for the indexes that afterLoop builds: a
 // counting pass over the splits at the end cost a tenth of the parse.
-void addSplit(Parse& p, Split&& split) {
-  ++p.accountRuns[split.accountPos].splitCount;
-  if (split.kindPos >= 0) ++p.kindSplitCounts[split.kindPos];
+// The split is written in place, its amount still unset.
+Split& addSplit(Parse& p, SplitTarget target) {
+  ++p.accountRuns[target.accountPos].splitCount;
+  if (target.kindPos >= 0) ++p.kindSplitCounts[target.kindPos];
   mapAheadEvery(p.ledger.splits);
-  p.ledger.splits.push_back(std::move(split));
+  Split& split = p.ledger.splits.emplace_back();
+  split.traPos = std::ssize(p.ledger.transactions) - 1;
+  split.accountPos = target.accountPos;
+  split.kindPos = target.kindPos;
   p.lastSplitLine = p.lineNr;
+  return split;
 }
 
 void touchAccount(Parse& p, int64_t accountPos) {
@@ -478,19 +489,13 @@ void procDatum(Parse& p, std::string_view word) {
   p.traFirstSplit = std::ssize(ledger.splits);
 }
 
-Split toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view word,
-              size_t rawHash) {
+SplitTarget toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view word,
+                    size_t rawHash) {
   Ledger& ledger = p.ledger;
   const bool opening = ledger.transactions.size() < 2;
   if (!opening) {
-    if (const int64_t* known = p.knownWords.find(raw, rawHash); known != nullptr) {
-      const auto [accountPos, kindPos] = p.wordTargets[size_t(*known)];
-      return {.traPos = std::ssize(ledger.transactions) - 1,
-              .accountPos = accountPos,
-              .money = moneyUnset,
-              .balance = 0,
-              .kindPos = kindPos};
-    }
+    if (const int64_t* known = p.knownWords.find(raw, rawHash); known != nullptr)
+      return p.wordTargets[size_t(*known)];
   }
   const AccountWord aw = splitAccountWord(raw);
   if (!aw.ok) raiseValue("Account name wrong: $1", {word});
@@ -539,13 +544,9 @@ Split toSplit(Parse& p, const Token& tok, std::string_view raw, std::string_view
       raiseValue("Inventory account needs a kind (accountName:kindName): $1", {word});
     }
     p.knownWords.insert(raw, std::ssize(p.wordTargets));
-    p.wordTargets.emplace_back(accountPos, kindPos);
+    p.wordTargets.push_back({.accountPos = accountPos, .kindPos = kindPos});
   }
-  return {.traPos = std::ssize(ledger.transactions) - 1,
-          .accountPos = accountPos,
-          .money = moneyUnset,
-          .balance = 0,
-          .kindPos = kindPos};
+  return {.accountPos = accountPos, .kindPos = kindPos};
 }
 
 void procMoney(Parse& p, std::string_view word) {
@@ -573,12 +574,12 @@ void procMoney(Parse& p, std::string_view word) {
     const Items n = runItems(p.kindRuns, kindPos);
     split.money = moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, kindPos, n));
     newComment(ledger, splitPos, "Revalue: take all out");
-    Split back = split;
-    back.money = runAddItems(p.kindRuns, ledger.slots, splitPos + 1, kindPos, n, price);
+    const Money back = runAddItems(p.kindRuns, ledger.slots, splitPos + 1, kindPos, n, price);
     newComment(ledger, splitPos + 1, "Revalue: put all back with a new price");
     moneySet(p, split);
-    addSplit(p, std::move(back));
-    moneySet(p, ledger.splits.back());
+    Split& putBack = addSplit(p, {.accountPos = split.accountPos, .kindPos = kindPos});
+    putBack.money = back;
+    moneySet(p, putBack);
     return;
   } else if (!hasAt) {
     if (!quickMoney(word, ledger.decimalComma, money))
@@ -764,9 +765,10 @@ struct ScannedPiece {
   bool hasFormFeed = false;
 };
 
-// A plain split line at the start of a line: its record, or false for any other line.
-bool scanSplitLine(std::string_view text, int64_t pos, bool decimalComma, ScannedToken& out,
-                   int64_t& next) {
+// A plain split line at the start of a line: its record appended, or false for any other
+// line. The record is written in place: built aside and copied, it cost a stall per line.
+bool scanSplitLine(std::string_view text, int64_t pos, bool decimalComma,
+                   std::vector<ScannedToken>& tokens, int64_t& next) {
   const char* d = text.data();
   const int64_t n = std::ssize(text);
   const int64_t account = skipBlanks(d, pos, n);
@@ -777,17 +779,18 @@ bool scanSplitLine(std::string_view text, int64_t pos, bool decimalComma, Scanne
   const int64_t amountEnd = skipWord(d, amount, n);
   const int64_t lineEnd = skipBlanks(d, amountEnd, n);
   if (lineEnd == n || d[lineEnd] != '\n') return false;
-  const std::string_view word = text.substr(size_t(amount), size_t(amountEnd - amount));
-  out = {.pos = uint32_t(pos),
-         .len = uint32_t(accountEnd - pos),
-         .spaces = uint32_t(account - pos),
-         .type = TokenType::Account,
-         .quick = false,
-         .amountPos = uint32_t(amount),
-         .amountLen = uint32_t(amountEnd - amount),
-         .money = 0,
-         .hash = NameIndex::hash(text.substr(size_t(account), size_t(accountEnd - account)))};
-  out.quick = quickMoney(word, decimalComma, out.money);
+  ScannedToken& out = tokens.emplace_back();
+  out.pos = uint32_t(pos);
+  out.len = uint32_t(accountEnd - pos);
+  out.spaces = uint32_t(account - pos);
+  out.type = TokenType::Account;
+  out.amountPos = uint32_t(amount);
+  out.amountLen = uint32_t(amountEnd - amount);
+  out.hash = NameIndex::hash(text.substr(size_t(account), size_t(accountEnd - account)));
+  Money money = 0;
+  out.quick = quickMoney(text.substr(size_t(amount), size_t(amountEnd - amount)), decimalComma,
+                         money);
+  out.money = money;
   next = lineEnd + 1;
   return true;
 }
@@ -803,13 +806,10 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, TokenType& prevType,
   // Words shown with their form feeds are the token path's business.
   const bool lines = piece.scanned && !piece.hasFormFeed;
   int64_t pos = 0;
-  ScannedToken line;
   while (true) {
     if (lines && prevType == TokenType::NewLine &&
-        scanSplitLine(text, pos, decimalComma, line, pos)) {
-      piece.tokens.push_back(line);
+        scanSplitLine(text, pos, decimalComma, piece.tokens, pos))
       continue;
-    }
     const Token tok = scanToken(text, pos);
     pos += tok.len;
     TokenType type = tok.tokType;
@@ -829,9 +829,8 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, TokenType& prevType,
 void takeSplitLine(Parse& p, std::string_view text, const ScannedToken& t) {
   const Token tok{.tokType = TokenType::Account, .len = t.len, .spaces = t.spaces, .pos = t.pos};
   const std::string_view raw = text.substr(t.pos + t.spaces, t.len - t.spaces);
-  addSplit(p, toSplit(p, tok, raw, raw, t.hash));
+  Split& split = addSplit(p, toSplit(p, tok, raw, raw, t.hash));
   p.onSplitLine = true;
-  Split& split = p.ledger.splits.back();
   if (t.quick && split.kindPos < 0) {
     split.money = t.money;  // what procMoney makes of a plain amount
     moneySet(p, split);
