@@ -261,7 +261,7 @@ class NameIndex {
     return true;
   }
   // Eight bytes per multiply: a byte-wise hash was a tenth of the parse.
-  static size_t hash(std::string_view s) {
+  static uint32_t hash(std::string_view s) {
     constexpr uint64_t mul = 0xff51afd7ed558ccdull;
     uint64_t h = uint64_t(s.size()) * 0x9e3779b97f4a7c15ull;
     size_t i = 0;
@@ -274,7 +274,7 @@ class NameIndex {
     uint64_t w = 0;
     for (size_t k = 0; i + k < s.size(); ++k) w |= uint64_t(uint8_t(s[i + k])) << (8 * k);
     h = (h ^ w) * mul;
-    return size_t(h ^ (h >> 29));
+    return uint32_t(h ^ (h >> 29));
   }
 
  private:
@@ -742,21 +742,23 @@ void parsePiece(Parse& p, std::string_view text) {
 }
 
 // A piece with its tokens classified ahead, by a second thread while the parse works on
-// the pieces before it. Positions fit 32 bits: pieces are cut far shorter, and a longer
-// one (a single line of gigabytes) is handed over unscanned.
+// the pieces before it. Positions fit 32 bits and runs of blanks 16: pieces are cut far
+// shorter, and one that is not (a line of gigabytes, blanks by the ten thousand) is handed
+// over unscanned.
 struct ScannedToken {
+  Money money = 0;  // see quick
   uint32_t pos = 0;
   uint32_t len = 0;
-  uint32_t spaces = 0;
-  TokenType type = TokenType::Unset;
   // Most lines are a plain split line: blanks, account word, blanks, amount, line feed. Such
   // a line is one record, its Account token, with what can be read of it without the parse.
-  bool quick = false;      // money is the amount, read as quickMoney reads it
   uint32_t amountPos = 0;  // the amount word; amountLen 0 for an ordinary token
   uint32_t amountLen = 0;
-  Money money = 0;
-  size_t hash = 0;  // of the account word
+  uint32_t hash = 0;  // of the account word
+  uint16_t spaces = 0;
+  TokenType type = TokenType::Unset;
+  bool quick = false;  // money is the amount, read as quickMoney reads it
 };
+static_assert(sizeof(ScannedToken) == 32);
 
 struct ScannedPiece {
   std::string text;
@@ -773,6 +775,7 @@ bool scanSplitLine(std::string_view text, int64_t pos, bool decimalComma,
   const int64_t n = std::ssize(text);
   const int64_t account = skipBlanks(d, pos, n);
   if (account == pos || account == n || d[account] == ';' || d[account] == '\n') return false;
+  if (account - pos > UINT16_MAX) return false;
   const int64_t accountEnd = skipWord(d, account, n);
   const int64_t amount = skipBlanks(d, accountEnd, n);
   if (amount == accountEnd || amount == n || d[amount] == ';' || d[amount] == '\n') return false;
@@ -782,7 +785,7 @@ bool scanSplitLine(std::string_view text, int64_t pos, bool decimalComma,
   ScannedToken& out = tokens.emplace_back();
   out.pos = uint32_t(pos);
   out.len = uint32_t(accountEnd - pos);
-  out.spaces = uint32_t(account - pos);
+  out.spaces = uint16_t(account - pos);
   out.type = TokenType::Account;
   out.amountPos = uint32_t(amount);
   out.amountLen = uint32_t(amountEnd - amount);
@@ -802,9 +805,9 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, TokenType& prevType,
   piece.scanned = piece.text.size() < (size_t(1) << 32) - 1;
   const std::string_view text = piece.text;
   piece.hasFormFeed = text.find(formFeed) != std::string_view::npos;
-  if (piece.scanned) piece.tokens.reserve(text.size() / 8 + 16);
+  if (piece.scanned) piece.tokens.reserve(text.size() / 12 + 16);
   // Words shown with their form feeds are the token path's business.
-  const bool lines = piece.scanned && !piece.hasFormFeed;
+  bool lines = piece.scanned && !piece.hasFormFeed;
   int64_t pos = 0;
   while (true) {
     if (lines && prevType == TokenType::NewLine &&
@@ -817,11 +820,17 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, TokenType& prevType,
     if (type == TokenType::End) break;
     prevType = type;
     // An unscanned piece is still read through, for the state of the pieces after it.
+    if (piece.scanned && tok.spaces > UINT16_MAX) {
+      piece.scanned = false;
+      piece.tokens.clear();
+      lines = false;
+    }
     if (!piece.scanned) continue;
-    piece.tokens.push_back({.pos = uint32_t(tok.pos),
-                            .len = uint32_t(tok.len),
-                            .spaces = uint32_t(tok.spaces),
-                            .type = type});
+    ScannedToken& out = piece.tokens.emplace_back();
+    out.pos = uint32_t(tok.pos);
+    out.len = uint32_t(tok.len);
+    out.spaces = uint16_t(tok.spaces);
+    out.type = type;
   }
 }
 

@@ -18,7 +18,7 @@ namespace murex {
 
 // ---- Tokenizer
 
-enum class TokenType {
+enum class TokenType : uint8_t {
   Unset, NewLine, CommentStart, Comment, Str, Indent, End,
   Datum, Description, Account, Amount, Tag,
 };

@@ -128,6 +128,27 @@ TEST(LedgerCorpus, ValidLedgersBuildWhatTheirDumpShows) {
   }
 }
 
+// Read in pieces, lines longer than a piece and runs of blanks too long for the scanner's
+// records give the same ledger as the text parsed whole.
+TEST(LedgerCorpus, LongLinesAndBlankRunsReadInPieces) {
+  const std::string blanks(70000, ' ');
+  const std::string opening = "2024-01-01 Open\n  Cash 10\n  Food 0\n  Eq -10\n";
+  const std::string cases[] = {
+      opening + "2024-01-02 Lunch\n" + blanks + "Cash -5\n  Food 5\n",
+      opening + "2024-01-02 Lunch\n  Cash" + blanks + "-5\n  Food 5 ;" + blanks + "x\n",
+      opening + "2024-01-02 " + std::string(300000, 'w') + "\n  Cash -5\n  Food 5\n",
+      opening + "2024-01-02 Lunch\n" + blanks + "Cash -5\n  Food 4\n",
+  };
+  for (const std::string& text : cases) {
+    const Ledger whole = parsedLedger(text);
+    for (size_t block : {4096, 65536}) {
+      const Ledger pieces = parsedInPieces(text, block);
+      EXPECT_EQ(pieces.errorText, whole.errorText);
+      EXPECT_EQ(dump(pieces, ""), dump(whole, ""));
+    }
+  }
+}
+
 // The same ledger with other line ends parses to the same dump.
 TEST(LedgerCorpus, LineEndsDoNotMatter) {
   const std::string lf = readFile(fs::path(MUREX_LEDGERS_DIR) / "good" / "features.ledger");
