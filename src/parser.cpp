@@ -348,13 +348,29 @@ void mapAheadEvery(std::vector<T>& list) {
   if (list.size() % stretch == 0) mapAhead(list, stretch);
 }
 
-// Room for the lists of a text of textSize bytes with about lines lines, taken once: growing
-// them copies, and room never touched costs no memory.
-void reserveLists(Ledger& ledger, int64_t lines, int64_t textSize) {
-  ledger.transactions.reserve(size_t(lines / 2 + 1));
-  ledger.splits.reserve(size_t(lines + 1));
+// Room for the lists, taken once from a sample of the text (its start, or all of it) scaled
+// to the text's size: growing a list copies it, and room never touched costs no memory. The
+// counts are of the lines that can hold what the lists keep, so that a text of blank or
+// comment lines does not ask for room it will never use.
+void reserveLists(Ledger& ledger, std::string_view sample, int64_t textSize) {
+  int64_t dated = 0;
+  int64_t indented = 0;
+  int64_t semicolons = 0;
+  for (size_t at = 0; at < sample.size();) {
+    const char c = sample[at];
+    dated += c >= '0' && c <= '9';
+    indented += c == ' ' || c == '\t';
+    const size_t nl = sample.find('\n', at);
+    const size_t end = nl == std::string_view::npos ? sample.size() : nl;
+    semicolons += std::count(sample.begin() + int64_t(at), sample.begin() + int64_t(end), ';');
+    at = end + 1;
+  }
+  const double scale = sample.empty() ? 0.0 : 1.25 * double(textSize) / double(sample.size());
+  const auto scaled = [scale](int64_t n) { return size_t(double(n) * scale) + 16; };
+  ledger.transactions.reserve(scaled(dated));
+  ledger.splits.reserve(scaled(indented));
+  ledger.comments.reserve(scaled(semicolons));
   ledger.texts.reserve(size_t(textSize / 4 + 64));
-  ledger.comments.reserve(size_t(lines / 4 + 1));
 }
 
 // The word as the user reads it in a message or a stored text: the text in place unless it
@@ -746,7 +762,7 @@ void parsePiece(Parse& p, std::string_view text) {
 // shorter, and one that is not (a line of gigabytes, blanks by the ten thousand) is handed
 // over unscanned.
 struct ScannedToken {
-  Money money = 0;  // see quick
+  Money money = 0;  // see quick; for NewLine, the line ends in a row
   uint32_t pos = 0;
   uint32_t len = 0;
   // Most lines are a plain split line: blanks, account word, blanks, amount, line feed. Such
@@ -809,6 +825,7 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, TokenType& prevType,
   // Words shown with their form feeds are the token path's business.
   bool lines = piece.scanned && !piece.hasFormFeed;
   int64_t pos = 0;
+  bool splitLine = false;  // the line has its Account token
   while (true) {
     if (lines && prevType == TokenType::NewLine &&
         scanSplitLine(text, pos, decimalComma, piece.tokens, pos))
@@ -826,7 +843,20 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, TokenType& prevType,
       lines = false;
     }
     if (!piece.scanned) continue;
+    // What the parse does nothing with is left out: the start of a comment, and comment
+    // words outside a split line. Line ends in a row are one record that counts them.
+    if (type == TokenType::CommentStart) continue;
+    if (type == TokenType::Comment && !splitLine) continue;
+    if (type == TokenType::Account) splitLine = true;
+    if (type == TokenType::NewLine) {
+      splitLine = false;
+      if (!piece.tokens.empty() && piece.tokens.back().type == TokenType::NewLine) {
+        ++piece.tokens.back().money;
+        continue;
+      }
+    }
     ScannedToken& out = piece.tokens.emplace_back();
+    out.money = 1;  // line ends: their count
     out.pos = uint32_t(tok.pos);
     out.len = uint32_t(tok.len);
     out.spaces = uint16_t(tok.spaces);
@@ -865,6 +895,12 @@ void parseScanned(Parse& p, const ScannedPiece& piece) {
       continue;
     }
     const Token tok{.tokType = t.type, .len = t.len, .spaces = t.spaces, .pos = t.pos};
+    if (t.type == TokenType::NewLine) {
+      p.lineNr += t.money;
+      p.onSplitLine = false;
+      before = TokenType::NewLine;
+      continue;
+    }
     if (t.type == TokenType::Datum) ++p.datumCount;  // as classifyToken counts them
     takeToken(p, text, tok, t.type, before, piece.hasFormFeed);
     before = t.type;
@@ -989,10 +1025,7 @@ void parseLedger(Ledger& ledger, std::string_view text, int64_t& lineNr) {
   Parse p(ledger, lineNr);
   try {
     lineNr = 1;
-    int64_t lines = 1;  // find() runs memchr; std::count is a byte loop here
-    for (size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1))
-      ++lines;
-    reserveLists(ledger, lines, std::ssize(text));
+    reserveLists(ledger, text, std::ssize(text));
     parsePiece(p, text);
     afterLoop(p);
   } catch (const Error& e) {
@@ -1020,23 +1053,32 @@ void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& 
     bool first = true;
     while (std::unique_ptr<ScannedPiece> piece = source.take()) {
       if (first) {
-        // The first piece's lines per byte, a little generously, stand for the whole text.
-        const std::string_view text = piece->text;
-        const int64_t size = std::max<int64_t>(sizeHint, std::ssize(text));
-        const double perByte =
-            text.empty() ? 0.0 : double(countLines(text) + 1) / double(text.size());
-        reserveLists(ledger, int64_t(perByte * double(size) * 1.25) + 16, size);
+        reserveLists(ledger, piece->text, std::max<int64_t>(sizeHint, std::ssize(piece->text)));
         first = false;
       }
       kept.push_back({.firstLine = lineNr, .piece = std::move(piece)});
       parseScanned(p, *kept.back().piece);
-      // An error can only quote from three lines before the current line or the last split
-      // line (the transaction that finishTransaction checks).
-      const int64_t quoted = std::min(lineNr, p.lastSplitLine > 0 ? p.lastSplitLine : lineNr) - 3;
-      size_t drop = 0;
-      while (drop + 1 < kept.size() && kept[drop + 1].firstLine <= quoted) ++drop;
-      for (size_t i = 0; i < drop; ++i) source.giveBack(std::move(kept[i].piece));
-      kept.erase(kept.begin(), kept.begin() + int64_t(drop));
+      // An error quotes three lines before and two after its line: the current line, or the
+      // last split line (the transaction that finishTransaction checks). Only the pieces
+      // those lines can fall in are kept; the last one is still being read.
+      const auto quotable = [&](size_t k) {
+        const int64_t first = kept[k].firstLine;
+        const int64_t last = kept[k + 1].firstLine - 1;
+        const bool nearSplit = p.lastSplitLine > 0 && first <= p.lastSplitLine + 2 &&
+                               last >= p.lastSplitLine - 3;
+        return nearSplit || last >= lineNr - 3;
+      };
+      size_t kept2 = 0;
+      for (size_t k = 0; k + 1 < kept.size(); ++k) {
+        if (quotable(k)) {
+          kept[kept2++] = std::move(kept[k]);
+        } else {
+          kept[k].piece->tokens.clear();
+          source.giveBack(std::move(kept[k].piece));
+        }
+      }
+      kept[kept2++] = std::move(kept.back());
+      kept.resize(kept2);
     }
     afterLoop(p);
   } catch (const Error& e) {
@@ -1049,10 +1091,14 @@ void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& 
       kept.push_back({.firstLine = end, .piece = std::move(piece)});
       end += countLines(kept.back().piece->text);
     }
+    // The pieces around the failing line follow each other; others kept may lie before.
+    const int64_t from = std::max<int64_t>(1, lineNr - 3);
+    size_t k = 0;
+    while (k + 1 < kept.size() && kept[k + 1].firstLine <= from) ++k;
     std::string text;
-    for (const Kept& k : kept) text += k.piece->text;
+    for (size_t i = k; i < kept.size(); ++i) text += kept[i].piece->text;
     ledger.errorText =
-        errorFrame(text, kept.empty() ? 1 : kept.front().firstLine, lineNr, e.message);
+        errorFrame(text, kept.empty() ? 1 : kept[k].firstLine, lineNr, e.message);
   }
 }
 
