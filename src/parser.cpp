@@ -772,7 +772,9 @@ struct ScannedToken {
   uint32_t hash = 0;  // of the account word
   uint16_t spaces = 0;
   TokenType type = TokenType::Unset;
-  bool quick = false;  // money is the amount, read as quickMoney reads it
+  uint8_t flags = 0;  // of a plain split line
+  static constexpr uint8_t quick = 1;     // money is the amount, read as quickMoney reads it
+  static constexpr uint8_t endsLine = 2;  // else a comment follows
 };
 static_assert(sizeof(ScannedToken) == 32);
 
@@ -797,7 +799,7 @@ bool scanSplitLine(std::string_view text, int64_t pos, bool decimalComma,
   if (amount == accountEnd || amount == n || d[amount] == ';' || d[amount] == '\n') return false;
   const int64_t amountEnd = skipWord(d, amount, n);
   const int64_t lineEnd = skipBlanks(d, amountEnd, n);
-  if (lineEnd == n || d[lineEnd] != '\n') return false;
+  if (lineEnd == n || (d[lineEnd] != '\n' && d[lineEnd] != ';')) return false;
   ScannedToken& out = tokens.emplace_back();
   out.pos = uint32_t(pos);
   out.len = uint32_t(accountEnd - pos);
@@ -807,10 +809,13 @@ bool scanSplitLine(std::string_view text, int64_t pos, bool decimalComma,
   out.amountLen = uint32_t(amountEnd - amount);
   out.hash = NameIndex::hash(text.substr(size_t(account), size_t(accountEnd - account)));
   Money money = 0;
-  out.quick = quickMoney(text.substr(size_t(amount), size_t(amountEnd - amount)), decimalComma,
-                         money);
+  const bool quick = quickMoney(text.substr(size_t(amount), size_t(amountEnd - amount)),
+                                decimalComma, money);
   out.money = money;
-  next = lineEnd + 1;
+  out.flags = uint8_t((quick ? ScannedToken::quick : 0) |
+                      (d[lineEnd] == '\n' ? ScannedToken::endsLine : 0));
+  // A comment is left to the tokens, from its semicolon on.
+  next = d[lineEnd] == '\n' ? lineEnd + 1 : lineEnd;
   return true;
 }
 
@@ -826,10 +831,17 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, TokenType& prevType,
   bool lines = piece.scanned && !piece.hasFormFeed;
   int64_t pos = 0;
   bool splitLine = false;  // the line has its Account token
+  bool adjacent = false;   // the last token read is the last record
   while (true) {
     if (lines && prevType == TokenType::NewLine &&
-        scanSplitLine(text, pos, decimalComma, piece.tokens, pos))
+        scanSplitLine(text, pos, decimalComma, piece.tokens, pos)) {
+      adjacent = false;
+      if (!(piece.tokens.back().flags & ScannedToken::endsLine)) {
+        prevType = TokenType::Amount;
+        splitLine = true;
+      }
       continue;
+    }
     const Token tok = scanToken(text, pos);
     pos += tok.len;
     TokenType type = tok.tokType;
@@ -845,8 +857,10 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, TokenType& prevType,
     if (!piece.scanned) continue;
     // What the parse does nothing with is left out: the start of a comment, and comment
     // words outside a split line. Line ends in a row are one record that counts them.
-    if (type == TokenType::CommentStart) continue;
-    if (type == TokenType::Comment && !splitLine) continue;
+    if (type == TokenType::CommentStart || (type == TokenType::Comment && !splitLine)) {
+      adjacent = false;
+      continue;
+    }
     if (type == TokenType::Account) splitLine = true;
     if (type == TokenType::NewLine) {
       splitLine = false;
@@ -855,6 +869,15 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, TokenType& prevType,
         continue;
       }
     }
+    // Words of a description, or of a comment without a semicolon between them, are added
+    // to the text each with the blanks before it: a run of them is one word, blanks inside.
+    if (adjacent && (type == TokenType::Description || type == TokenType::Comment) &&
+        piece.tokens.back().type == type) {
+      ScannedToken& run = piece.tokens.back();
+      run.len = uint32_t(tok.pos + tok.len - run.pos);
+      continue;
+    }
+    adjacent = true;
     ScannedToken& out = piece.tokens.emplace_back();
     out.money = 1;  // line ends: their count
     out.pos = uint32_t(tok.pos);
@@ -870,14 +893,16 @@ void takeSplitLine(Parse& p, std::string_view text, const ScannedToken& t) {
   const std::string_view raw = text.substr(t.pos + t.spaces, t.len - t.spaces);
   Split& split = addSplit(p, toSplit(p, tok, raw, raw, t.hash));
   p.onSplitLine = true;
-  if (t.quick && split.kindPos < 0) {
+  if ((t.flags & ScannedToken::quick) && split.kindPos < 0) {
     split.money = t.money;  // what procMoney makes of a plain amount
     moneySet(p, split);
   } else {
     procMoney(p, text.substr(t.amountPos, t.amountLen));
   }
-  ++p.lineNr;
-  p.onSplitLine = false;
+  if (t.flags & ScannedToken::endsLine) {
+    ++p.lineNr;
+    p.onSplitLine = false;
+  }
 }
 
 // The parse's part of a piece that scanPiece has seen.
@@ -891,7 +916,7 @@ void parseScanned(Parse& p, const ScannedPiece& piece) {
   for (const ScannedToken& t : piece.tokens) {
     if (t.amountLen > 0) {
       takeSplitLine(p, text, t);
-      before = TokenType::NewLine;
+      before = (t.flags & ScannedToken::endsLine) ? TokenType::NewLine : TokenType::Amount;
       continue;
     }
     const Token tok{.tokType = t.type, .len = t.len, .spaces = t.spaces, .pos = t.pos};
