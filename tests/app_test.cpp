@@ -59,7 +59,9 @@ std::string normalizeSlowly(std::string_view raw) {
   return out;
 }
 
-TEST(NormalizeLedgerText, AgreesWithTheRulesOnEveryShortMixOfLineEndsAndSemicolons) {
+// Every text of up to seven letters, line ends and semicolons.
+template <typename F>
+void everyShortMix(F check) {
   const std::string_view alphabet = "a;\r\n";
   for (int length = 0; length <= 7; ++length) {
     int64_t count = 1;
@@ -67,39 +69,38 @@ TEST(NormalizeLedgerText, AgreesWithTheRulesOnEveryShortMixOfLineEndsAndSemicolo
     for (int64_t code = 0; code < count; ++code) {
       std::string raw;
       for (int64_t c = code, k = 0; k < length; ++k, c /= 4) raw += alphabet[c % 4];
-      ASSERT_EQ(normalizeLedgerText(raw), normalizeSlowly(raw))
-          << "raw: " << testing::PrintToString(raw);
+      check(raw);
     }
   }
+}
+
+TEST(NormalizeLedgerText, AgreesWithTheRulesOnEveryShortMixOfLineEndsAndSemicolons) {
+  everyShortMix([](const std::string& raw) {
+    ASSERT_EQ(normalizeLedgerText(raw), normalizeSlowly(raw))
+        << "raw: " << testing::PrintToString(raw);
+  });
 }
 
 // Read in blocks as small as one byte, the pieces end at line feeds and add up to the text
 // normalised at once: no pair of the rules is torn apart at a block's end.
 TEST(LedgerReader, PiecesAreWholeLinesOfTheNormalisedText) {
-  const std::string_view alphabet = "a;\r\n";
   for (size_t block : {1, 2, 3}) {
-    for (int length = 0; length <= 7; ++length) {
-      int64_t count = 1;
-      for (int k = 0; k < length; ++k) count *= 4;
-      for (int64_t code = 0; code < count; ++code) {
-        std::string raw;
-        for (int64_t c = code, k = 0; k < length; ++k, c /= 4) raw += alphabet[c % 4];
-        const int fd = memoryFile(raw);
-        ASSERT_GE(fd, 0);
-        LedgerReader reader(fd, block);
-        std::string piece;
-        std::string all;
-        bool last = false;
-        while (reader.next(piece)) {
-          ASSERT_FALSE(last) << "a piece without a line feed before others";
-          last = piece.empty() || piece.back() != '\n';
-          all += piece;
-        }
-        close(fd);
-        EXPECT_FALSE(reader.failed());
-        ASSERT_EQ(all, normalizeSlowly(raw)) << "raw: " << testing::PrintToString(raw);
+    everyShortMix([block](const std::string& raw) {
+      const int fd = memoryFile(raw);
+      ASSERT_GE(fd, 0);
+      LedgerReader reader(fd, block);
+      std::string piece;
+      std::string all;
+      bool last = false;
+      while (reader.next(piece)) {
+        ASSERT_FALSE(last) << "a piece without a line feed before others";
+        last = piece.empty() || piece.back() != '\n';
+        all += piece;
       }
-    }
+      close(fd);
+      EXPECT_FALSE(reader.failed());
+      ASSERT_EQ(all, normalizeSlowly(raw)) << "raw: " << testing::PrintToString(raw);
+    });
   }
 }
 
