@@ -653,8 +653,12 @@ void afterLoop(Parse& p) {
     ledger.accountSplits[i].reserve(p.accountRuns[i].splitCount);
     mapAhead(ledger.accountSplits[i], p.accountRuns[i].splitCount);
   }
-  for (size_t i = 0; i < ledger.kindSplits.size(); ++i)
+  ledger.kindSplitFirstSlot.assign(ledger.kinds.size(), {});
+  for (size_t i = 0; i < ledger.kindSplits.size(); ++i) {
     ledger.kindSplits[i].reserve(p.kindSplitCounts[i]);
+    ledger.kindSplitFirstSlot[i].reserve(p.kindSplitCounts[i]);
+  }
+  size_t slot = 0;  // the slot records are in split order
   Money cents = 0;  // any non-zero: some amount has cents
   for (int64_t i = 0; i < std::ssize(ledger.splits); ++i) {
     Split& s = ledger.splits[i];
@@ -662,7 +666,11 @@ void afterLoop(Parse& p) {
     balances[s.accountPos] = moneyAdd(balances[s.accountPos], s.money);
     s.balance = balances[s.accountPos];
     ledger.accountSplits[s.accountPos].push_back(i);
-    if (s.kindPos >= 0) ledger.kindSplits[s.kindPos].push_back(i);
+    if (s.kindPos >= 0) {
+      while (slot < ledger.slots.size() && ledger.slots[slot].splitPos < i) ++slot;
+      ledger.kindSplits[s.kindPos].push_back(i);
+      ledger.kindSplitFirstSlot[s.kindPos].push_back(int64_t(slot));
+    }
   }
   ledger.moneyWhole = cents == 0;
   if (ledger.transactions.empty() || ledger.splits.empty())
@@ -1140,14 +1148,24 @@ std::string_view splitComment(const Ledger& ledger, int64_t splitPos) {
   return std::string_view(ledger.texts).substr(size_t(it->pos), size_t(it->len));
 }
 
+std::pair<int64_t, int64_t> kindSplitSlots(const Ledger& ledger, int64_t kindPos, size_t i) {
+  assert(kindPos >= 0 && kindPos < std::ssize(ledger.kindSplits));
+  assert(i < ledger.kindSplits[kindPos].size());
+  const int64_t splitPos = ledger.kindSplits[kindPos][i];
+  const int64_t begin = ledger.kindSplitFirstSlot[kindPos][i];
+  int64_t end = begin;
+  while (end < std::ssize(ledger.slots) && ledger.slots[end].splitPos == splitPos) ++end;
+  return {begin, end};
+}
+
 std::pair<int64_t, int64_t> splitSlots(const Ledger& ledger, int64_t splitPos) {
   assert(splitPos >= 0 && splitPos < std::ssize(ledger.splits));
-  if (ledger.splits[splitPos].kindPos < 0) return {0, 0};
-  const auto byPos = [](const Slot& s, int64_t pos) { return s.splitPos < pos; };
-  const auto begin = std::lower_bound(ledger.slots.begin(), ledger.slots.end(), splitPos, byPos);
-  auto end = begin;
-  while (end != ledger.slots.end() && end->splitPos == splitPos) ++end;
-  return {begin - ledger.slots.begin(), end - ledger.slots.begin()};
+  const int64_t kindPos = ledger.splits[splitPos].kindPos;
+  if (kindPos < 0) return {0, 0};
+  const std::vector<int64_t>& index = ledger.kindSplits[kindPos];
+  const auto it = std::lower_bound(index.begin(), index.end(), splitPos);
+  assert(it != index.end() && *it == splitPos);
+  return kindSplitSlots(ledger, kindPos, size_t(it - index.begin()));
 }
 
 Items splitItems(const Ledger& ledger, int64_t splitPos) {

@@ -84,6 +84,8 @@ struct Ledger {
   // Read-only indexes built by the parse: each account's and kind's splits, in order.
   std::vector<std::vector<int64_t>> accountSplits;
   std::vector<std::vector<int64_t>> kindSplits;
+  // For each split of kindSplits, the position of its first slot record.
+  std::vector<std::vector<int64_t>> kindSplitFirstSlot;
 };
 
 // Fills a fresh ledger from normalised text; a content error becomes errorText (the framed
@@ -102,6 +104,8 @@ std::string_view splitComment(const Ledger& ledger, int64_t splitPos);
 
 // The slot records of a split: [first, second) in ledger.slots.
 std::pair<int64_t, int64_t> splitSlots(const Ledger& ledger, int64_t splitPos);
+// The same for the i-th split of a kind (ledger.kindSplits[kindPos][i]), without a search.
+std::pair<int64_t, int64_t> kindSplitSlots(const Ledger& ledger, int64_t kindPos, size_t i);
 // The slot records' item sum and first unit price of a split (itemsOfSplit and
 // unitPriceOfSplit).
 Items splitItems(const Ledger& ledger, int64_t splitPos);
@@ -136,6 +140,9 @@ KindSums kindSums(const Ledger& ledger, int64_t kindPos, Datum ds, Datum de);
 Holding kindTotalAt(const Ledger& ledger, int64_t kindPos, Datum d);  // before d
 // The holding of the split's kind after it, given the holding before it (its own slots added).
 Holding holdingAfter(const Ledger& ledger, int64_t splitPos, Holding before);
+// The same for the i-th split of a kind, and that split's item change.
+Holding kindHoldingAfter(const Ledger& ledger, int64_t kindPos, size_t i, Holding before);
+Items kindSplitItems(const Ledger& ledger, int64_t kindPos, size_t i);
 
 std::string transactionText(const Ledger& ledger, int64_t splitPos);
 std::string newOpeningText(const Ledger& ledger);

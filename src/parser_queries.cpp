@@ -95,10 +95,10 @@ bool isLedgerClosed(const Ledger& ledger) {
   return true;
 }
 
-Holding holdingAfter(const Ledger& ledger, int64_t splitPos, Holding before) {
-  assert(inRange(splitPos, ledger.splits.size()));
-  const auto [begin, end] = splitSlots(ledger, splitPos);
-  for (int64_t i = begin; i < end; ++i) {
+namespace {
+
+Holding addSlots(const Ledger& ledger, std::pair<int64_t, int64_t> range, Holding before) {
+  for (int64_t i = range.first; i < range.second; ++i) {
     const Slot& slot = ledger.slots[i];
     before.items = moneyAdd(before.items, slot.numItems);
     before.money = moneyAdd(before.money, moneyMulSilent(slot.numItems, slot.unitPrice));
@@ -106,13 +106,33 @@ Holding holdingAfter(const Ledger& ledger, int64_t splitPos, Holding before) {
   return before;
 }
 
+}  // namespace
+
+Holding holdingAfter(const Ledger& ledger, int64_t splitPos, Holding before) {
+  assert(inRange(splitPos, ledger.splits.size()));
+  return addSlots(ledger, splitSlots(ledger, splitPos), before);
+}
+
+Holding kindHoldingAfter(const Ledger& ledger, int64_t kindPos, size_t i, Holding before) {
+  return addSlots(ledger, kindSplitSlots(ledger, kindPos, i), before);
+}
+
+Items kindSplitItems(const Ledger& ledger, int64_t kindPos, size_t i) {
+  const auto [begin, end] = kindSplitSlots(ledger, kindPos, i);
+  Items sum = 0;
+  for (int64_t k = begin; k < end; ++k) sum += ledger.slots[k].numItems;
+  return sum;
+}
+
 KindSums kindSums(const Ledger& ledger, int64_t kindPos, Datum ds, Datum de) {
   assert(canReport(ledger) && inRange(kindPos, ledger.kindSplits.size()));
   KindSums sums;
-  for (const int64_t sp : ledger.kindSplits[kindPos]) {
-    const int where = splitInPeriod(ledger, ds, de, sp);
+  const std::vector<int64_t>& index = ledger.kindSplits[kindPos];
+  for (size_t i = 0; i < index.size(); ++i) {
+    const int where = splitInPeriod(ledger, ds, de, index[i]);
     if (where == 1) break;
-    const Items items = splitItems(ledger, sp);
+    const Items items = kindSplitItems(ledger, kindPos, i);
+    const int64_t sp = index[i];
     sums.items = moneyAdd(sums.items, items);
     sums.money = moneyAdd(sums.money, ledger.splits[sp].money);
     if (where != 0) continue;
@@ -130,7 +150,7 @@ Holding kindTotalAt(const Ledger& ledger, int64_t kindPos, Datum d) {
   const std::vector<int64_t>& index = ledger.kindSplits[kindPos];
   const size_t k = firstNotBefore(ledger, index, d);
   Holding h;
-  for (size_t i = 0; i < k; ++i) h = holdingAfter(ledger, index[i], h);
+  for (size_t i = 0; i < k; ++i) h = kindHoldingAfter(ledger, kindPos, i, h);
   return h;
 }
 

@@ -186,14 +186,16 @@ std::vector<Row> kindRowList(const App& app, int64_t kindPos, std::string_view f
   Items itemsIn = 0;
   Items itemsOut = 0;
   std::string text;
-  for (const int64_t sp : ledger.kindSplits[kindPos]) {
+  const std::vector<int64_t>& index = ledger.kindSplits[kindPos];
+  for (size_t i = 0; i < index.size(); ++i) {
+    const int64_t sp = index[i];
     const int where = splitInPeriod(ledger, app.fromDate, app.toDate, sp);
     if (where > 0) break;
     if (where == 0 && !openingKnown) {
       opening = held;
       openingKnown = true;
     }
-    held = holdingAfter(ledger, sp, held);
+    held = kindHoldingAfter(ledger, kindPos, i, held);
     if (where < 0) continue;
     const Split& s = ledger.splits[sp];
     const Transaction& t = ledger.transactions[s.traPos];
@@ -208,7 +210,7 @@ std::vector<Row> kindRowList(const App& app, int64_t kindPos, std::string_view f
       text += " ; ";
       text += splitComment(ledger, sp);
     }
-    const Items change = splitItems(ledger, sp);
+    const Items change = kindSplitItems(ledger, kindPos, i);
     Row r{.splitPos = sp,
           .date = dateText(app, t.date),
           .debit = "- ",

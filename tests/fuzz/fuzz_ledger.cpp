@@ -44,6 +44,17 @@ void checkGood(const Ledger& l) {
     check(s.numItems > 0 ? s.slotPos == &s - l.slots.data() : s.slotPos < &s - l.slots.data());
   }
   for (int64_t k = 0; k < std::ssize(l.kinds); ++k) check(kindTotal(l.slots, k, -1).items >= 0);
+  for (int64_t k = 0; k < std::ssize(l.kinds); ++k) {
+    for (size_t i = 0; i < l.kindSplits[k].size(); ++i) {
+      const int64_t sp = l.kindSplits[k][i];
+      int64_t begin = 0;
+      while (begin < std::ssize(l.slots) && l.slots[begin].splitPos < sp) ++begin;
+      int64_t end = begin;
+      while (end < std::ssize(l.slots) && l.slots[end].splitPos == sp) ++end;
+      check(kindSplitSlots(l, k, i) == std::make_pair(begin, end));
+      check(splitSlots(l, sp) == std::make_pair(begin, end));
+    }
+  }
   size_t indexed = 0;
   for (const auto& list : l.accountSplits) indexed += list.size();
   check(indexed == l.splits.size());
