@@ -760,9 +760,9 @@ void parsePiece(Parse& p, std::string_view text) {
     if (type == TokenType::End) break;
     const TokenType before = prevType;
     prevType = type;
-    p.prevType = type;
     takeToken(p, text, tok, type, before, hasFormFeed);
   }
+  p.prevType = prevType;  // for the next piece; after an error nothing reads it
 }
 
 // A piece with its tokens classified ahead, by a second thread while the parse works on
