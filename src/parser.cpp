@@ -66,11 +66,20 @@ int64_t skipWord(const char* p, int64_t i, int64_t n) {
   return i;
 }
 
-// nextToken, inlined into the parse loop.
-inline Token scanToken(std::string_view text, int64_t start) {
+// Blanks and words found by comparing the text's bytes.
+struct TextSkips {
+  const char* p;
+  int64_t n;
+  int64_t blanks(int64_t i) const { return skipBlanks(p, i, n); }
+  int64_t word(int64_t i) const { return skipWord(p, i, n); }
+};
+
+// nextToken, inlined into the parse loop; skips finds the ends of blanks and words.
+template <typename Skips>
+inline Token scanToken(std::string_view text, int64_t start, const Skips& skips) {
   const int64_t n = std::ssize(text);
   assert(start >= 0 && start <= n);
-  int64_t i = skipBlanks(text.data(), start, n);
+  int64_t i = skips.blanks(start);
   Token tok{.tokType = TokenType::Str, .len = 0, .spaces = i - start, .pos = start};
   if (i == n) {
     tok.tokType = TokenType::End;
@@ -78,10 +87,14 @@ inline Token scanToken(std::string_view text, int64_t start) {
     tok.tokType = text[i] == ';' ? TokenType::CommentStart : TokenType::NewLine;
     ++i;
   } else {
-    i = skipWord(text.data(), i, n);
+    i = skips.word(i);
   }
   tok.len = i - start;
   return tok;
+}
+
+inline Token scanToken(std::string_view text, int64_t start) {
+  return scanToken(text, start, TextSkips{.p = text.data(), .n = std::ssize(text)});
 }
 
 // classify, inlined into the parse loop.
@@ -113,34 +126,30 @@ inline TokenType classifyToken(std::string_view text, const Token& tok, TokenTyp
 // The plain amounts of almost every split line ("-12.50", "3", "+0.5"), read without the
 // allocations of parseMoney and with its results; anything else goes to parseMoneyMul.
 bool quickMoney(std::string_view w, bool decimalComma, Money& out) {
-  const size_t n = w.size();
-  size_t i = 0;
-  const bool negative = n > 0 && w[0] == '-';
-  if (n > 0 && (w[0] == '-' || w[0] == '+')) ++i;
-  int64_t units = 0;
-  int digits = 0;
-  for (; i < n && w[i] >= '0' && w[i] <= '9'; ++i, ++digits) {
-    if (digits == 15) return false;  // far below the readers' limit
-    units = units * 10 + (w[i] - '0');
-  }
+  const char* at = w.data();
+  const char* const end = at + w.size();
+  const bool negative = at < end && *at == '-';
+  if (at < end && (*at == '-' || *at == '+')) ++at;
+  const char* const unitsStart = at;
+  uint64_t units = 0;  // wraps only past 19 digits, and more than 15 are refused
+  for (; at < end && unsigned(*at - '0') < 10; ++at) units = units * 10 + unsigned(*at - '0');
+  int64_t digits = at - unitsStart;
+  if (digits > 15) return false;  // far below the readers' limit
   int64_t cents = 0;
-  if (i < n && w[i] == (decimalComma ? ',' : '.')) {
-    ++i;
-    for (int k = 0; k < 2; ++k) {
-      cents *= 10;
-      if (i < n && w[i] >= '0' && w[i] <= '9') {
-        cents += w[i] - '0';
-        ++i;
-        ++digits;
-      }
-    }
+  if (at < end && *at == (decimalComma ? ',' : '.')) {
+    ++at;
+    int k = 0;
+    for (; k < 2 && at < end && unsigned(*at - '0') < 10; ++k, ++at)
+      cents = cents * 10 + (*at - '0');
+    if (k == 1) cents *= 10;
+    digits += k;
   }
-  if (i != n || digits == 0) return false;
-  out = negative ? -(units * 100 + cents) : units * 100 + cents;
+  if (at != end || digits == 0) return false;
+  const int64_t value = int64_t(units) * 100 + cents;
+  out = negative ? -value : value;
   return true;
 }
 
-// Text with each form feed shown as the ";;" the user wrote.
 std::string showFormFeeds(std::string_view s) {
   std::string out;
   out.reserve(s.size() + 8);
@@ -309,6 +318,7 @@ struct Parse {
   // met is looked up once, then found here whole.
   NameIndex knownWords;
   std::vector<SplitTarget> wordTargets;
+  std::vector<SplitTarget> wordIdTargets;  // by the scanner's word numbers; -1: not yet
   // Transactions of one day follow each other: their date word is read once.
   std::string lastDateWord;
   Datum lastDate = 0;
@@ -777,36 +787,122 @@ struct ScannedToken {
   // a line is one record, its Account token, with what can be read of it without the parse.
   uint32_t amountPos = 0;  // the amount word; amountLen 0 for an ordinary token
   uint32_t amountLen = 0;
-  uint32_t hash = 0;  // of the account word
+  uint32_t wordId = 0;  // the account word's number among the words met, or noWord
   uint16_t spaces = 0;
   TokenType type = TokenType::Unset;
   uint8_t flags = 0;  // of a plain split line
   static constexpr uint8_t quick = 1;     // money is the amount, read as quickMoney reads it
   static constexpr uint8_t endsLine = 2;  // else a comment follows
+  static constexpr uint32_t noWord = UINT32_MAX;
 };
 static_assert(sizeof(ScannedToken) == 32);
+
+// Where the blanks are and where words end (a blank, line feed or semicolon), one bit per
+// byte: a word's end is then found with a shift and a count instead of a look at each of its
+// bytes. Past the text no byte is blank and every one ends a word, so no search runs beyond.
+class ByteMasks {
+ public:
+  void build(std::string_view text) {
+    const size_t full = text.size() / 64;
+    blank.resize(full + 1);
+    stop.resize(full + 1);
+    const char* p = text.data();
+    size_t w = 0;
+#if defined(__SSE2__)
+    for (; w < full; ++w, p += 64) {
+      uint64_t b = 0;
+      uint64_t e = 0;
+      for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        const auto bk = uint64_t(unsigned(blanksIn(v)));
+        const auto ek = uint64_t(unsigned(_mm_movemask_epi8(_mm_or_si128(
+            _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(v, _mm_set1_epi8(';'))))));
+        b |= bk << (16 * k);
+        e |= (bk | ek) << (16 * k);
+      }
+      blank[w] = b;
+      stop[w] = e;
+    }
+#endif
+    for (; w <= full; ++w, p += 64) {
+      const size_t count = w < full ? 64 : text.size() % 64;
+      uint64_t b = 0;
+      uint64_t e = ~uint64_t(0);
+      for (size_t k = 0; k < count; ++k) {
+        if (isBlank(p[k])) b |= uint64_t(1) << k;
+        if (!endsWord(p[k])) e &= ~(uint64_t(1) << k);
+      }
+      blank[w] = b;
+      stop[w] = e;
+    }
+  }
+  // The first position from i on that is not a blank; i at most the text's size.
+  int64_t blanks(int64_t i) const { return firstSet(blank, i, ~uint64_t(0)); }
+  // The first position from i on that ends a word.
+  int64_t word(int64_t i) const { return firstSet(stop, i, 0); }
+  // The first line feed or semicolon from i on.
+  int64_t lineOrComment(int64_t i) const {
+    size_t w = size_t(i) >> 6;
+    uint64_t x = stop[w] & ~blank[w] & (~uint64_t(0) << (i & 63));
+    while (x == 0) {
+      ++w;
+      x = stop[w] & ~blank[w];
+    }
+    return int64_t(w * 64 + size_t(__builtin_ctzll(x)));
+  }
+
+ private:
+  static int64_t firstSet(const std::vector<uint64_t>& masks, int64_t i, uint64_t flip) {
+    size_t w = size_t(i) >> 6;
+    uint64_t x = (masks[w] ^ flip) & (~uint64_t(0) << (i & 63));
+    while (x == 0) x = masks[++w] ^ flip;
+    return int64_t(w * 64 + size_t(__builtin_ctzll(x)));
+  }
+  std::vector<uint64_t> blank;
+  std::vector<uint64_t> stop;
+};
 
 struct ScannedPiece {
   std::string text;
   std::vector<ScannedToken> tokens;
+  ByteMasks masks;
   bool scanned = false;
   bool hasFormFeed = false;
 };
 
+// The scanning's state from one piece to the next.
+struct ScanState {
+  TokenType prevType = TokenType::NewLine;
+  int64_t datumCount = 0;
+  // Account words get a number the first time they are met: the parse then finds what a
+  // word names by its number, without reading or hashing it again.
+  NameIndex words;
+  int64_t wordCount = 0;
+};
+
+uint32_t wordId(ScanState& state, std::string_view word) {
+  const uint32_t h = NameIndex::hash(word);
+  if (const int64_t* id = state.words.find(word, h); id != nullptr) return uint32_t(*id);
+  if (state.wordCount >= int64_t(ScannedToken::noWord)) return ScannedToken::noWord;
+  state.words.insert(word, state.wordCount);
+  return uint32_t(state.wordCount++);
+}
+
 // A plain split line at the start of a line: its record appended, or false for any other
 // line. The record is written in place: built aside and copied, it cost a stall per line.
-bool scanSplitLine(std::string_view text, int64_t pos, bool decimalComma,
-                   std::vector<ScannedToken>& tokens, int64_t& next) {
+bool scanSplitLine(std::string_view text, const ByteMasks& masks, int64_t pos,
+                   bool decimalComma, ScanState& state, std::vector<ScannedToken>& tokens,
+                   int64_t& next) {
   const char* d = text.data();
   const int64_t n = std::ssize(text);
-  const int64_t account = skipBlanks(d, pos, n);
+  const int64_t account = masks.blanks(pos);
   if (account == pos || account == n || d[account] == ';' || d[account] == '\n') return false;
   if (account - pos > UINT16_MAX) return false;
-  const int64_t accountEnd = skipWord(d, account, n);
-  const int64_t amount = skipBlanks(d, accountEnd, n);
+  const int64_t accountEnd = masks.word(account);
+  const int64_t amount = masks.blanks(accountEnd);
   if (amount == accountEnd || amount == n || d[amount] == ';' || d[amount] == '\n') return false;
-  const int64_t amountEnd = skipWord(d, amount, n);
-  const int64_t lineEnd = skipBlanks(d, amountEnd, n);
+  const int64_t amountEnd = masks.word(amount);
+  const int64_t lineEnd = masks.blanks(amountEnd);
   if (lineEnd == n || (d[lineEnd] != '\n' && d[lineEnd] != ';')) return false;
   ScannedToken& out = tokens.emplace_back();
   out.pos = uint32_t(pos);
@@ -815,7 +911,7 @@ bool scanSplitLine(std::string_view text, int64_t pos, bool decimalComma,
   out.type = TokenType::Account;
   out.amountPos = uint32_t(amount);
   out.amountLen = uint32_t(amountEnd - amount);
-  out.hash = NameIndex::hash(text.substr(size_t(account), size_t(accountEnd - account)));
+  out.wordId = wordId(state, text.substr(size_t(account), size_t(accountEnd - account)));
   Money money = 0;
   const bool quick = quickMoney(text.substr(size_t(amount), size_t(amountEnd - amount)),
                                 decimalComma, money);
@@ -828,13 +924,15 @@ bool scanSplitLine(std::string_view text, int64_t pos, bool decimalComma,
 }
 
 // The scanning thread's part: the tokens of one piece, classified as parsePiece would.
-void scanPiece(ScannedPiece& piece, bool decimalComma, TokenType& prevType,
-               int64_t& datumCount) {
+void scanPiece(ScannedPiece& piece, bool decimalComma, ScanState& state) {
   piece.tokens.clear();
   piece.scanned = piece.text.size() < (size_t(1) << 32) - 1;
   const std::string_view text = piece.text;
   piece.hasFormFeed = text.find(formFeed) != std::string_view::npos;
   if (piece.scanned) piece.tokens.reserve(text.size() / 12 + 16);
+  piece.masks.build(text);
+  const ByteMasks& masks = piece.masks;
+  TokenType& prevType = state.prevType;
   // Words shown with their form feeds are the token path's business.
   bool lines = piece.scanned && !piece.hasFormFeed;
   int64_t pos = 0;
@@ -842,7 +940,7 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, TokenType& prevType,
   bool adjacent = false;   // the last token read is the last record
   while (true) {
     if (lines && prevType == TokenType::NewLine &&
-        scanSplitLine(text, pos, decimalComma, piece.tokens, pos)) {
+        scanSplitLine(text, masks, pos, decimalComma, state, piece.tokens, pos)) {
       adjacent = false;
       if (!(piece.tokens.back().flags & ScannedToken::endsLine)) {
         prevType = TokenType::Amount;
@@ -850,10 +948,39 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, TokenType& prevType,
       }
       continue;
     }
-    const Token tok = scanToken(text, pos);
+    // Past the opening transaction no comment holds a tag: the words of a description, or of
+    // a split line's comment up to another semicolon, are one run to find whole, and other
+    // comments are passed over.
+    if (lines && state.datumCount >= 2) {
+      if (prevType == TokenType::Datum || (prevType == TokenType::CommentStart && splitLine)) {
+        const int64_t first = masks.blanks(pos);
+        if (first < std::ssize(text) && first - pos <= UINT16_MAX && text[first] != ';' &&
+            text[first] != '\n') {
+          int64_t end = masks.lineOrComment(first);
+          while (isBlank(text[end - 1])) --end;
+          const TokenType type =
+              prevType == TokenType::Datum ? TokenType::Description : TokenType::Comment;
+          ScannedToken& out = piece.tokens.emplace_back();
+          out.pos = uint32_t(pos);
+          out.len = uint32_t(end - pos);
+          out.spaces = uint16_t(first - pos);
+          out.type = type;
+          prevType = type;
+          adjacent = true;
+          pos = end;
+          continue;
+        }
+      } else if (prevType == TokenType::CommentStart) {
+        pos = masks.lineOrComment(pos);
+        prevType = TokenType::Comment;
+        adjacent = false;
+        continue;
+      }
+    }
+    const Token tok = scanToken(text, pos, masks);
     pos += tok.len;
     TokenType type = tok.tokType;
-    if (type == TokenType::Str) type = classifyToken(text, tok, prevType, datumCount);
+    if (type == TokenType::Str) type = classifyToken(text, tok, prevType, state.datumCount);
     if (type == TokenType::End) break;
     prevType = type;
     // An unscanned piece is still read through, for the state of the pieces after it.
@@ -895,11 +1022,26 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, TokenType& prevType,
   }
 }
 
+// What a scanned split line's account word names: after the opening transaction a word
+// means what it meant the first time.
+SplitTarget splitTarget(Parse& p, const Token& tok, std::string_view raw, uint32_t wordId) {
+  const bool opening = p.ledger.transactions.size() < 2;
+  if (!opening && wordId < p.wordIdTargets.size() && p.wordIdTargets[wordId].accountPos >= 0)
+    return p.wordIdTargets[wordId];
+  const SplitTarget target = toSplit(p, tok, raw, raw, NameIndex::hash(raw));
+  if (!opening && wordId != ScannedToken::noWord) {
+    if (wordId >= p.wordIdTargets.size())
+      p.wordIdTargets.resize(std::max<size_t>(wordId + 1, 2 * p.wordIdTargets.size()));
+    p.wordIdTargets[wordId] = target;
+  }
+  return target;
+}
+
 // A plain split line as its Account, Amount and NewLine tokens would take it.
 void takeSplitLine(Parse& p, std::string_view text, const ScannedToken& t) {
   const Token tok{.tokType = TokenType::Account, .len = t.len, .spaces = t.spaces, .pos = t.pos};
   const std::string_view raw = text.substr(t.pos + t.spaces, t.len - t.spaces);
-  Split& split = addSplit(p, toSplit(p, tok, raw, raw, t.hash));
+  Split& split = addSplit(p, splitTarget(p, tok, raw, t.wordId));
   p.onSplitLine = true;
   if ((t.flags & ScannedToken::quick) && split.kindPos < 0) {
     split.money = t.money;  // what procMoney makes of a plain amount
@@ -971,7 +1113,7 @@ class PieceSource {
       if (finished) return nullptr;
       std::unique_ptr<ScannedPiece> piece = spare();
       if (next(piece->text)) {
-        scanPiece(*piece, decimalComma, prevType, datumCount);
+        scanPiece(*piece, decimalComma, state);
         return piece;
       }
       finished = true;
@@ -1015,7 +1157,7 @@ class PieceSource {
       for (;;) {
         std::unique_ptr<ScannedPiece> piece = spare();
         if (!next(piece->text)) break;
-        scanPiece(*piece, decimalComma, prevType, datumCount);
+        scanPiece(*piece, decimalComma, state);
         std::unique_lock lock(mutex);
         changed.wait(lock, [this] { return ready.size() < ahead || stopped; });
         if (stopped) return;
@@ -1035,9 +1177,7 @@ class PieceSource {
 
   const std::function<bool(std::string&)>& next;
   const bool decimalComma;
-  // The scanner's own classification state, one piece to the next.
-  TokenType prevType = TokenType::NewLine;
-  int64_t datumCount = 0;
+  ScanState state;  // the scanner's own, one piece to the next
   std::mutex mutex;
   std::condition_variable changed;
   std::deque<std::unique_ptr<ScannedPiece>> ready;

@@ -149,6 +149,37 @@ TEST(LedgerCorpus, LongLinesAndBlankRunsReadInPieces) {
   }
 }
 
+// After the opening transaction the scanner takes descriptions and comments as runs of words;
+// whatever blanks, semicolons and "@" words they hold, the ledger is the one parsed whole.
+TEST(LedgerCorpus, RunsOfWordsReadInPieces) {
+  const std::string opening = "2024-01-01 Open ; x\n  Cash 10 ; @A\n  Food 0\n  Eq -10\n";
+  const struct {
+    std::string rest;
+    bool valid;
+  } cases[] = {
+      {"2024-01-02 \tLunch  at\tthe   park \t \n  Cash -5\n  Food 5\n", true},
+      {"2024-01-02 Lunch ; @A no tag ; two ;\n  Cash -5 ; a  b ;c;  d \n  Food 5 ;\n", true},
+      {"2024-01-02 Lunch\n  Cash -5 ; a ;; b ; c\n  Food 5 ;  \t\n", true},
+      {"2024-01-02 ;\n  Cash -5\n  Food 5 ; @X at the end", true},
+      {"2024-01-02 Lunch\n  Cash -5\n  Food 5 ; tag @L\n2024-01-02 ; only\n  Cash 1\n  Food -1",
+       true},
+      {"2024-01-02 Lunch\n  Cash -5\n  Food 4 ; off by one\n", false},
+  };
+  for (const auto& c : cases) {
+    const std::string text = opening + c.rest;
+    testing::internal::CaptureStdout();
+    const Ledger whole = parsedLedger(text);
+    std::vector<Ledger> pieces;
+    for (size_t block : {1, 7, 64, 4096}) pieces.push_back(parsedInPieces(text, block));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(whole.errorText.empty(), c.valid) << c.rest << whole.errorText;
+    for (const Ledger& l : pieces) {
+      EXPECT_EQ(l.errorText, whole.errorText) << c.rest;
+      EXPECT_EQ(dump(l, ""), dump(whole, "")) << c.rest;
+    }
+  }
+}
+
 // The same ledger with other line ends parses to the same dump.
 TEST(LedgerCorpus, LineEndsDoNotMatter) {
   const std::string lf = readFile(fs::path(MUREX_LEDGERS_DIR) / "good" / "features.ledger");
