@@ -3,6 +3,8 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cassert>
 #include <condition_variable>
 #include <cstring>
@@ -126,6 +128,22 @@ inline TokenType classifyToken(std::string_view text, const Token& tok, TokenTyp
 // The plain amounts of almost every split line ("-12.50", "3", "+0.5"), read without the
 // allocations of parseMoney and with its results; anything else goes to parseMoneyMul.
 bool quickMoney(std::string_view w, bool decimalComma, Money& out) {
+  // The usual form first: a sign or none, 1 to 15 digits, the separator, two digits.
+  const char* p = w.data();
+  const size_t n = w.size();
+  const size_t sign = n > 0 && (p[0] == '-' || p[0] == '+') ? 1 : 0;
+  const auto digit = [](char c) { return unsigned(c - '0') < 10; };
+  if (n >= sign + 4 && n - sign <= 18 && p[n - 3] == (decimalComma ? ',' : '.') &&
+      digit(p[n - 2]) && digit(p[n - 1])) {
+    int64_t units = 0;
+    size_t k = sign;
+    for (; k < n - 3 && digit(p[k]); ++k) units = units * 10 + (p[k] - '0');
+    if (k == n - 3) {
+      const int64_t value = units * 100 + (p[n - 2] - '0') * 10 + (p[n - 1] - '0');
+      out = p[0] == '-' ? -value : value;
+      return true;
+    }
+  }
   const char* at = w.data();
   const char* const end = at + w.size();
   const bool negative = at < end && *at == '-';
@@ -804,8 +822,10 @@ class ByteMasks {
  public:
   void build(std::string_view text) {
     const size_t full = text.size() / 64;
-    blank.resize(full + 1);
-    stop.resize(full + 1);
+    blank.resize(full + 2);
+    stop.resize(full + 2);
+    blank[full + 1] = 0;  // for the windows that reach past the text
+    stop[full + 1] = ~uint64_t(0);
     const char* p = text.data();
     size_t w = 0;
 #if defined(__SSE2__)
@@ -840,6 +860,16 @@ class ByteMasks {
   int64_t blanks(int64_t i) const { return firstSet(blank, i, ~uint64_t(0)); }
   // The first position from i on that ends a word.
   int64_t word(int64_t i) const { return firstSet(stop, i, 0); }
+  // The 64 positions from i on (i at most the text's size), bit 0 for i: those that are not
+  // blank, and those that end a word. Most lines fit one such window, and within it each
+  // next position is a count of zero bits.
+  void window(int64_t i, uint64_t& notBlank, uint64_t& ends) const {
+    const size_t w = size_t(i) >> 6;
+    const unsigned s = unsigned(i & 63);
+    // Shifted in two steps, so that s = 0 takes nothing from the next word.
+    notBlank = ~((blank[w] >> s) | ((blank[w + 1] << 1) << (63 - s)));
+    ends = (stop[w] >> s) | ((stop[w + 1] << 1) << (63 - s));
+  }
   // The first line feed or semicolon from i on.
   int64_t lineOrComment(int64_t i) const {
     size_t w = size_t(i) >> 6;
@@ -862,47 +892,165 @@ class ByteMasks {
   std::vector<uint64_t> stop;
 };
 
+// The records of a piece. A record is added on almost every line: here the check for room
+// is inlined into the scanner's loop, where the library's emplace_back stayed a call.
+class TokenList {
+ public:
+  ScannedToken& emplace_back() {
+    if (count == room) grow();
+    ScannedToken& t = items[count++];
+    t = ScannedToken{};
+    return t;
+  }
+  void reserve(size_t n) {
+    if (n > room) grow(n);
+  }
+  void clear() { count = 0; }
+  bool empty() const { return count == 0; }
+  ScannedToken& back() { return items[count - 1]; }
+  const ScannedToken* begin() const { return items.get(); }
+  const ScannedToken* end() const { return items.get() + count; }
+
+ private:
+  [[gnu::noinline]] void grow(size_t least = 0) {
+    const size_t n = std::max({least, 2 * room, size_t(64)});
+    auto more = std::make_unique_for_overwrite<ScannedToken[]>(n);
+    std::copy(begin(), end(), more.get());
+    items = std::move(more);
+    room = n;
+  }
+  std::unique_ptr<ScannedToken[]> items;
+  size_t count = 0;
+  size_t room = 0;
+};
+
 struct ScannedPiece {
   std::string text;
-  std::vector<ScannedToken> tokens;
+  TokenList tokens;
   ByteMasks masks;
+  int64_t splitLines = 0;
   bool scanned = false;
   bool hasFormFeed = false;
+};
+
+// Account words numbered in the order they are first met: the parse then finds what a word
+// names by its number, without reading or hashing it again. Nearly every word is at most 16
+// bytes: such a word is held as two machine words and found by one hash and one compare.
+class WordNumbers {
+ public:
+  // The number of text's len bytes from at (len > 0), or noWord once numbers run out.
+  uint32_t number(std::string_view text, size_t at, size_t len) {
+    if (len > 16) return longNumber(text.substr(at, len));
+    uint64_t a = 0;
+    uint64_t b = 0;
+    if (std::endian::native == std::endian::little && at + 16 <= text.size()) {
+      std::memcpy(&a, text.data() + at, 8);
+      std::memcpy(&b, text.data() + at + 8, 8);
+      if (len < 8) {
+        a &= (uint64_t(1) << (8 * len)) - 1;
+        b = 0;
+      } else if (len < 16) {
+        b &= (uint64_t(1) << (8 * (len - 8))) - 1;
+      }
+    } else {
+      char buf[16] = {};
+      std::memcpy(buf, text.data() + at, len);
+      std::memcpy(&a, buf, 8);
+      std::memcpy(&b, buf + 8, 8);
+    }
+    if (2 * (used + 1) > entries.size()) grow();
+    const size_t mask = entries.size() - 1;
+    for (size_t i = slotOf(a, b, len) & mask;; i = (i + 1) & mask) {
+      Entry& e = entries[i];
+      if (e.a == a && e.b == b && e.len == len) return e.number;
+      if (e.len == 0) {
+        if (count >= ScannedToken::noWord) return ScannedToken::noWord;
+        e = {.a = a, .b = b, .len = uint32_t(len), .number = count++};
+        ++used;
+        return e.number;
+      }
+    }
+  }
+
+ private:
+  struct Entry {
+    uint64_t a = 0;
+    uint64_t b = 0;
+    uint32_t len = 0;  // 0: free
+    uint32_t number = 0;
+  };
+  static size_t slotOf(uint64_t a, uint64_t b, size_t len) {
+    const uint64_t h = (a * 0x9e3779b97f4a7c15ull) ^ (b * 0xff51afd7ed558ccdull) ^ len;
+    return size_t(h ^ (h >> 29));
+  }
+  [[gnu::noinline]] void grow() {
+    std::vector<Entry> old(std::max<size_t>(256, 2 * entries.size()));
+    old.swap(entries);
+    const size_t mask = entries.size() - 1;
+    for (const Entry& e : old) {
+      if (e.len == 0) continue;
+      size_t i = slotOf(e.a, e.b, e.len) & mask;
+      while (entries[i].len != 0) i = (i + 1) & mask;
+      entries[i] = e;
+    }
+  }
+  uint32_t longNumber(std::string_view word) {
+    if (const int64_t* n = longWords.find(word); n != nullptr) return uint32_t(*n);
+    if (count >= ScannedToken::noWord) return ScannedToken::noWord;
+    longWords.insert(word, count);
+    return count++;
+  }
+  std::vector<Entry> entries;
+  size_t used = 0;
+  NameIndex longWords;
+  uint32_t count = 0;
 };
 
 // The scanning's state from one piece to the next.
 struct ScanState {
   TokenType prevType = TokenType::NewLine;
   int64_t datumCount = 0;
-  // Account words get a number the first time they are met: the parse then finds what a
-  // word names by its number, without reading or hashing it again.
-  NameIndex words;
-  int64_t wordCount = 0;
+  WordNumbers words;
 };
-
-uint32_t wordId(ScanState& state, std::string_view word) {
-  const uint32_t h = NameIndex::hash(word);
-  if (const int64_t* id = state.words.find(word, h); id != nullptr) return uint32_t(*id);
-  if (state.wordCount >= int64_t(ScannedToken::noWord)) return ScannedToken::noWord;
-  state.words.insert(word, state.wordCount);
-  return uint32_t(state.wordCount++);
-}
 
 // A plain split line at the start of a line: its record appended, or false for any other
 // line. The record is written in place: built aside and copied, it cost a stall per line.
 bool scanSplitLine(std::string_view text, const ByteMasks& masks, int64_t pos,
-                   bool decimalComma, ScanState& state, std::vector<ScannedToken>& tokens,
+                   bool decimalComma, ScanState& state, TokenList& tokens,
                    int64_t& next) {
   const char* d = text.data();
   const int64_t n = std::ssize(text);
-  const int64_t account = masks.blanks(pos);
+  int64_t account = 0;
+  int64_t accountEnd = 0;
+  int64_t amount = 0;
+  int64_t amountEnd = 0;
+  int64_t lineEnd = 0;
+  uint64_t notBlank = 0;
+  uint64_t ends = 0;
+  masks.window(pos, notBlank, ends);
+  // The next set bit at or after k (< 64) of bits, 64 for none.
+  const auto from = [](uint64_t bits, int k) { return std::countr_zero(bits & (~uint64_t(0) << k)); };
+  const int a = std::countr_zero(notBlank);
+  const int ae = a < 64 ? from(ends, a) : 64;
+  const int m = ae < 64 ? from(notBlank, ae) : 64;
+  const int me = m < 64 ? from(ends, m) : 64;
+  const int le = me < 64 ? from(notBlank, me) : 64;
+  if (le < 64) {
+    account = pos + a;
+    accountEnd = pos + ae;
+    amount = pos + m;
+    amountEnd = pos + me;
+    lineEnd = pos + le;
+  } else {  // a line longer than the window
+    account = masks.blanks(pos);
+    accountEnd = masks.word(account);
+    amount = masks.blanks(accountEnd);
+    amountEnd = masks.word(amount);
+    lineEnd = masks.blanks(amountEnd);
+  }
   if (account == pos || account == n || d[account] == ';' || d[account] == '\n') return false;
   if (account - pos > UINT16_MAX) return false;
-  const int64_t accountEnd = masks.word(account);
-  const int64_t amount = masks.blanks(accountEnd);
   if (amount == accountEnd || amount == n || d[amount] == ';' || d[amount] == '\n') return false;
-  const int64_t amountEnd = masks.word(amount);
-  const int64_t lineEnd = masks.blanks(amountEnd);
   if (lineEnd == n || (d[lineEnd] != '\n' && d[lineEnd] != ';')) return false;
   ScannedToken& out = tokens.emplace_back();
   out.pos = uint32_t(pos);
@@ -911,7 +1059,7 @@ bool scanSplitLine(std::string_view text, const ByteMasks& masks, int64_t pos,
   out.type = TokenType::Account;
   out.amountPos = uint32_t(amount);
   out.amountLen = uint32_t(amountEnd - amount);
-  out.wordId = wordId(state, text.substr(size_t(account), size_t(accountEnd - account)));
+  out.wordId = state.words.number(text, size_t(account), size_t(accountEnd - account));
   Money money = 0;
   const bool quick = quickMoney(text.substr(size_t(amount), size_t(amountEnd - amount)),
                                 decimalComma, money);
@@ -926,6 +1074,7 @@ bool scanSplitLine(std::string_view text, const ByteMasks& masks, int64_t pos,
 // The scanning thread's part: the tokens of one piece, classified as parsePiece would.
 void scanPiece(ScannedPiece& piece, bool decimalComma, ScanState& state) {
   piece.tokens.clear();
+  piece.splitLines = 0;
   piece.scanned = piece.text.size() < (size_t(1) << 32) - 1;
   const std::string_view text = piece.text;
   piece.hasFormFeed = text.find(formFeed) != std::string_view::npos;
@@ -941,6 +1090,7 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, ScanState& state) {
   while (true) {
     if (lines && prevType == TokenType::NewLine &&
         scanSplitLine(text, masks, pos, decimalComma, state, piece.tokens, pos)) {
+      ++piece.splitLines;
       adjacent = false;
       if (!(piece.tokens.back().flags & ScannedToken::endsLine)) {
         prevType = TokenType::Amount;
@@ -996,7 +1146,10 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, ScanState& state) {
       adjacent = false;
       continue;
     }
-    if (type == TokenType::Account) splitLine = true;
+    if (type == TokenType::Account) {
+      splitLine = true;
+      ++piece.splitLines;
+    }
     if (type == TokenType::NewLine) {
       splitLine = false;
       if (!piece.tokens.empty() && piece.tokens.back().type == TokenType::NewLine) {
@@ -1131,6 +1284,15 @@ class PieceSource {
     return nullptr;
   }
 
+  // The parse's list of splits, reserved: its pages are mapped by the scanning thread, ahead
+  // of the splits it has seen, which takes a third of the page work off the parse. Should
+  // the list outgrow its room, the parse maps the new one itself; mapping a stale range
+  // changes no memory.
+  void mapAheadOf(std::vector<Split>& splits) {
+    splitsCapacity.store(splits.capacity(), std::memory_order_relaxed);
+    splitsData.store(splits.data(), std::memory_order_release);
+  }
+
   // A piece the parse is done with, to be filled again.
   void giveBack(std::unique_ptr<ScannedPiece> piece) {
     const std::lock_guard lock(mutex);
@@ -1158,6 +1320,7 @@ class PieceSource {
         std::unique_ptr<ScannedPiece> piece = spare();
         if (!next(piece->text)) break;
         scanPiece(*piece, decimalComma, state);
+        mapSplits(piece->splitLines);
         std::unique_lock lock(mutex);
         changed.wait(lock, [this] { return ready.size() < ahead || stopped; });
         if (stopped) return;
@@ -1175,8 +1338,25 @@ class PieceSource {
     changed.notify_all();
   }
 
+  void mapSplits(int64_t more) {
+    splitsSeen += size_t(more);
+    Split* const data = splitsData.load(std::memory_order_acquire);
+    if (data == nullptr) return;
+    const size_t to = std::min(splitsCapacity.load(std::memory_order_relaxed), splitsSeen);
+    if (to <= splitsMapped) return;
+    const uintptr_t page = 4096;
+    const auto begin = reinterpret_cast<uintptr_t>(data + splitsMapped) & ~(page - 1);
+    const auto end = reinterpret_cast<uintptr_t>(data + to);
+    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+    splitsMapped = to;
+  }
+
   const std::function<bool(std::string&)>& next;
   const bool decimalComma;
+  std::atomic<Split*> splitsData = nullptr;
+  std::atomic<size_t> splitsCapacity = 0;
+  size_t splitsSeen = 0;    // split lines scanned
+  size_t splitsMapped = 0;  // splits whose pages are mapped
   ScanState state;  // the scanner's own, one piece to the next
   std::mutex mutex;
   std::condition_variable changed;
@@ -1227,6 +1407,7 @@ void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& 
     while (std::unique_ptr<ScannedPiece> piece = source.take()) {
       if (first) {
         reserveLists(ledger, piece->text, std::max<int64_t>(sizeHint, std::ssize(piece->text)));
+        source.mapAheadOf(ledger.splits);
         first = false;
       }
       kept.push_back({.firstLine = lineNr, .piece = std::move(piece)});
