@@ -803,14 +803,16 @@ struct ScannedToken {
   uint32_t len = 0;
   // Most lines are a plain split line: blanks, account word, blanks, amount, line feed. Such
   // a line is one record, its Account token, with what can be read of it without the parse.
-  uint32_t amountPos = 0;  // the amount word; amountLen 0 for an ordinary token
+  uint32_t amountPos = 0;  // the amount word
   uint32_t amountLen = 0;
   uint32_t wordId = 0;  // the account word's number among the words met, or noWord
   uint16_t spaces = 0;
   TokenType type = TokenType::Unset;
   uint8_t flags = 0;  // of a plain split line
-  static constexpr uint8_t quick = 1;     // money is the amount, read as quickMoney reads it
-  static constexpr uint8_t endsLine = 2;  // else a comment follows
+  static constexpr uint8_t splitLine = 1;  // the record is one
+  static constexpr uint8_t quick = 2;      // money is the amount, read as quickMoney reads it
+  static constexpr uint8_t endsLine = 4;   // else a comment follows
+  static constexpr uint8_t noAmount = 8;   // the amount is left out
   static constexpr uint32_t noWord = UINT32_MAX;
 };
 static_assert(sizeof(ScannedToken) == 32);
@@ -1029,13 +1031,15 @@ bool scanSplitLine(std::string_view text, const ByteMasks& masks, int64_t pos,
   uint64_t ends = 0;
   masks.window(pos, notBlank, ends);
   // The next set bit at or after k (< 64) of bits, 64 for none.
-  const auto from = [](uint64_t bits, int k) { return std::countr_zero(bits & (~uint64_t(0) << k)); };
+  const auto from = [](uint64_t bits, int k) {
+    return std::countr_zero(bits & (~uint64_t(0) << k));
+  };
   const int a = std::countr_zero(notBlank);
   const int ae = a < 64 ? from(ends, a) : 64;
   const int m = ae < 64 ? from(notBlank, ae) : 64;
   const int me = m < 64 ? from(ends, m) : 64;
   const int le = me < 64 ? from(notBlank, me) : 64;
-  if (le < 64) {
+  if (le < 64 || (m < 64 && (d[pos + m] == '\n' || d[pos + m] == ';'))) {
     account = pos + a;
     accountEnd = pos + ae;
     amount = pos + m;
@@ -1050,21 +1054,26 @@ bool scanSplitLine(std::string_view text, const ByteMasks& masks, int64_t pos,
   }
   if (account == pos || account == n || d[account] == ';' || d[account] == '\n') return false;
   if (account - pos > UINT16_MAX) return false;
-  if (amount == accountEnd || amount == n || d[amount] == ';' || d[amount] == '\n') return false;
-  if (lineEnd == n || (d[lineEnd] != '\n' && d[lineEnd] != ';')) return false;
+  if (amount == n) return false;
+  // A line without an amount ends at the account word, or goes on with a comment.
+  const bool hasAmount = d[amount] != ';' && d[amount] != '\n';
+  if (!hasAmount) lineEnd = amount;
+  if (hasAmount && (lineEnd == n || (d[lineEnd] != '\n' && d[lineEnd] != ';'))) return false;
   ScannedToken& out = tokens.emplace_back();
   out.pos = uint32_t(pos);
   out.len = uint32_t(accountEnd - pos);
   out.spaces = uint16_t(account - pos);
   out.type = TokenType::Account;
-  out.amountPos = uint32_t(amount);
-  out.amountLen = uint32_t(amountEnd - amount);
   out.wordId = state.words.number(text, size_t(account), size_t(accountEnd - account));
-  Money money = 0;
-  const bool quick = quickMoney(text.substr(size_t(amount), size_t(amountEnd - amount)),
-                                decimalComma, money);
-  out.money = money;
-  out.flags = uint8_t((quick ? ScannedToken::quick : 0) |
+  bool quick = false;
+  if (hasAmount) {
+    out.amountPos = uint32_t(amount);
+    out.amountLen = uint32_t(amountEnd - amount);
+    quick = quickMoney(text.substr(size_t(amount), size_t(amountEnd - amount)), decimalComma,
+                       out.money);
+  }
+  out.flags = uint8_t(ScannedToken::splitLine | (quick ? ScannedToken::quick : 0) |
+                      (hasAmount ? 0 : ScannedToken::noAmount) |
                       (d[lineEnd] == '\n' ? ScannedToken::endsLine : 0));
   // A comment is left to the tokens, from its semicolon on.
   next = d[lineEnd] == '\n' ? lineEnd + 1 : lineEnd;
@@ -1092,8 +1101,9 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, ScanState& state) {
         scanSplitLine(text, masks, pos, decimalComma, state, piece.tokens, pos)) {
       ++piece.splitLines;
       adjacent = false;
-      if (!(piece.tokens.back().flags & ScannedToken::endsLine)) {
-        prevType = TokenType::Amount;
+      const uint8_t flags = piece.tokens.back().flags;
+      if (!(flags & ScannedToken::endsLine)) {
+        prevType = (flags & ScannedToken::noAmount) ? TokenType::Account : TokenType::Amount;
         splitLine = true;
       }
       continue;
@@ -1196,7 +1206,9 @@ void takeSplitLine(Parse& p, std::string_view text, const ScannedToken& t) {
   const std::string_view raw = text.substr(t.pos + t.spaces, t.len - t.spaces);
   Split& split = addSplit(p, splitTarget(p, tok, raw, t.wordId));
   p.onSplitLine = true;
-  if ((t.flags & ScannedToken::quick) && split.kindPos < 0) {
+  if (t.flags & ScannedToken::noAmount) {
+    // to be filled when the transaction is complete
+  } else if ((t.flags & ScannedToken::quick) && split.kindPos < 0) {
     split.money = t.money;  // what procMoney makes of a plain amount
     moneySet(p, split);
   } else {
@@ -1217,9 +1229,11 @@ void parseScanned(Parse& p, const ScannedPiece& piece) {
   const std::string_view text = piece.text;
   TokenType before = p.prevType;
   for (const ScannedToken& t : piece.tokens) {
-    if (t.amountLen > 0) {
+    if (t.flags & ScannedToken::splitLine) {
       takeSplitLine(p, text, t);
-      before = (t.flags & ScannedToken::endsLine) ? TokenType::NewLine : TokenType::Amount;
+      before = (t.flags & ScannedToken::endsLine) ? TokenType::NewLine
+               : (t.flags & ScannedToken::noAmount) ? TokenType::Account
+                                                    : TokenType::Amount;
       continue;
     }
     const Token tok{.tokType = t.type, .len = t.len, .spaces = t.spaces, .pos = t.pos};
