@@ -345,6 +345,7 @@ struct Parse {
   KindRuns kindRuns;
   std::vector<int64_t> kindSplitCounts;
   int64_t traFirstSplit = 0;  // the first split of the open transaction
+  Money cents = 0;            // any non-zero: some amount has cents
   int64_t lastSplitLine = 0;  // the line of the ledger's last split, 0 before the first
   // The token loop's state from one piece of text to the next.
   TokenType prevType = TokenType::NewLine;
@@ -471,10 +472,16 @@ void countMoney(AccountRun& r, Money m) {
   if (__builtin_add_overflow(r.run, m, &r.run)) r.runOverflow = true;
 }
 
-// Called once a split's amount is known, in split order.
-void moneySet(Parse& p, const Split& split) {
+// Called once a split's amount is known, in split order. The running sum is the split's
+// balance; an amount left unset gets its balance, and those after it in its transaction
+// theirs again, when finishTransaction fills it.
+void moneySet(Parse& p, Split& split) {
   touchAccount(p, split.accountPos);
-  countMoney(p.accountRuns[split.accountPos], split.money);
+  if (split.money == moneyUnset) return;  // "close@" on nothing: filled like a left-out amount
+  AccountRun& r = p.accountRuns[split.accountPos];
+  countMoney(r, split.money);
+  split.balance = r.run;
+  p.cents |= split.money % 100;
 }
 
 void finishTransaction(Parse& p) {
@@ -505,8 +512,13 @@ void finishTransaction(Parse& p) {
     AccountRun& r = p.accountRuns[filled.accountPos];
     r.run = r.base;
     r.runOverflow = r.baseOverflow;
-    for (int64_t i = first; i < end; ++i)
-      if (ledger.splits[i].accountPos == filled.accountPos) countMoney(r, ledger.splits[i].money);
+    for (int64_t i = first; i < end; ++i) {
+      Split& s = ledger.splits[i];
+      if (s.accountPos != filled.accountPos) continue;
+      countMoney(r, s.money);
+      s.balance = r.run;
+    }
+    p.cents |= filled.money % 100;
   } else if (sum != 0) {
     p.lineNr = p.lastSplitLine;
     raiseValue("Money amounts do not add up to zero");
@@ -656,6 +668,32 @@ void procTag(Parse& p, std::string_view word, bool onSplitLine) {
   ledger.accounts.back().typeChar = letter;
 }
 
+// The index of each account's and each kind's splits, in one walk over the splits.
+void indexSplits(Ledger& ledger, const std::vector<AccountRun>& runs,
+                 const std::vector<int64_t>& kindSplitCounts) {
+  ledger.accountSplits.assign(ledger.accounts.size(), {});
+  for (size_t a = 0; a < ledger.accountSplits.size(); ++a) {
+    ledger.accountSplits[a].reserve(runs[a].splitCount);
+    mapAhead(ledger.accountSplits[a], runs[a].splitCount);
+  }
+  ledger.kindSplits.assign(ledger.kinds.size(), {});
+  ledger.kindSplitFirstSlot.assign(ledger.kinds.size(), {});
+  for (size_t k = 0; k < ledger.kindSplits.size(); ++k) {
+    ledger.kindSplits[k].reserve(kindSplitCounts[k]);
+    ledger.kindSplitFirstSlot[k].reserve(kindSplitCounts[k]);
+  }
+  size_t slot = 0;  // the slot records are in split order
+  for (int64_t i = 0; i < std::ssize(ledger.splits); ++i) {
+    const Split& s = ledger.splits[i];
+    ledger.accountSplits[s.accountPos].push_back(i);
+    if (s.kindPos >= 0) {
+      while (slot < ledger.slots.size() && ledger.slots[slot].splitPos < i) ++slot;
+      ledger.kindSplits[s.kindPos].push_back(i);
+      ledger.kindSplitFirstSlot[s.kindPos].push_back(int64_t(slot));
+    }
+  }
+}
+
 void afterLoop(Parse& p) {
   Ledger& ledger = p.ledger;
   finishTransaction(p);
@@ -673,34 +711,18 @@ void afterLoop(Parse& p) {
   ledger.itemsWhole = std::none_of(ledger.slots.begin(), ledger.slots.end(),
                                    [](const Slot& s) { return s.numItems % 100 != 0; });
 
-  // Running balances and the indexes, in one pass over the splits.
-  std::vector<Money> balances(ledger.accounts.size(), 0);
-  ledger.accountSplits.assign(ledger.accounts.size(), {});
-  ledger.kindSplits.assign(ledger.kinds.size(), {});
-  for (size_t i = 0; i < ledger.accountSplits.size(); ++i) {
-    ledger.accountSplits[i].reserve(p.accountRuns[i].splitCount);
-    mapAhead(ledger.accountSplits[i], p.accountRuns[i].splitCount);
-  }
-  ledger.kindSplitFirstSlot.assign(ledger.kinds.size(), {});
-  for (size_t i = 0; i < ledger.kindSplits.size(); ++i) {
-    ledger.kindSplits[i].reserve(p.kindSplitCounts[i]);
-    ledger.kindSplitFirstSlot[i].reserve(p.kindSplitCounts[i]);
-  }
-  size_t slot = 0;  // the slot records are in split order
-  Money cents = 0;  // any non-zero: some amount has cents
-  for (int64_t i = 0; i < std::ssize(ledger.splits); ++i) {
-    Split& s = ledger.splits[i];
-    cents |= s.money % 100;
-    balances[s.accountPos] = moneyAdd(balances[s.accountPos], s.money);
-    s.balance = balances[s.accountPos];
-    ledger.accountSplits[s.accountPos].push_back(i);
-    if (s.kindPos >= 0) {
-      while (slot < ledger.slots.size() && ledger.slots[slot].splitPos < i) ++slot;
-      ledger.kindSplits[s.kindPos].push_back(i);
-      ledger.kindSplitFirstSlot[s.kindPos].push_back(int64_t(slot));
+  // The running sums are the balances, unless one of them overflowed: then they are added
+  // again, to fail where the first one does.
+  if (std::any_of(p.accountRuns.begin(), p.accountRuns.end(),
+                  [](const AccountRun& r) { return r.runOverflow; })) {
+    std::vector<Money> balances(ledger.accounts.size(), 0);
+    for (Split& s : ledger.splits) {
+      balances[s.accountPos] = moneyAdd(balances[s.accountPos], s.money);
+      s.balance = balances[s.accountPos];
     }
   }
-  ledger.moneyWhole = cents == 0;
+  indexSplits(ledger, p.accountRuns, p.kindSplitCounts);
+  ledger.moneyWhole = p.cents == 0;
   if (ledger.transactions.empty() || ledger.splits.empty())
     ledger.errorText = "No transactions/splits found in file.";
 }
