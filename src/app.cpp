@@ -10,31 +10,51 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "util.h"
 
 namespace murex {
 
 namespace {
 
+// The first position from i on that the normalisation changes or must look at again: a
+// carriage return, a ";;", or a semicolon in the last byte (its pair may follow in the next
+// bytes); n if none. A lone semicolon stays as it is.
+size_t nextToNormalise(const char* d, size_t i, size_t n) {
+#if defined(__SSE2__)
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i semi = _mm_set1_epi8(';');
+  for (; i + 17 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+    const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
+    const int hits = _mm_movemask_epi8(_mm_or_si128(
+        _mm_cmpeq_epi8(v, cr), _mm_and_si128(_mm_cmpeq_epi8(v, semi), _mm_cmpeq_epi8(after, semi))));
+    if (hits != 0) return i + size_t(__builtin_ctz(unsigned(hits)));
+  }
+#endif
+  for (; i < n; ++i)
+    if (d[i] == '\r' || (d[i] == ';' && (i + 1 == n || d[i + 1] == ';'))) return i;
+  return n;
+}
+
 // The normalisation of normalizeLedgerText, in place from position from on: it only ever
-// shortens the text. Runs between a carriage return or a semicolon are found with memchr and
-// moved whole, so a text without either costs one scan. Unless atEnd, the last one or two
-// bytes may start a pair whose meaning depends on what follows: they go to undecided, to be
-// put before the next bytes.
+// shortens the text. The runs between the places it changes are found in one scan and moved
+// whole. Unless atEnd, the last one or two bytes may start a pair whose meaning depends on
+// what follows: they go to undecided, to be put before the next bytes.
 void normalizeInPlace(std::string& s, size_t from, bool atEnd, std::string& undecided) {
   const size_t n = s.size();
   char* const d = s.data();
-  const char* cr = static_cast<const char*>(std::memchr(d + from, '\r', n - from));
-  const char* semi = static_cast<const char*>(std::memchr(d + from, ';', n - from));
   size_t r = from;
   size_t w = from;
   while (true) {
-    const char* next = cr == nullptr ? semi : semi == nullptr ? cr : std::min(cr, semi);
-    const size_t at = next == nullptr ? n : static_cast<size_t>(next - d);
+    const size_t at = nextToNormalise(d, r, n);
     if (w != r) std::memmove(d + w, d + r, at - r);
     w += at - r;
     r = at;
-    if (next == nullptr) break;
+    if (at == n) break;
     if (!atEnd && (r + 1 == n || (d[r] == '\r' && r + 2 == n && d[r + 1] == '\r'))) {
       undecided.assign(d + r, n - r);
       break;
@@ -52,14 +72,9 @@ void normalizeInPlace(std::string& s, size_t from, bool atEnd, std::string& unde
       d[w++] = '\f';
       r += 2;
     } else {
-      d[w++] = ';';
+      d[w++] = ';';  // a semicolon at the very end
       r += 1;
     }
-    // Both pointers may lie behind r now, or inside the pair just consumed.
-    if (cr != nullptr && cr < d + r)
-      cr = static_cast<const char*>(std::memchr(d + r, '\r', n - r));
-    if (semi != nullptr && semi < d + r)
-      semi = static_cast<const char*>(std::memchr(d + r, ';', n - r));
   }
   s.resize(w);
 }

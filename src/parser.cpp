@@ -3,7 +3,6 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cassert>
 #include <condition_variable>
@@ -952,7 +951,6 @@ struct ScannedPiece {
   std::string text;
   TokenList tokens;
   ByteMasks masks;
-  int64_t splitLines = 0;
   bool scanned = false;
   bool hasFormFeed = false;
 };
@@ -1105,7 +1103,6 @@ bool scanSplitLine(std::string_view text, const ByteMasks& masks, int64_t pos,
 // The scanning thread's part: the tokens of one piece, classified as parsePiece would.
 void scanPiece(ScannedPiece& piece, bool decimalComma, ScanState& state) {
   piece.tokens.clear();
-  piece.splitLines = 0;
   piece.scanned = piece.text.size() < (size_t(1) << 32) - 1;
   const std::string_view text = piece.text;
   piece.hasFormFeed = text.find(formFeed) != std::string_view::npos;
@@ -1121,7 +1118,6 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, ScanState& state) {
   while (true) {
     if (lines && prevType == TokenType::NewLine &&
         scanSplitLine(text, masks, pos, decimalComma, state, piece.tokens, pos)) {
-      ++piece.splitLines;
       adjacent = false;
       const uint8_t flags = piece.tokens.back().flags;
       if (!(flags & ScannedToken::endsLine)) {
@@ -1178,10 +1174,7 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, ScanState& state) {
       adjacent = false;
       continue;
     }
-    if (type == TokenType::Account) {
-      splitLine = true;
-      ++piece.splitLines;
-    }
+    if (type == TokenType::Account) splitLine = true;
     if (type == TokenType::NewLine) {
       splitLine = false;
       if (!piece.tokens.empty() && piece.tokens.back().type == TokenType::NewLine) {
@@ -1320,15 +1313,6 @@ class PieceSource {
     return nullptr;
   }
 
-  // The parse's list of splits, reserved: its pages are mapped by the scanning thread, ahead
-  // of the splits it has seen, which takes a third of the page work off the parse. Should
-  // the list outgrow its room, the parse maps the new one itself; mapping a stale range
-  // changes no memory.
-  void mapAheadOf(std::vector<Split>& splits) {
-    splitsCapacity.store(splits.capacity(), std::memory_order_relaxed);
-    splitsData.store(splits.data(), std::memory_order_release);
-  }
-
   // A piece the parse is done with, to be filled again.
   void giveBack(std::unique_ptr<ScannedPiece> piece) {
     const std::lock_guard lock(mutex);
@@ -1356,7 +1340,6 @@ class PieceSource {
         std::unique_ptr<ScannedPiece> piece = spare();
         if (!next(piece->text)) break;
         scanPiece(*piece, decimalComma, state);
-        mapSplits(piece->splitLines);
         std::unique_lock lock(mutex);
         changed.wait(lock, [this] { return ready.size() < ahead || stopped; });
         if (stopped) return;
@@ -1374,25 +1357,8 @@ class PieceSource {
     changed.notify_all();
   }
 
-  void mapSplits(int64_t more) {
-    splitsSeen += size_t(more);
-    Split* const data = splitsData.load(std::memory_order_acquire);
-    if (data == nullptr) return;
-    const size_t to = std::min(splitsCapacity.load(std::memory_order_relaxed), splitsSeen);
-    if (to <= splitsMapped) return;
-    const uintptr_t page = 4096;
-    const auto begin = reinterpret_cast<uintptr_t>(data + splitsMapped) & ~(page - 1);
-    const auto end = reinterpret_cast<uintptr_t>(data + to);
-    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
-    splitsMapped = to;
-  }
-
   const std::function<bool(std::string&)>& next;
   const bool decimalComma;
-  std::atomic<Split*> splitsData = nullptr;
-  std::atomic<size_t> splitsCapacity = 0;
-  size_t splitsSeen = 0;    // split lines scanned
-  size_t splitsMapped = 0;  // splits whose pages are mapped
   ScanState state;  // the scanner's own, one piece to the next
   std::mutex mutex;
   std::condition_variable changed;
@@ -1443,7 +1409,6 @@ void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& 
     while (std::unique_ptr<ScannedPiece> piece = source.take()) {
       if (first) {
         reserveLists(ledger, piece->text, std::max<int64_t>(sizeHint, std::ssize(piece->text)));
-        source.mapAheadOf(ledger.splits);
         first = false;
       }
       kept.push_back({.firstLine = lineNr, .piece = std::move(piece)});
