@@ -843,7 +843,8 @@ static_assert(sizeof(ScannedToken) == 32);
 // bytes. Past the text no byte is blank and every one ends a word, so no search runs beyond.
 class ByteMasks {
  public:
-  void build(std::string_view text) {
+  // Returns whether the text holds a form feed.
+  bool build(std::string_view text) {
     const size_t full = text.size() / 64;
     blank.resize(full + 2);
     stop.resize(full + 2);
@@ -851,12 +852,15 @@ class ByteMasks {
     stop[full + 1] = ~uint64_t(0);
     const char* p = text.data();
     size_t w = 0;
+    bool formFeeds = false;
 #if defined(__SSE2__)
+    __m128i feeds = _mm_setzero_si128();
     for (; w < full; ++w, p += 64) {
       uint64_t b = 0;
       uint64_t e = 0;
       for (int k = 0; k < 4; ++k) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        feeds = _mm_or_si128(feeds, _mm_cmpeq_epi8(v, _mm_set1_epi8(formFeed)));
         const auto bk = uint64_t(unsigned(blanksIn(v)));
         const auto ek = uint64_t(unsigned(_mm_movemask_epi8(_mm_or_si128(
             _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(v, _mm_set1_epi8(';'))))));
@@ -866,6 +870,7 @@ class ByteMasks {
       blank[w] = b;
       stop[w] = e;
     }
+    formFeeds = _mm_movemask_epi8(feeds) != 0;
 #endif
     for (; w <= full; ++w, p += 64) {
       const size_t count = w < full ? 64 : text.size() % 64;
@@ -874,10 +879,12 @@ class ByteMasks {
       for (size_t k = 0; k < count; ++k) {
         if (isBlank(p[k])) b |= uint64_t(1) << k;
         if (!endsWord(p[k])) e &= ~(uint64_t(1) << k);
+        formFeeds |= p[k] == formFeed;
       }
       blank[w] = b;
       stop[w] = e;
     }
+    return formFeeds;
   }
   // The first position from i on that is not a blank; i at most the text's size.
   int64_t blanks(int64_t i) const { return firstSet(blank, i, ~uint64_t(0)); }
@@ -982,7 +989,7 @@ class WordNumbers {
     }
     if (2 * (used + 1) > entries.size()) grow();
     const size_t mask = entries.size() - 1;
-    for (size_t i = slotOf(a, b, len) & mask;; i = (i + 1) & mask) {
+    for (size_t i = slotOf(a, b, len);; i = (i + 1) & mask) {
       Entry& e = entries[i];
       if (e.a == a && e.b == b && e.len == len) return e.number;
       if (e.len == 0) {
@@ -1001,17 +1008,19 @@ class WordNumbers {
     uint32_t len = 0;  // 0: free
     uint32_t number = 0;
   };
-  static size_t slotOf(uint64_t a, uint64_t b, size_t len) {
-    const uint64_t h = (a * 0x9e3779b97f4a7c15ull) ^ (b * 0xff51afd7ed558ccdull) ^ len;
-    return size_t(h ^ (h >> 29));
+  // The top bits of a product depend on every bit of the word: names that share their first
+  // bytes ("Bank1", "Bank2") part there.
+  size_t slotOf(uint64_t a, uint64_t b, size_t len) const {
+    return size_t(((a ^ len) * 0x9e3779b97f4a7c15ull + b * 0xff51afd7ed558ccdull) >> (64 - bits));
   }
   [[gnu::noinline]] void grow() {
     std::vector<Entry> old(std::max<size_t>(256, 2 * entries.size()));
     old.swap(entries);
+    bits = std::countr_zero(entries.size());
     const size_t mask = entries.size() - 1;
     for (const Entry& e : old) {
       if (e.len == 0) continue;
-      size_t i = slotOf(e.a, e.b, e.len) & mask;
+      size_t i = slotOf(e.a, e.b, e.len);
       while (entries[i].len != 0) i = (i + 1) & mask;
       entries[i] = e;
     }
@@ -1023,6 +1032,7 @@ class WordNumbers {
     return count++;
   }
   std::vector<Entry> entries;
+  int bits = 0;  // entries.size() is 1 << bits
   size_t used = 0;
   NameIndex longWords;
   uint32_t count = 0;
@@ -1050,19 +1060,22 @@ bool scanSplitLine(std::string_view text, const ByteMasks& masks, int64_t pos,
   uint64_t notBlank = 0;
   uint64_t ends = 0;
   masks.window(pos, notBlank, ends);
-  // The next set bit at or after k (< 64) of bits, 64 for none.
-  const auto from = [](uint64_t bits, int k) {
-    return std::countr_zero(bits & (~uint64_t(0) << k));
-  };
+  // Within the window every position of the line is found at once, not one after the other:
+  // the starts and ends of its words, and its first line feed or semicolon.
+  const uint64_t word = notBlank & ~ends;
+  const uint64_t starts = word & ~(word << 1);
+  const uint64_t stops = ~word & (word << 1);
+  const uint64_t second = starts & (starts - 1);
   const int a = std::countr_zero(notBlank);
-  const int ae = a < 64 ? from(ends, a) : 64;
-  const int m = ae < 64 ? from(notBlank, ae) : 64;
-  const int me = m < 64 ? from(ends, m) : 64;
-  const int le = me < 64 ? from(notBlank, me) : 64;
-  if (le < 64 || (m < 64 && (d[pos + m] == '\n' || d[pos + m] == ';'))) {
+  const int ae = std::countr_zero(stops);
+  const int m = std::countr_zero(second);
+  const int me = std::countr_zero(stops & (stops - 1));
+  const int third = std::countr_zero(second & (second - 1));
+  const int le = std::countr_zero(notBlank & ends);
+  if (le < 64 && (m > le || third > le)) {
     account = pos + a;
     accountEnd = pos + ae;
-    amount = pos + m;
+    amount = pos + std::min(m, le);  // the amount, or the line's end when it has none
     amountEnd = pos + me;
     lineEnd = pos + le;
   } else {  // a line longer than the window
@@ -1105,9 +1118,8 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, ScanState& state) {
   piece.tokens.clear();
   piece.scanned = piece.text.size() < (size_t(1) << 32) - 1;
   const std::string_view text = piece.text;
-  piece.hasFormFeed = text.find(formFeed) != std::string_view::npos;
   if (piece.scanned) piece.tokens.reserve(text.size() / 12 + 16);
-  piece.masks.build(text);
+  piece.hasFormFeed = piece.masks.build(text);
   const ByteMasks& masks = piece.masks;
   TokenType& prevType = state.prevType;
   // Words shown with their form feeds are the token path's business.
