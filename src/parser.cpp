@@ -358,15 +358,18 @@ struct Parse {
 // where touching them one by one costs a trap each (most of the system time of a parse).
 // Only room the list has taken already is mapped, so nothing is allocated beyond it; where
 // the call is unknown the pages come one by one as before.
+void mapRange(const void* from, const void* to) {
+  const uintptr_t page = 4096;
+  const auto begin = reinterpret_cast<uintptr_t>(from) & ~(page - 1);
+  const auto end = reinterpret_cast<uintptr_t>(to);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+}
+
 template <typename T>
 void mapAhead(std::vector<T>& list, size_t items) {
   const size_t from = list.size();
   const size_t to = std::min(list.capacity(), from + items);
-  if (to <= from) return;
-  const size_t page = 4096;
-  const auto begin = reinterpret_cast<uintptr_t>(list.data() + from) & ~(page - 1);
-  const auto end = reinterpret_cast<uintptr_t>(list.data() + to);
-  madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+  if (to > from) mapRange(list.data() + from, list.data() + to);
 }
 
 // Every so many items, the next stretch.
@@ -414,12 +417,25 @@ std::string_view shown(std::string_view raw, std::string& buf, bool textHasFormF
   return textHasFormFeed ? shownWithFormFeeds(raw, buf) : raw;
 }
 
+// Texts grow by a few bytes at a time: their pages too are mapped a stretch ahead, within the
+// room taken.
+void appendText(std::string& texts, std::string_view part) {
+  constexpr size_t stretch = size_t(1) << 21;
+  const size_t size = texts.size();
+  if (size == 0 || size / stretch != (size + part.size()) / stretch) {
+    const size_t from = (size + part.size()) / stretch * stretch;
+    const size_t to = std::min(texts.capacity(), from + stretch);
+    if (to > from) mapRange(texts.data() + from, texts.data() + to);
+  }
+  texts.append(part);
+}
+
 // Extends the text of length len at the end of texts: its first word alone, every later one
 // with the blanks that stood before it.
 void appendWord(std::string& texts, int64_t& len, std::string_view word,
                 std::string_view withSpaces) {
   const std::string_view part = len == 0 ? word : withSpaces;
-  texts.append(part);
+  appendText(texts, part);
   len += std::ssize(part);
 }
 
@@ -428,7 +444,7 @@ void newComment(Ledger& ledger, int64_t splitPos, std::string_view text) {
   mapAheadEvery(ledger.comments);
   ledger.comments.push_back(
       {.splitPos = splitPos, .pos = std::ssize(ledger.texts), .len = std::ssize(text)});
-  ledger.texts.append(text);
+  appendText(ledger.texts, text);
 }
 
 // The last split's comment to append to, made when its first word comes. It is always the
@@ -522,6 +538,16 @@ void finishTransaction(Parse& p) {
     p.lineNr = p.lastSplitLine;
     raiseValue("Money amounts do not add up to zero");
   }
+}
+
+// A transaction dated with the word of the one before: nothing to read or check.
+void procSameDatum(Parse& p) {
+  assert(!p.ledger.transactions.empty());
+  finishTransaction(p);
+  mapAheadEvery(p.ledger.transactions);
+  p.ledger.transactions.push_back(
+      {.date = p.lastDate, .descriptionPos = std::ssize(p.ledger.texts), .descriptionLen = 0});
+  p.traFirstSplit = std::ssize(p.ledger.splits);
 }
 
 void procDatum(Parse& p, std::string_view word) {
@@ -834,6 +860,7 @@ struct ScannedToken {
   static constexpr uint8_t quick = 2;      // money is the amount, read as quickMoney reads it
   static constexpr uint8_t endsLine = 4;   // else a comment follows
   static constexpr uint8_t noAmount = 8;   // the amount is left out
+  static constexpr uint8_t sameDate = 16;  // a Datum with the word of the Datum before
   static constexpr uint32_t noWord = UINT32_MAX;
 };
 static_assert(sizeof(ScannedToken) == 32);
@@ -1042,6 +1069,7 @@ class WordNumbers {
 struct ScanState {
   TokenType prevType = TokenType::NewLine;
   int64_t datumCount = 0;
+  std::string lastDate;  // the word of the last Datum, once there is one
   WordNumbers words;
 };
 
@@ -1173,6 +1201,12 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, ScanState& state) {
     if (type == TokenType::Str) type = classifyToken(text, tok, prevType, state.datumCount);
     if (type == TokenType::End) break;
     prevType = type;
+    bool sameDate = false;
+    if (type == TokenType::Datum) {
+      const std::string_view date = text.substr(tok.pos + tok.spaces, tok.len - tok.spaces);
+      sameDate = state.datumCount > 1 && date == state.lastDate;
+      if (!sameDate) state.lastDate = date;
+    }
     // An unscanned piece is still read through, for the state of the pieces after it.
     if (piece.scanned && tok.spaces > UINT16_MAX) {
       piece.scanned = false;
@@ -1209,6 +1243,7 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, ScanState& state) {
     out.len = uint32_t(tok.len);
     out.spaces = uint16_t(tok.spaces);
     out.type = type;
+    if (sameDate) out.flags = ScannedToken::sameDate;
   }
 }
 
@@ -1271,7 +1306,11 @@ void parseScanned(Parse& p, const ScannedPiece& piece) {
       continue;
     }
     if (t.type == TokenType::Datum) ++p.datumCount;  // as classifyToken counts them
-    takeToken(p, text, tok, t.type, before, piece.hasFormFeed);
+    if (t.flags & ScannedToken::sameDate) {
+      procSameDatum(p);
+    } else {
+      takeToken(p, text, tok, t.type, before, piece.hasFormFeed);
+    }
     before = t.type;
   }
   p.prevType = before;
