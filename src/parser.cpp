@@ -855,12 +855,13 @@ struct ScannedToken {
   uint32_t wordId = 0;  // the account word's number among the words met, or noWord
   uint16_t spaces = 0;
   TokenType type = TokenType::Unset;
-  uint8_t flags = 0;  // of a plain split line
-  static constexpr uint8_t splitLine = 1;  // the record is one
-  static constexpr uint8_t quick = 2;      // money is the amount, read as quickMoney reads it
-  static constexpr uint8_t endsLine = 4;   // else a comment follows
-  static constexpr uint8_t noAmount = 8;   // the amount is left out
-  static constexpr uint8_t sameDate = 16;  // a Datum with the word of the Datum before
+  uint8_t flags = 0;  // of a plain split line; endsLine also of a date line or a comment
+  static constexpr uint8_t splitLine = 1;   // the record is one
+  static constexpr uint8_t quick = 2;       // money is the amount, read as quickMoney reads it
+  static constexpr uint8_t endsLine = 4;    // else a comment follows
+  static constexpr uint8_t noAmount = 8;    // the amount is left out
+  static constexpr uint8_t sameDate = 16;   // a Datum with the word of the Datum before
+  static constexpr uint8_t described = 32;  // a Datum with its description at amountPos
   static constexpr uint32_t noWord = UINT32_MAX;
 };
 static_assert(sizeof(ScannedToken) == 32);
@@ -1176,16 +1177,35 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, ScanState& state) {
             text[first] != '\n') {
           int64_t end = masks.lineOrComment(first);
           while (isBlank(text[end - 1])) --end;
-          const TokenType type =
-              prevType == TokenType::Datum ? TokenType::Description : TokenType::Comment;
-          ScannedToken& out = piece.tokens.emplace_back();
-          out.pos = uint32_t(pos);
-          out.len = uint32_t(end - pos);
-          out.spaces = uint16_t(first - pos);
-          out.type = type;
-          prevType = type;
-          adjacent = true;
+          ScannedToken* out = nullptr;
+          if (prevType == TokenType::Datum && !piece.tokens.empty() &&
+              piece.tokens.back().type == TokenType::Datum) {
+            out = &piece.tokens.back();
+            // The date line's record carries its description.
+            out->amountPos = uint32_t(first);
+            out->amountLen = uint32_t(end - first);
+            out->flags |= ScannedToken::described;
+            prevType = TokenType::Description;
+            adjacent = false;
+          } else {
+            out = &piece.tokens.emplace_back();
+            out->pos = uint32_t(pos);
+            out->len = uint32_t(end - pos);
+            out->spaces = uint16_t(first - pos);
+            out->type = prevType == TokenType::Datum ? TokenType::Description : TokenType::Comment;
+            prevType = out->type;
+            adjacent = true;
+          }
           pos = end;
+          // And the line's end, most often right after.
+          const int64_t after = masks.blanks(end);
+          if (after < std::ssize(text) && text[after] == '\n') {
+            out->flags |= ScannedToken::endsLine;
+            pos = after + 1;
+            prevType = TokenType::NewLine;
+            splitLine = false;
+            adjacent = false;
+          }
           continue;
         }
       } else if (prevType == TokenType::CommentStart) {
@@ -1312,6 +1332,16 @@ void parseScanned(Parse& p, const ScannedPiece& piece) {
       takeToken(p, text, tok, t.type, before, piece.hasFormFeed);
     }
     before = t.type;
+    if (t.flags & ScannedToken::described) {
+      const std::string_view words = text.substr(t.amountPos, t.amountLen);
+      appendWord(p.ledger.texts, p.ledger.transactions.back().descriptionLen, words, words);
+      before = TokenType::Description;
+    }
+    if (t.flags & ScannedToken::endsLine) {
+      ++p.lineNr;
+      p.onSplitLine = false;
+      before = TokenType::NewLine;
+    }
   }
   p.prevType = before;
 }
