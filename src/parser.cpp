@@ -1382,16 +1382,26 @@ class PieceSource {
       finished = true;
       return nullptr;
     }
-    std::unique_lock lock(mutex);
-    changed.wait(lock, [this] { return !ready.empty() || finished; });
-    if (!ready.empty()) {
-      std::unique_ptr<ScannedPiece> piece = std::move(ready.front());
-      ready.pop_front();
-      changed.notify_all();
-      return piece;
+    for (;;) {
+      {
+        const std::lock_guard lock(mutex);
+        if (!ready.empty()) {
+          std::unique_ptr<ScannedPiece> piece = std::move(ready.front());
+          ready.pop_front();
+          changed.notify_all();
+          return piece;
+        }
+        if (finished) {
+          if (error) std::rethrow_exception(error);
+          return nullptr;
+        }
+      }
+      // Nothing scanned yet: rather than wait, read the next pieces for the scanning thread,
+      // which then only scans them. Its share is the larger, and this one would be idle.
+      if (readAhead()) continue;
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [this] { return !ready.empty() || finished; });
     }
-    if (error) std::rethrow_exception(error);
-    return nullptr;
   }
 
   // A piece the parse is done with, to be filled again.
@@ -1415,11 +1425,40 @@ class PieceSource {
     return std::make_unique<ScannedPiece>();
   }
 
+  // A piece read for the scanning thread, unless enough wait or the text is read through.
+  bool readAhead() {
+    const std::lock_guard lock(readMutex);
+    if (readDone || unscanned.size() >= ahead) return false;
+    std::unique_ptr<ScannedPiece> piece = spare();
+    if (!next(piece->text)) {
+      readDone = true;
+      return false;
+    }
+    unscanned.push_back(std::move(piece));
+    return true;
+  }
+
+  // The next piece to scan: the first that the parse read, else the next one read here; the
+  // lock keeps them in the text's order. nullptr after the last.
+  std::unique_ptr<ScannedPiece> nextToScan() {
+    const std::lock_guard lock(readMutex);
+    if (!unscanned.empty()) {
+      std::unique_ptr<ScannedPiece> piece = std::move(unscanned.front());
+      unscanned.pop_front();
+      return piece;
+    }
+    if (readDone) return nullptr;
+    std::unique_ptr<ScannedPiece> piece = spare();
+    if (next(piece->text)) return piece;
+    readDone = true;
+    return nullptr;
+  }
+
   void run() {
     try {
       for (;;) {
-        std::unique_ptr<ScannedPiece> piece = spare();
-        if (!next(piece->text)) break;
+        std::unique_ptr<ScannedPiece> piece = nextToScan();
+        if (!piece) break;
         scanPiece(*piece, decimalComma, state);
         std::unique_lock lock(mutex);
         changed.wait(lock, [this] { return ready.size() < ahead || stopped; });
@@ -1441,6 +1480,10 @@ class PieceSource {
   const std::function<bool(std::string&)>& next;
   const bool decimalComma;
   ScanState state;  // the scanner's own, one piece to the next
+  // Taken before mutex where both are held.
+  std::mutex readMutex;
+  std::deque<std::unique_ptr<ScannedPiece>> unscanned;  // read by the parse, in order
+  bool readDone = false;
   std::mutex mutex;
   std::condition_variable changed;
   std::deque<std::unique_ptr<ScannedPiece>> ready;
