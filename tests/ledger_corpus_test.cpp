@@ -180,6 +180,50 @@ TEST(LedgerCorpus, RunsOfWordsReadInPieces) {
   }
 }
 
+// The scanner numbers account words by their first 16 bytes and length, read in place away
+// from a piece's end; names alike in those bytes, of every length up to and past 16, and
+// split lines without an amount, dated like the line before or not, read as parsed whole.
+TEST(LedgerCorpus, AccountWordsAndDatesReadInPieces) {
+  const std::string names[] = {"A",
+                               "Abcdefg",
+                               "Abcdefgh",
+                               "Abcdefgi",
+                               "Abcdefghijklmno",
+                               "Abcdefghijklmnop",
+                               "Abcdefghijklmnoq",
+                               "Abcdefghijklmnopq",
+                               "Abcdefghijklmnopr"};
+  std::string opening = "2024-01-01 Open\n";
+  for (const std::string& name : names) opening += "  " + name + " 0\n";
+  const struct {
+    std::string rest;
+    bool valid;
+  } cases[] = {
+      {"2024-01-02 a\n  Abcdefghijklmnopq 5\n  Abcdefghijklmnopr\n"
+       "2024-01-02 b\n  Abcdefgh -1.5\n  Abcdefgi 1.50 ; x\n"
+       "2024-01-03 c\n  Abcdefghijklmnop 2\n  Abcdefghijklmnoq -2\n  A ; none\n",
+       true},
+      {"2024-01-03 a\n  A 1\n  Abcdefg\n2024-01-03 b\n  A 1\n  Abcdefg\n"
+       "2024-01-02 c\n  A 1\n  Abcdefg\n",
+       false},
+      {"2024-01-02 a\n  A 1\n  Abcdefg\n2024-01-03 b\n  Abcdefghijklmnopqr 1\n  A -1\n",
+       false},
+  };
+  for (const auto& c : cases) {
+    const std::string text = opening + c.rest;
+    testing::internal::CaptureStdout();
+    const Ledger whole = parsedLedger(text);
+    std::vector<Ledger> pieces;
+    for (size_t block : {1, 5, 16, 33, 4096}) pieces.push_back(parsedInPieces(text, block));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(whole.errorText.empty(), c.valid) << c.rest << whole.errorText;
+    for (const Ledger& l : pieces) {
+      EXPECT_EQ(l.errorText, whole.errorText) << c.rest;
+      EXPECT_EQ(dump(l, ""), dump(whole, "")) << c.rest;
+    }
+  }
+}
+
 // The same ledger with other line ends parses to the same dump.
 TEST(LedgerCorpus, LineEndsDoNotMatter) {
   const std::string lf = readFile(fs::path(MUREX_LEDGERS_DIR) / "good" / "features.ledger");
