@@ -344,6 +344,11 @@ struct Parse {
   KindRuns kindRuns;
   std::vector<int64_t> kindSplitCounts;
   int64_t traFirstSplit = 0;  // the first split of the open transaction
+  // At the split near the middle that the lists' room foretells, the counts so far of each
+  // account's and kind's splits: where the second half of each index begins.
+  int64_t halfway = -1;
+  std::vector<int64_t> accountCountsAtHalf;
+  std::vector<int64_t> kindCountsAtHalf;
   Money cents = 0;            // any non-zero: some amount has cents
   int64_t lastSplitLine = 0;  // the line of the ledger's last split, 0 before the first
   // The token loop's state from one piece of text to the next.
@@ -462,6 +467,10 @@ SplitComment& lastSplitComment(Ledger& ledger) {
 // counting pass over the splits at the end cost a tenth of the parse.
 // The split is written in place, its amount still unset.
 Split& addSplit(Parse& p, SplitTarget target) {
+  if (std::ssize(p.ledger.splits) == p.halfway) {
+    for (const AccountRun& r : p.accountRuns) p.accountCountsAtHalf.push_back(r.splitCount);
+    p.kindCountsAtHalf = p.kindSplitCounts;
+  }
   ++p.accountRuns[target.accountPos].splitCount;
   if (target.kindPos >= 0) ++p.kindSplitCounts[target.kindPos];
   mapAheadEvery(p.ledger.splits);
@@ -693,29 +702,90 @@ void procTag(Parse& p, std::string_view word, bool onSplitLine) {
   ledger.accounts.back().typeChar = letter;
 }
 
-// The index of each account's and each kind's splits, in one walk over the splits.
-void indexSplits(Ledger& ledger, const std::vector<AccountRun>& runs,
-                 const std::vector<int64_t>& kindSplitCounts) {
-  ledger.accountSplits.assign(ledger.accounts.size(), {});
-  for (size_t a = 0; a < ledger.accountSplits.size(); ++a) {
-    ledger.accountSplits[a].reserve(runs[a].splitCount);
-    mapAhead(ledger.accountSplits[a], runs[a].splitCount);
+// Runs work(0) here and work(1) on a second thread where one can be had, else after it.
+template <typename Work>
+void inTwoThreads(const Work& work) {
+  std::exception_ptr failed;
+  std::thread helper;
+  try {
+    helper = std::thread([&work, &failed] {
+      try {
+        work(1);
+      } catch (...) {
+        failed = std::current_exception();  // handed to this thread
+      }
+    });
+  } catch (const std::system_error&) {
+    // no second thread: both parts in turn
   }
+  const bool shared = helper.joinable();
+  {
+    const struct Joiner {  // also when work(0) fails
+      std::thread& t;
+      ~Joiner() {
+        if (t.joinable()) t.join();
+      }
+    } joiner{helper};
+    work(0);
+  }
+  if (!shared) work(1);
+  if (failed) std::rethrow_exception(failed);
+}
+
+// The index of each account's and each kind's splits. The walk over the splits is read
+// from memory at its full speed by one thread: two share it where the counts at the halfway
+// split are known, each filling its own places, the second from those counts on.
+void indexSplits(Ledger& ledger, const Parse& p) {
+  const int64_t n = std::ssize(ledger.splits);
+  const bool halves = !p.accountCountsAtHalf.empty() && p.halfway >= n / 5;
+  const int64_t half = halves ? p.halfway : n;
+  ledger.accountSplits.assign(ledger.accounts.size(), {});
   ledger.kindSplits.assign(ledger.kinds.size(), {});
   ledger.kindSplitFirstSlot.assign(ledger.kinds.size(), {});
-  for (size_t k = 0; k < ledger.kindSplits.size(); ++k) {
-    ledger.kindSplits[k].reserve(kindSplitCounts[k]);
-    ledger.kindSplitFirstSlot[k].reserve(kindSplitCounts[k]);
-  }
-  size_t slot = 0;  // the slot records are in split order
-  for (int64_t i = 0; i < std::ssize(ledger.splits); ++i) {
-    const Split& s = ledger.splits[i];
-    ledger.accountSplits[s.accountPos].push_back(i);
-    if (s.kindPos >= 0) {
-      while (slot < ledger.slots.size() && ledger.slots[slot].splitPos < i) ++slot;
-      ledger.kindSplits[s.kindPos].push_back(i);
-      ledger.kindSplitFirstSlot[s.kindPos].push_back(int64_t(slot));
+  // The room, every other account and kind in each thread: mapped, then its positions set.
+  const auto size = [&](int part) {
+    for (size_t a = size_t(part); a < ledger.accountSplits.size(); a += 2) {
+      std::vector<int64_t>& list = ledger.accountSplits[a];
+      const auto count = size_t(p.accountRuns[a].splitCount);
+      list.reserve(count);
+      mapAhead(list, count);
+      list.resize(count);
     }
+    for (size_t k = size_t(part); k < ledger.kindSplits.size(); k += 2) {
+      ledger.kindSplits[k].resize(size_t(p.kindSplitCounts[k]));
+      ledger.kindSplitFirstSlot[k].resize(size_t(p.kindSplitCounts[k]));
+    }
+  };
+  const auto fill = [&](int part) {
+    const int64_t from = part == 0 ? 0 : half;
+    const int64_t to = part == 0 ? half : n;
+    std::vector<int64_t> at(ledger.accounts.size(), 0);
+    std::vector<int64_t> kindAt(ledger.kinds.size(), 0);
+    if (part == 1) {
+      at = p.accountCountsAtHalf;
+      kindAt = p.kindCountsAtHalf;
+    }
+    // the slot records are in split order
+    size_t slot = size_t(std::lower_bound(ledger.slots.begin(), ledger.slots.end(), from,
+                                          [](const Slot& s, int64_t i) { return s.splitPos < i; }) -
+                         ledger.slots.begin());
+    for (int64_t i = from; i < to; ++i) {
+      const Split& s = ledger.splits[i];
+      ledger.accountSplits[s.accountPos][at[s.accountPos]++] = i;
+      if (s.kindPos >= 0) {
+        while (slot < ledger.slots.size() && ledger.slots[slot].splitPos < i) ++slot;
+        ledger.kindSplits[s.kindPos][kindAt[s.kindPos]] = i;
+        ledger.kindSplitFirstSlot[s.kindPos][kindAt[s.kindPos]++] = int64_t(slot);
+      }
+    }
+  };
+  if (halves) {
+    inTwoThreads(size);
+    inTwoThreads(fill);
+  } else {
+    size(0);
+    size(1);
+    fill(0);
   }
 }
 
@@ -746,7 +816,7 @@ void afterLoop(Parse& p) {
       s.balance = balances[s.accountPos];
     }
   }
-  indexSplits(ledger, p.accountRuns, p.kindSplitCounts);
+  indexSplits(ledger, p);
   ledger.moneyWhole = p.cents == 0;
   if (ledger.transactions.empty() || ledger.splits.empty())
     ledger.errorText = "No transactions/splits found in file.";
@@ -1505,6 +1575,7 @@ void parseLedger(Ledger& ledger, std::string_view text, int64_t& lineNr) {
   try {
     lineNr = 1;
     reserveLists(ledger, text, std::ssize(text));
+    p.halfway = int64_t(ledger.splits.capacity() * 2 / 5);
     parsePiece(p, text);
     afterLoop(p);
   } catch (const Error& e) {
@@ -1533,6 +1604,7 @@ void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& 
     while (std::unique_ptr<ScannedPiece> piece = source.take()) {
       if (first) {
         reserveLists(ledger, piece->text, std::max<int64_t>(sizeHint, std::ssize(piece->text)));
+        p.halfway = int64_t(ledger.splits.capacity() * 2 / 5);
         first = false;
       }
       kept.push_back({.firstLine = lineNr, .piece = std::move(piece)});

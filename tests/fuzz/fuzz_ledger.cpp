@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app.h"
 #include "fuzz_support.h"
@@ -55,9 +56,18 @@ void checkGood(const Ledger& l) {
       check(splitSlots(l, sp) == std::make_pair(begin, end));
     }
   }
-  size_t indexed = 0;
-  for (const auto& list : l.accountSplits) indexed += list.size();
-  check(indexed == l.splits.size());
+  // The indexes and the running balances are those of a literal walk.
+  std::vector<std::vector<int64_t>> byAccount(l.accounts.size());
+  std::vector<std::vector<int64_t>> byKind(l.kinds.size());
+  std::vector<Money> balance(l.accounts.size(), 0);
+  for (int64_t i = 0; i < std::ssize(l.splits); ++i) {
+    const Split& s = l.splits[i];
+    byAccount[s.accountPos].push_back(i);
+    if (s.kindPos >= 0) byKind[s.kindPos].push_back(i);
+    balance[s.accountPos] += s.money;
+    check(s.balance == balance[s.accountPos]);
+  }
+  check(l.accountSplits == byAccount && l.kindSplits == byKind);
 }
 
 void checkSame(const Ledger& a, const Ledger& b) {
