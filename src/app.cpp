@@ -30,8 +30,8 @@ size_t nextToNormalise(const char* d, size_t i, size_t n) {
   for (; i + 17 <= n; i += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
     const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
-    const int hits = _mm_movemask_epi8(_mm_or_si128(
-        _mm_cmpeq_epi8(v, cr), _mm_and_si128(_mm_cmpeq_epi8(v, semi), _mm_cmpeq_epi8(after, semi))));
+    const __m128i pairs = _mm_and_si128(_mm_cmpeq_epi8(v, semi), _mm_cmpeq_epi8(after, semi));
+    const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), pairs));
     if (hits != 0) return i + size_t(__builtin_ctz(unsigned(hits)));
   }
 #endif

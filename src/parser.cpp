@@ -766,9 +766,10 @@ void indexSplits(Ledger& ledger, const Parse& p) {
       kindAt = p.kindCountsAtHalf;
     }
     // the slot records are in split order
-    size_t slot = size_t(std::lower_bound(ledger.slots.begin(), ledger.slots.end(), from,
-                                          [](const Slot& s, int64_t i) { return s.splitPos < i; }) -
-                         ledger.slots.begin());
+    const auto before = [](const Slot& s, int64_t i) { return s.splitPos < i; };
+    size_t slot = size_t(
+        std::lower_bound(ledger.slots.begin(), ledger.slots.end(), from, before) -
+        ledger.slots.begin());
     for (int64_t i = from; i < to; ++i) {
       const Split& s = ledger.splits[i];
       ledger.accountSplits[s.accountPos][at[s.accountPos]++] = i;
