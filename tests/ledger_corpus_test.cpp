@@ -149,6 +149,20 @@ TEST(LedgerCorpus, LongLinesAndBlankRunsReadInPieces) {
   }
 }
 
+// Read in blocks of each size, text gives the ledger parsed whole, which is valid or not.
+void expectSameInPieces(const std::string& text, bool valid, std::initializer_list<size_t> blocks) {
+  testing::internal::CaptureStdout();
+  const Ledger whole = parsedLedger(text);
+  std::vector<Ledger> pieces;
+  for (size_t block : blocks) pieces.push_back(parsedInPieces(text, block));
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(whole.errorText.empty(), valid) << text << whole.errorText;
+  for (const Ledger& l : pieces) {
+    EXPECT_EQ(l.errorText, whole.errorText) << text;
+    EXPECT_EQ(dump(l, ""), dump(whole, "")) << text;
+  }
+}
+
 // After the opening transaction the scanner takes descriptions and comments as runs of words;
 // whatever blanks, semicolons and "@" words they hold, the ledger is the one parsed whole.
 TEST(LedgerCorpus, RunsOfWordsReadInPieces) {
@@ -165,19 +179,7 @@ TEST(LedgerCorpus, RunsOfWordsReadInPieces) {
        true},
       {"2024-01-02 Lunch\n  Cash -5\n  Food 4 ; off by one\n", false},
   };
-  for (const auto& c : cases) {
-    const std::string text = opening + c.rest;
-    testing::internal::CaptureStdout();
-    const Ledger whole = parsedLedger(text);
-    std::vector<Ledger> pieces;
-    for (size_t block : {1, 7, 64, 4096}) pieces.push_back(parsedInPieces(text, block));
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(whole.errorText.empty(), c.valid) << c.rest << whole.errorText;
-    for (const Ledger& l : pieces) {
-      EXPECT_EQ(l.errorText, whole.errorText) << c.rest;
-      EXPECT_EQ(dump(l, ""), dump(whole, "")) << c.rest;
-    }
-  }
+  for (const auto& c : cases) expectSameInPieces(opening + c.rest, c.valid, {1, 7, 64, 4096});
 }
 
 // The scanner numbers account words by their first 16 bytes and length, read in place away
@@ -206,22 +208,9 @@ TEST(LedgerCorpus, AccountWordsAndDatesReadInPieces) {
       {"2024-01-03 a\n  A 1\n  Abcdefg\n2024-01-03 b\n  A 1\n  Abcdefg\n"
        "2024-01-02 c\n  A 1\n  Abcdefg\n",
        false},
-      {"2024-01-02 a\n  A 1\n  Abcdefg\n2024-01-03 b\n  Abcdefghijklmnopqr 1\n  A -1\n",
-       false},
+      {"2024-01-02 a\n  A 1\n  Abcdefg\n2024-01-03 b\n  Abcdefghijklmnopqr 1\n  A -1\n", false},
   };
-  for (const auto& c : cases) {
-    const std::string text = opening + c.rest;
-    testing::internal::CaptureStdout();
-    const Ledger whole = parsedLedger(text);
-    std::vector<Ledger> pieces;
-    for (size_t block : {1, 5, 16, 33, 4096}) pieces.push_back(parsedInPieces(text, block));
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(whole.errorText.empty(), c.valid) << c.rest << whole.errorText;
-    for (const Ledger& l : pieces) {
-      EXPECT_EQ(l.errorText, whole.errorText) << c.rest;
-      EXPECT_EQ(dump(l, ""), dump(whole, "")) << c.rest;
-    }
-  }
+  for (const auto& c : cases) expectSameInPieces(opening + c.rest, c.valid, {1, 5, 16, 33, 4096});
 }
 
 // The same ledger with other line ends parses to the same dump.
