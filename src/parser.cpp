@@ -986,9 +986,17 @@ class ByteMasks {
     return formFeeds;
   }
   // The first position from i on that is not a blank; i at most the text's size.
-  int64_t blanks(int64_t i) const { return firstSet(blank, i, ~uint64_t(0)); }
+  int64_t blanks(int64_t i) const {
+    return firstSet(i, [this](size_t w) { return ~blank[w]; });
+  }
   // The first position from i on that ends a word.
-  int64_t word(int64_t i) const { return firstSet(stop, i, 0); }
+  int64_t word(int64_t i) const {
+    return firstSet(i, [this](size_t w) { return stop[w]; });
+  }
+  // The first line feed or semicolon from i on.
+  int64_t lineOrComment(int64_t i) const {
+    return firstSet(i, [this](size_t w) { return stop[w] & ~blank[w]; });
+  }
   // The 64 positions from i on (i at most the text's size), bit 0 for i: those that are not
   // blank, and those that end a word. Most lines fit one such window, and within it each
   // next position is a count of zero bits.
@@ -999,22 +1007,14 @@ class ByteMasks {
     notBlank = ~((blank[w] >> s) | ((blank[w + 1] << 1) << (63 - s)));
     ends = (stop[w] >> s) | ((stop[w + 1] << 1) << (63 - s));
   }
-  // The first line feed or semicolon from i on.
-  int64_t lineOrComment(int64_t i) const {
-    size_t w = size_t(i) >> 6;
-    uint64_t x = stop[w] & ~blank[w] & (~uint64_t(0) << (i & 63));
-    while (x == 0) {
-      ++w;
-      x = stop[w] & ~blank[w];
-    }
-    return int64_t(w * 64 + size_t(__builtin_ctzll(x)));
-  }
 
  private:
-  static int64_t firstSet(const std::vector<uint64_t>& masks, int64_t i, uint64_t flip) {
+  // The first position from i on whose bit is set in bits(word of 64 positions).
+  template <typename Bits>
+  static int64_t firstSet(int64_t i, const Bits& bits) {
     size_t w = size_t(i) >> 6;
-    uint64_t x = (masks[w] ^ flip) & (~uint64_t(0) << (i & 63));
-    while (x == 0) x = masks[++w] ^ flip;
+    uint64_t x = bits(w) & (~uint64_t(0) << (i & 63));
+    while (x == 0) x = bits(++w);
     return int64_t(w * 64 + size_t(__builtin_ctzll(x)));
   }
   std::vector<uint64_t> blank;
