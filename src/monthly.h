@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "datum.h"
-#include "parser.h"
+#include "queries.h"
 
 namespace murex {
 

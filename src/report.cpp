@@ -11,7 +11,8 @@
 #include "amount.h"
 #include "datum.h"
 #include "inventory.h"
-#include "parser.h"
+#include "ledgertext.h"
+#include "queries.h"
 #include "rows.h"
 #include "util.h"
 

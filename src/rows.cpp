@@ -4,20 +4,12 @@
 
 #include <cassert>
 
+#include "queries.h"
 #include "util.h"
 
 namespace murex {
 
 namespace {
-
-// The text a filter is matched against: the description, ": " and the comment, lower-cased.
-bool passes(const Ledger& ledger, const Transaction& t, int64_t splitPos,
-            const std::vector<std::string>& words, std::string& text) {
-  text = transactionDescription(ledger, t);
-  text += ": ";
-  text += splitComment(ledger, splitPos);
-  return filterMatch(lowerUnicode(text), words);
-}
 
 void appendTotals(std::vector<RowValues>& rows, Money debit, Money credit) {
   rows.push_back({.kind = RowKind::Sums, .debit = debit, .credit = credit});
@@ -37,7 +29,7 @@ std::vector<RowValues> accountRowValues(const App& app, int64_t accountPos,
   assert(canReport(ledger));
   assert(accountPos >= 0 && accountPos < std::ssize(ledger.accounts));
   const bool positive = accountType(ledger.accounts, accountPos).positive;
-  const std::vector<std::string> words = splitUnicodeSpace(lowerUnicode(filter));
+  const std::vector<std::string> words = filterWords(filter);
   std::vector<RowValues> rows;
   if (filter.empty()) {
     rows.push_back({.kind = RowKind::Opening,
@@ -56,7 +48,7 @@ std::vector<RowValues> accountRowValues(const App& app, int64_t accountPos,
     if (splitInPeriod(ledger, app.fromDate, app.toDate, sp) > 0) break;
     const Split& s = ledger.splits[sp];
     const Transaction& t = ledger.transactions[s.traPos];
-    if (!filter.empty() && !passes(ledger, t, sp, words, text)) continue;
+    if (!filter.empty() && !splitPassesFilter(ledger, sp, words, text)) continue;
     RowValues r{.splitPos = sp,
                 .date = t.date,
                 .held = true,
@@ -80,7 +72,7 @@ std::vector<RowValues> accountRowValues(const App& app, int64_t accountPos,
 std::vector<RowValues> kindRowValues(const App& app, int64_t kindPos, std::string_view filter) {
   const Ledger& ledger = *app.ledger;
   assert(kindPos >= 0 && kindPos < std::ssize(ledger.kinds));
-  const std::vector<std::string> words = splitUnicodeSpace(lowerUnicode(filter));
+  const std::vector<std::string> words = filterWords(filter);
   std::vector<RowValues> rows(1);
   Holding held;
   Holding opening;
@@ -100,7 +92,7 @@ std::vector<RowValues> kindRowValues(const App& app, int64_t kindPos, std::strin
     held = kindHoldingAfter(ledger, kindPos, i, held);
     if (where < 0) continue;
     const Transaction& t = ledger.transactions[ledger.splits[sp].traPos];
-    if (!filter.empty() && !passes(ledger, t, sp, words, text)) continue;
+    if (!filter.empty() && !splitPassesFilter(ledger, sp, words, text)) continue;
     const Items change = kindSplitItems(ledger, kindPos, i);
     RowValues r{.splitPos = sp,
                 .date = t.date,

@@ -7,7 +7,8 @@
 #include "assets.h"
 #include "config.h"
 #include "http/server.h"
-#include "parser.h"
+#include "ledgertext.h"
+#include "queries.h"
 #include "report.h"
 #include "util.h"
 

@@ -8,7 +8,8 @@
 
 #include "ledger_text.h"
 #include "monthly.h"
-#include "parser.h"
+#include "parse.h"
+#include "queries.h"
 #include "raised.h"
 
 namespace murex {
