@@ -525,7 +525,9 @@ std::string periodOptions(const App& app) {
 std::string jumpMenu(const App& app) {
   if (!reportable(app)) return "";
   const Ledger& ledger = *app.ledger;
-  std::string accList = "<li><a href=\"#a\"><strong>Balance</strong></a></li>\n";
+  std::string accList =
+      "<li><a href=\"#a\"><strong>Balance</strong></a></li>\n"
+      "<li><a href=\"#mon\"><strong>Month by month</strong></a></li>\n";
   std::string invList;
   const std::vector<std::vector<int64_t>> kinds = kindsByAccount(ledger);
   for (int64_t a = 0; a < std::ssize(ledger.accounts); ++a) {

@@ -36,18 +36,22 @@ bool takePosition(std::string_view& rest, int64_t& pos) {
   return true;
 }
 
-// "/YYYY-MM" at the end of rest: the part of that month the shown period covers.
-std::optional<DateRange> takeMonth(const App& app, std::string_view rest) {
+// "/YYYY-MM", all of rest: the month it names.
+std::optional<DateRange> takeMonth(std::string_view rest) {
   int64_t year = 0;
   int64_t month = 0;
   if (rest.size() != 8 || rest[0] != '/' || rest[5] != '-' || !parseDigits(rest, 1, 4, year) ||
       !parseDigits(rest, 6, 2, month) || month < 1 || month > 12 || year < yearMin ||
       year > yearMax)
     return std::nullopt;
-  const DateRange range{std::max(year * 10000 + month * 100 + 1, app.fromDate),
-                        std::min(monthEnd(year, month), app.toDate)};
-  if (range.first > range.last) return std::nullopt;
-  return range;
+  return DateRange{year * 10000 + month * 100 + 1, monthEnd(year, month)};
+}
+
+// The part of the month that the shown period covers, if any.
+std::optional<DateRange> shownPart(const App& app, const DateRange& month) {
+  const DateRange part{std::max(month.first, app.fromDate), std::min(month.last, app.toDate)};
+  if (part.first > part.last) return std::nullopt;
+  return part;
 }
 
 // "[/balance][/N]" after /monthly: false for anything else.
@@ -107,8 +111,10 @@ bool csvRoute(App& app, const http::Request& request, std::string_view rest, Web
     const std::string filter = decodeQuery(request.query);
     if (rest.empty()) {
       download(a, type, app, accountExport(app, pos, filter), report, periodText(app));
-    } else if (const std::optional<DateRange> month = takeMonth(app, rest)) {
-      const MonthShown shown(app, *month);
+    } else if (const std::optional<DateRange> month = takeMonth(rest)) {
+      const std::optional<DateRange> part = shownPart(app, *month);
+      if (!part) return false;
+      const MonthShown shown(app, *part);
       download(a, type, app, accountExport(app, pos, filter), report, rest.substr(1));
     } else {
       return false;
@@ -168,11 +174,13 @@ bool reportRoute(App& app, const http::Request& request, WebAnswer& a, std::stri
   }
   const bool rows = take(rest, "/filter");
   if (!rows && !take(rest, "/account")) return false;
-  if (!takePosition(rest, pos) || rest.empty()) return false;
+  if (!takePosition(rest, pos)) return false;
+  const std::optional<DateRange> month = takeMonth(rest);
+  if (!month) return false;
   if (!reports || pos >= std::ssize(app.ledger->accounts)) return notFound();
-  const std::optional<DateRange> month = takeMonth(app, rest);
-  if (!month) return notFound();
-  const MonthShown shown(app, *month);
+  const std::optional<DateRange> part = shownPart(app, *month);
+  if (!part) return notFound();
+  const MonthShown shown(app, *part);
   a.body = rows ? accountRows(app, pos, decodeQuery(request.query)) : accountReport(app, pos);
   return true;
 }
