@@ -12,6 +12,7 @@
 #include "queries.h"
 #include "report.h"
 #include "util.h"
+#include "webreports.h"
 
 namespace murex {
 
@@ -299,7 +300,7 @@ WebAnswer webCallback(App& app, const http::Request& request) {
     } else {
       a.status = 404;
     }
-  } else {
+  } else if (!reportRoute(app, request, a, type)) {
     a.status = 404;
     a.body = "Not found";
   }
