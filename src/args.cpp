@@ -44,6 +44,7 @@ const CommandWord commandWords[] = {
 // The words of the options that only some commands read, as first typed.
 struct ChosenWords {
   std::string balances, csv, json, filter;
+  bool csvFirst = false;  // --csv was given before --json
 };
 
 void remember(ChosenWords& chosen, const Option& o, std::string_view word) {
@@ -52,6 +53,7 @@ void remember(ChosenWords& chosen, const Option& o, std::string_view word) {
                       : o.flag == &Args::json   ? &chosen.json
                       : o.pending == Pending::Filter ? &chosen.filter
                                                      : nullptr;
+  if (slot == &chosen.csv && chosen.json.empty()) chosen.csvFirst = true;
   if (slot && slot->empty()) *slot = word;
 }
 
@@ -66,7 +68,11 @@ std::string fitError(const Args& args, const ChosenWords& chosen) {
                        args.command == "monthly";
   if (args.csv && !exports) return unexpected(forCommand, chosen.csv);
   if (args.json && !exports) return unexpected(forCommand, chosen.json);
-  if (args.csv && args.json) return unexpected("with " + chosen.csv, chosen.json);
+  if (args.csv && args.json) {
+    const bool csvFirst = chosen.csvFirst;
+    return unexpected("with " + (csvFirst ? chosen.csv : chosen.json),
+                      csvFirst ? chosen.json : chosen.csv);
+  }
   // A month's end balance is what the ledger holds: no filter changes it.
   if (args.balances && !args.filter.empty())
     return unexpected("with " + chosen.filter, chosen.balances);

@@ -21,9 +21,9 @@ struct ExportCell {
 
 // One report as plain values: the title fields, then rows of the columns.
 struct ExportTable {
-  std::vector<std::pair<std::string, ExportCell>> title;
-  std::vector<std::string> columns;
-  std::vector<std::vector<ExportCell>> rows;
+  std::vector<std::pair<std::string, ExportCell>> title{};
+  std::vector<std::string> columns{};
+  std::vector<std::vector<ExportCell>> rows{};
 };
 
 // One header row, then the rows; CRLF line ends; a field is quoted only when it holds a

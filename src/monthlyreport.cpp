@@ -48,9 +48,7 @@ MonthlyView monthlyView(const App& app, int64_t accountPos, bool balances,
                         std::string_view filter) {
   const Ledger& ledger = *app.ledger;
   assert(canReport(ledger));
-  // The period's months from its first day, also when the ledger starts later in it.
-  const Datum start = periodToDatum(app.periodYear, app.periodName).first;
-  const MonthlyFigures f = monthlyFigures(ledger, start, app.toDate, filter);
+  const MonthlyFigures f = monthlyFigures(ledger, app.fromDate, app.toDate, filter);
   MonthlyView view{.balances = balances, .months = f.months};
   const size_t nm = f.months.size();
   const int64_t first = accountPos < 0 ? 0 : accountPos;

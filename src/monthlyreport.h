@@ -25,7 +25,8 @@ struct MonthlyView {
   bool hasProfit = false;        // only the whole tree ends with it
 };
 
-// The months from the first day of the shown period to its last shown day; accountPos -1
+// The months of the dates the reports cover (the period, from the ledger's first day and,
+// without the future, up to today); accountPos -1
 // for every account, else that account and its sub-accounts. With balances the profit row
 // adds up from the period's start. The filter counts the matching splits' changes only.
 MonthlyView monthlyView(const App& app, int64_t accountPos, bool balances,
