@@ -54,10 +54,6 @@ void trimRight(std::string& s) {
   while (!s.empty() && (s.back() == ' ' || (s.back() >= '\t' && s.back() <= '\r'))) s.pop_back();
 }
 
-std::vector<std::string> filterWords(std::string_view filter) {
-  return splitUnicodeSpace(lowerUnicode(filter));
-}
-
 // One row of a transaction report.
 struct Row {
   int64_t splitPos = -1;
@@ -118,13 +114,8 @@ std::vector<Row> accountRowList(const App& app, int64_t accountPos, std::string_
     if (splitInPeriod(ledger, app.fromDate, app.toDate, sp) > 0) break;
     const Split& s = ledger.splits[sp];
     const Transaction& t = ledger.transactions[s.traPos];
+    if (!filter.empty() && !rowMatches(ledger, sp, words, text)) continue;
     text = transactionDescription(ledger, t);
-    if (!filter.empty()) {
-      text += ": ";
-      text += splitComment(ledger, sp);
-      if (!filterMatch(lowerUnicode(text), words)) continue;
-      text.resize(t.descriptionLen);
-    }
     if (!splitComment(ledger, sp).empty()) {
       text += ": ";
       text += splitComment(ledger, sp);
@@ -199,12 +190,7 @@ std::vector<Row> kindRowList(const App& app, int64_t kindPos, std::string_view f
     if (where < 0) continue;
     const Split& s = ledger.splits[sp];
     const Transaction& t = ledger.transactions[s.traPos];
-    if (!filter.empty()) {
-      text = transactionDescription(ledger, t);
-      text += ": ";
-      text += splitComment(ledger, sp);
-      if (!filterMatch(lowerUnicode(text), words)) continue;
-    }
+    if (!filter.empty() && !rowMatches(ledger, sp, words, text)) continue;
     text = transactionDescription(ledger, t);
     if (!splitComment(ledger, sp).empty()) {
       text += " ; ";
@@ -258,6 +244,18 @@ std::vector<std::vector<int64_t>> kindsByAccount(const Ledger& ledger) {
 }
 
 }  // namespace
+
+std::vector<std::string> filterWords(std::string_view filter) {
+  return splitUnicodeSpace(lowerUnicode(filter));
+}
+
+bool rowMatches(const Ledger& ledger, int64_t splitPos, const std::vector<std::string>& words,
+                std::string& scratch) {
+  scratch = transactionDescription(ledger, ledger.transactions[ledger.splits[splitPos].traPos]);
+  scratch += ": ";
+  scratch += splitComment(ledger, splitPos);
+  return filterMatch(lowerUnicode(scratch), words);
+}
 
 std::string balanceOfAccounts(const App& app, bool html, bool ascii) {
   assert(reportable(app));

@@ -1,0 +1,336 @@
+// The charts' figures. Every amount is sent twice: as cents (a JSON integer, for placing
+// pixels) and as the text the reports write, so the page never formats or adds money.
+#include "chart.h"
+
+#include <algorithm>
+#include <cassert>
+#include <string>
+#include <vector>
+
+#include "account.h"
+#include "amount.h"
+#include "datum.h"
+#include "inventory.h"
+#include "parser.h"
+#include "report.h"
+#include "util.h"
+
+namespace murex {
+
+namespace {
+
+constexpr std::string_view monthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+std::string decimal(int64_t n) { return std::to_string(n); }
+
+void appendJsonString(std::string& out, std::string_view s) {
+  static constexpr char hex[] = "0123456789abcdef";
+  out += '"';
+  for (const char c : s) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      out += "\\u00";
+      out += hex[u >> 4];
+      out += hex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+}
+
+std::string jsonString(std::string_view s) {
+  std::string out;
+  appendJsonString(out, s);
+  return out;
+}
+
+// An amount as the reports write it, without the blank they keep for the parenthesis, and
+// zero as a number rather than the tables' dash.
+std::string amountText(const App& app, Money m, bool whole) {
+  if (m == 0) return whole ? "0" : formatMoney(0, app.settings.number);
+  std::string s = reportMoney(m, app.settings.number, whole);
+  if (s.back() == ' ') s.pop_back();
+  return s;
+}
+
+// Money, or item counts (on the same scale), whole where the ledger has no cents at all.
+std::string valueText(const App& app, int64_t v, bool items) {
+  return amountText(app, v, items ? app.ledger->itemsWhole : app.ledger->moneyWhole);
+}
+
+std::string dateText(const App& app, Datum d) { return formatDatum(d, app.settings.outDate); }
+
+int64_t periodDays(const App& app) {
+  return dayNumber(app.toDate) - dayNumber(app.fromDate) + 1;
+}
+
+// Month starts inside the period, or for a period of two months or less every seventh day.
+std::string xTicksJson(const App& app) {
+  const int64_t first = dayNumber(app.fromDate);
+  const int64_t days = periodDays(app);
+  std::string out = "[";
+  const auto tick = [&](int64_t day, std::string_view label) {
+    if (out.size() > 1) out += ',';
+    out += '[';
+    out += decimal(day);
+    out += ',';
+    appendJsonString(out, label);
+    out += ']';
+  };
+  if (days <= 62) {
+    for (int64_t day = 0; day < days; day += 7) {
+      const Datum d = dateOfDayNumber(first + day);
+      tick(day, std::string(monthNames[monthOf(d) - 1]) + " " + decimal(dayOf(d)));
+    }
+  } else {
+    Datum d = app.fromDate;
+    if (dayOf(d) != 1) d = makeDatum(yearOf(d), monthOf(d) * 100 + 1);
+    while (true) {
+      const int64_t day = dayNumber(d) - first;
+      if (day >= days) break;
+      if (day >= 0) {
+        std::string label(monthNames[monthOf(d) - 1]);
+        if (monthOf(d) == 1 || out.size() == 1) label += " " + decimal(yearOf(d));
+        tick(day, label);
+      }
+      d = monthOf(d) == 12 ? makeDatum(yearOf(d) + 1, 101) : makeDatum(yearOf(d), monthOf(d) * 100 + 101);
+    }
+  }
+  out += ']';
+  return out;
+}
+
+std::string yTicksJson(const App& app, Money low, Money high) {
+  const std::vector<Money> ticks = axisTicks(low, high, 4);
+  const bool whole = std::all_of(ticks.begin(), ticks.end(), [](Money t) { return t % 100 == 0; });
+  std::string out = "[";
+  for (const Money t : ticks) {
+    if (out.size() > 1) out += ',';
+    out += '[';
+    out += decimal(t);
+    out += ',';
+    appendJsonString(out, amountText(app, t, whole));
+    out += ']';
+  }
+  out += ']';
+  return out;
+}
+
+// What a screen reader says of a line: where it starts and ends, its lowest and highest.
+std::string lineSummary(const App& app, const std::vector<ChartPoint>& points,
+                        const std::vector<std::string>& dates, bool items, std::string_view what) {
+  if (points.empty()) return "No movements in the period.";
+  const auto value = [&](const ChartPoint& p) { return items ? p.items : p.value; };
+  size_t low = 0;
+  size_t high = 0;
+  for (size_t i = 1; i < points.size(); ++i) {
+    if (value(points[i]) < value(points[low])) low = i;
+    if (value(points[i]) > value(points[high])) high = i;
+  }
+  const auto text = [&](size_t i) { return valueText(app, value(points[i]), items); };
+  return fillNamed("$what went from $first on $firstDate to $last on $lastDate; lowest $low on "
+                   "$lowDate, highest $high on $highDate.",
+                   {{"what", what},
+                    {"first", text(0)},
+                    {"firstDate", dates.front()},
+                    {"last", text(points.size() - 1)},
+                    {"lastDate", dates.back()},
+                    {"low", text(low)},
+                    {"lowDate", dates[low]},
+                    {"high", text(high)},
+                    {"highDate", dates[high]}});
+}
+
+// One series of a line chart: its name, its axis and its points [day, cents, text, date, spos].
+std::string seriesJson(const App& app, std::string_view name, const std::vector<ChartPoint>& points,
+                       const std::vector<std::string>& dates, bool items) {
+  const auto value = [&](const ChartPoint& p) { return items ? p.items : p.value; };
+  Money low = 0;
+  Money high = 0;
+  for (const ChartPoint& p : points) {
+    low = std::min(low, value(p));
+    high = std::max(high, value(p));
+  }
+  std::string out = "{\"name\":";
+  appendJsonString(out, name);
+  out += ",\"yticks\":";
+  out += yTicksJson(app, low, high);
+  out += ",\"points\":[";
+  for (size_t i = 0; i < points.size(); ++i) {
+    const ChartPoint& p = points[i];
+    if (i > 0) out += ',';
+    out += '[';
+    out += decimal(p.day);
+    out += ',';
+    out += decimal(value(p));
+    out += ',';
+    appendJsonString(out, valueText(app, value(p), items));
+    out += ',';
+    appendJsonString(out, dates[i]);
+    out += ',';
+    out += decimal(p.splitPos);
+    out += ']';
+  }
+  out += "]}";
+  return out;
+}
+
+std::string lineChartJson(const App& app, std::string_view title, std::string_view desc,
+                          const std::string& series) {
+  return fillNamed(
+      "{\"title\":$title,\"desc\":$desc,\"from\":$from,\"to\":$to,\"days\":$days,"
+      "\"xticks\":$xticks,\"series\":[$series]}",
+      {{"title", jsonString(title)},
+       {"desc", jsonString(desc)},
+       {"from", jsonString(dateText(app, app.fromDate))},
+       {"to", jsonString(dateText(app, app.toDate))},
+       {"days", decimal(periodDays(app))},
+       {"xticks", xTicksJson(app)},
+       {"series", series}});
+}
+
+int64_t clampWidth(int64_t width) { return std::clamp<int64_t>(width, 40, 4000); }
+
+std::vector<std::string> pointDates(const App& app, const std::vector<ChartPoint>& points) {
+  std::vector<std::string> dates;
+  dates.reserve(points.size());
+  const int64_t first = dayNumber(app.fromDate);
+  for (const ChartPoint& p : points) dates.push_back(dateText(app, dateOfDayNumber(first + p.day)));
+  return dates;
+}
+
+}  // namespace
+
+std::vector<ChartPoint> thinPoints(const std::vector<ChartPoint>& points, int64_t days,
+                                   int64_t width) {
+  assert(days > 0 && width > 0);
+  std::vector<ChartPoint> out;
+  size_t i = 0;
+  while (i < points.size()) {
+    const int64_t column = points[i].day * width / days;
+    size_t end = i + 1;
+    while (end < points.size() && points[end].day * width / days == column) ++end;
+    size_t keep[6] = {i, end - 1, i, i, i, i};
+    for (size_t j = i + 1; j < end; ++j) {
+      if (points[j].value < points[keep[2]].value) keep[2] = j;
+      if (points[j].value > points[keep[3]].value) keep[3] = j;
+      if (points[j].items < points[keep[4]].items) keep[4] = j;
+      if (points[j].items > points[keep[5]].items) keep[5] = j;
+    }
+    std::sort(std::begin(keep), std::end(keep));
+    for (size_t k = 0; k < 6; ++k)
+      if (k == 0 || keep[k] != keep[k - 1]) out.push_back(points[keep[k]]);
+    i = end;
+  }
+  return out;
+}
+
+std::vector<Money> axisTicks(Money low, Money high, int64_t count) {
+  assert(low <= high && count > 0);
+  // In 128 bits: the span of two amounts of opposite sign may not fit in 64.
+  const __int128 span = static_cast<__int128>(high) - low;
+  __int128 step = 1;
+  for (__int128 power = 1;; power *= 10) {
+    const __int128 candidates[] = {power, 2 * power, 5 * power};
+    bool found = false;
+    for (const __int128 c : candidates) {
+      if (c * count >= span) {
+        step = c;
+        found = true;
+        break;
+      }
+    }
+    if (found) break;
+  }
+  const auto floorDiv = [](__int128 a, __int128 b) { return a / b - (a % b != 0 && a < 0); };
+  __int128 t = floorDiv(low, step) * step;
+  std::vector<Money> ticks;
+  const __int128 top = -floorDiv(-static_cast<__int128>(high), step) * step;
+  for (; t <= top; t += step) {
+    // A tick beyond what cents can hold is left off: the line never reaches it.
+    if (t < INT64_MIN || t > INT64_MAX) continue;
+    ticks.push_back(static_cast<Money>(t));
+    if (span == 0) break;
+  }
+  return ticks;
+}
+
+std::string accountChart(const App& app, int64_t accountPos, int64_t width,
+                         std::string_view filter) {
+  const Ledger& ledger = *app.ledger;
+  assert(canReport(ledger) && accountPos >= 0 && accountPos < std::ssize(ledger.accounts));
+  const std::vector<std::string> words = filterWords(filter);
+  const int64_t first = dayNumber(app.fromDate);
+  std::vector<ChartPoint> points;
+  // Filtered, the line shows the rows the table shows: those have no opening row.
+  if (filter.empty())
+    points.push_back({.value = accountBalanceAt(ledger, accountPos, app.fromDate)});
+  std::string scratch;
+  const std::vector<int64_t>& index = ledger.accountSplits[accountPos];
+  for (size_t i = firstNotBefore(ledger, index, app.fromDate); i < index.size(); ++i) {
+    const int64_t sp = index[i];
+    if (splitInPeriod(ledger, app.fromDate, app.toDate, sp) > 0) break;
+    if (!filter.empty() && !rowMatches(ledger, sp, words, scratch)) continue;
+    const Split& s = ledger.splits[sp];
+    points.push_back({.day = dayNumber(ledger.transactions[s.traPos].date) - first,
+                      .splitPos = sp,
+                      .value = s.balance});
+  }
+  const int64_t count = std::ssize(points);
+  points = thinPoints(points, periodDays(app), clampWidth(width));
+  const std::vector<std::string> dates = pointDates(app, points);
+  const std::string name = accountPath(ledger.accounts, accountPos).displayPath;
+  std::string title = "Balance of " + name;
+  if (!filter.empty()) title += ", filtered";
+  std::string desc = lineSummary(app, points, dates, false, "The balance");
+  desc += " " + decimal(filter.empty() ? count - 1 : count) + " splits.";
+  std::string json = lineChartJson(app, title, desc, seriesJson(app, "Balance", points, dates, false));
+  json.pop_back();
+  json += ",\"count\":" + decimal(count) + "}";
+  return json;
+}
+
+std::string kindChart(const App& app, int64_t kindPos, int64_t width) {
+  const Ledger& ledger = *app.ledger;
+  assert(canReport(ledger) && kindPos >= 0 && kindPos < std::ssize(ledger.kinds));
+  const int64_t first = dayNumber(app.fromDate);
+  std::vector<ChartPoint> points(1);
+  Holding held;
+  const std::vector<int64_t>& index = ledger.kindSplits[kindPos];
+  for (size_t i = 0; i < index.size(); ++i) {
+    const int64_t sp = index[i];
+    const int where = splitInPeriod(ledger, app.fromDate, app.toDate, sp);
+    if (where > 0) break;
+    held = kindHoldingAfter(ledger, kindPos, i, held);
+    if (where < 0) {
+      points[0].value = held.money;
+      points[0].items = held.items;
+      continue;
+    }
+    points.push_back({.day = dayNumber(ledger.transactions[ledger.splits[sp].traPos].date) - first,
+                      .splitPos = sp,
+                      .value = held.money,
+                      .items = held.items});
+  }
+  const int64_t count = std::ssize(points);
+  points = thinPoints(points, periodDays(app), clampWidth(width));
+  const std::vector<std::string> dates = pointDates(app, points);
+  std::string desc = lineSummary(app, points, dates, false, "The book value");
+  desc += " ";
+  desc += lineSummary(app, points, dates, true, "The items held");
+  desc += " " + decimal(count - 1) + " movements.";
+  std::string json = lineChartJson(
+      app, "Book value and items held of " + kindLabel(ledger.kinds, kindPos), desc,
+      seriesJson(app, "Book value", points, dates, false) + "," +
+          seriesJson(app, "Items held", points, dates, true));
+  json.pop_back();
+  json += ",\"count\":" + decimal(count) + "}";
+  return json;
+}
+
+}  // namespace murex
