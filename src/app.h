@@ -9,8 +9,8 @@
 
 #include "config.h"
 #include "datum.h"
-#include "main.h"
-#include "parser.h"
+#include "args.h"
+#include "ledger.h"
 
 namespace murex {
 
@@ -31,28 +31,6 @@ struct App {
   Config settings;
   Args args;
   FileTime fileTime;
-};
-
-// One left-to-right pass: "\r\r\n", "\r\n" and "\r" become "\n", ";;" becomes a form feed.
-std::string normalizeLedgerText(std::string_view raw);
-// A file read in pieces of whole lines, normalised on the way, so that the parse never needs
-// the whole file in memory.
-class LedgerReader {
- public:
-  explicit LedgerReader(int fd, size_t blockSize = size_t(1) << 20)
-      : fd(fd), blockSize(blockSize) {}
-  // The next piece into piece (a buffer to reuse): every piece but the last ends with a line
-  // feed, and together they are the normalised file. False at the end or when a read fails.
-  bool next(std::string& piece);
-  bool failed() const { return readFailed; }
-
- private:
-  int fd;
-  size_t blockSize;
-  bool done = false;
-  bool readFailed = false;
-  std::string partLine;   // normalised text after the last line feed handed out
-  std::string undecided;  // raw bytes whose meaning waits for the next ones
 };
 
 // Reads args.fileName into a new ledger (parse errors go to its errorText); raises

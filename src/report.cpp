@@ -11,7 +11,8 @@
 #include "amount.h"
 #include "datum.h"
 #include "inventory.h"
-#include "parser.h"
+#include "ledgertext.h"
+#include "queries.h"
 #include "util.h"
 
 namespace murex {

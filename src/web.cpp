@@ -8,7 +8,8 @@
 #include "chart.h"
 #include "config.h"
 #include "http/server.h"
-#include "parser.h"
+#include "ledgertext.h"
+#include "queries.h"
 #include "report.h"
 #include "util.h"
 

@@ -1,5 +1,6 @@
 // tests/app_test.cpp: reading the ledger file, the period range and change detection.
 #include "app.h"
+#include "loader.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -11,7 +11,10 @@
 #include <sstream>
 
 #include "ledger_text.h"
-#include "parser.h"
+#include "ledgertext.h"
+#include "parse.h"
+#include "queries.h"
+#include "token.h"
 
 namespace murex {
 namespace {

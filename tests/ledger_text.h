@@ -8,7 +8,8 @@
 #include <string_view>
 
 #include "app.h"
-#include "parser.h"
+#include "loader.h"
+#include "parse.h"
 
 namespace murex {
 

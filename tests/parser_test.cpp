@@ -1,6 +1,9 @@
 // tests/parser_test.cpp: the tokenizer, and what the parse builds beyond its messages (those
 // are in the corpus of tests/ledgers, see ledger_corpus_test.cpp).
-#include "parser.h"
+#include "ledgertext.h"
+#include "parse.h"
+#include "queries.h"
+#include "token.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "ledger_text.h"
-#include "parser.h"
+#include "ledgertext.h"
+#include "parse.h"
+#include "queries.h"
+#include "token.h"
 
 namespace murex {
 namespace {

@@ -22,7 +22,10 @@
 #include "assets.h"
 #include "config.h"
 #include "http/loop.h"
-#include "parser.h"
+#include "ledgertext.h"
+#include "parse.h"
+#include "queries.h"
+#include "token.h"
 #include "report.h"
 #include "util.h"
 

@@ -5,7 +5,8 @@
 #include <string>
 
 #include "app.h"
-#include "parser.h"
+#include "loader.h"
+#include "parse.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

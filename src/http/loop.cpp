@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "util.h"
+#include "error.h"
 
 namespace murex::http {
 

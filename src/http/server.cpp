@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "util.h"
+#include "error.h"
 
 namespace murex::http {
 

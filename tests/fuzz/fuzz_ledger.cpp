@@ -15,7 +15,10 @@
 
 #include "app.h"
 #include "fuzz_support.h"
-#include "parser.h"
+#include "ledgertext.h"
+#include "parse.h"
+#include "queries.h"
+#include "token.h"
 
 using namespace murex;
 

@@ -14,7 +14,10 @@
 
 #include "app.h"
 #include "fuzz_support.h"
-#include "parser.h"
+#include "ledgertext.h"
+#include "parse.h"
+#include "queries.h"
+#include "token.h"
 #include "report.h"
 #include "util.h"
 

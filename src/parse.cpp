@@ -1,4 +1,4 @@
-#include "parser.h"
+#include "parse.h"
 
 #include <sys/mman.h>
 
@@ -18,111 +18,13 @@
 #include <emmintrin.h>
 #endif
 
+#include "errorframe.h"
+#include "token.h"
 #include "util.h"
 
 namespace murex {
 
-// ---- Tokenizer
-
 namespace {
-
-constexpr char formFeed = '\f';  // a ";;" of the file, after loading
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool endsWord(char c) { return c == ' ' || c == '\t' || c == '\n' || c == ';'; }
-
-// The scanner looks at every byte of the ledger: where the machine has them, sixteen bytes
-// are compared at a time.
-#if defined(__SSE2__)
-int blanksIn(__m128i v) {
-  return _mm_movemask_epi8(
-      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
-}
-#endif
-
-// The first position from i on that is not a blank, or n.
-int64_t skipBlanks(const char* p, int64_t i, int64_t n) {
-#if defined(__SSE2__)
-  for (; i + 16 <= n; i += 16) {
-    const int blank = blanksIn(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
-    if (blank != 0xFFFF) return i + __builtin_ctz(unsigned(~blank));
-  }
-#endif
-  while (i < n && isBlank(p[i])) ++i;
-  return i;
-}
-
-// The first position from i on that ends a word, or n.
-int64_t skipWord(const char* p, int64_t i, int64_t n) {
-#if defined(__SSE2__)
-  for (; i + 16 <= n; i += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    const int ends =
-        blanksIn(v) | _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')),
-                                                     _mm_cmpeq_epi8(v, _mm_set1_epi8(';'))));
-    if (ends != 0) return i + __builtin_ctz(unsigned(ends));
-  }
-#endif
-  while (i < n && !endsWord(p[i])) ++i;
-  return i;
-}
-
-// Blanks and words found by comparing the text's bytes.
-struct TextSkips {
-  const char* p;
-  int64_t n;
-  int64_t blanks(int64_t i) const { return skipBlanks(p, i, n); }
-  int64_t word(int64_t i) const { return skipWord(p, i, n); }
-};
-
-// nextToken, inlined into the parse loop; skips finds the ends of blanks and words.
-template <typename Skips>
-inline Token scanToken(std::string_view text, int64_t start, const Skips& skips) {
-  const int64_t n = std::ssize(text);
-  assert(start >= 0 && start <= n);
-  int64_t i = skips.blanks(start);
-  Token tok{.tokType = TokenType::Str, .len = 0, .spaces = i - start, .pos = start};
-  if (i == n) {
-    tok.tokType = TokenType::End;
-  } else if (text[i] == ';' || text[i] == '\n') {
-    tok.tokType = text[i] == ';' ? TokenType::CommentStart : TokenType::NewLine;
-    ++i;
-  } else {
-    i = skips.word(i);
-  }
-  tok.len = i - start;
-  return tok;
-}
-
-inline Token scanToken(std::string_view text, int64_t start) {
-  return scanToken(text, start, TextSkips{.p = text.data(), .n = std::ssize(text)});
-}
-
-// classify, inlined into the parse loop.
-inline TokenType classifyToken(std::string_view text, const Token& tok, TokenType prevType,
-                               int64_t& datumCount) {
-  switch (prevType) {
-    case TokenType::NewLine:
-      if (tok.spaces > 0) return TokenType::Account;
-      ++datumCount;
-      return TokenType::Datum;
-    case TokenType::CommentStart:
-    case TokenType::Comment:
-    case TokenType::Tag:
-      // Tags exist only up to the second column-0 word: in the header and the opening
-      // transaction; later an "@" word is ordinary comment text.
-      return datumCount < 2 && tok.spaces < tok.len && text[tok.pos + tok.spaces] == '@'
-                 ? TokenType::Tag
-                 : TokenType::Comment;
-    case TokenType::Datum:
-    case TokenType::Description:
-      return TokenType::Description;
-    case TokenType::Account:
-      return TokenType::Amount;
-    default:
-      return TokenType::Str;
-  }
-}
 
 // The plain amounts of almost every split line ("-12.50", "3", "+0.5"), read without the
 // allocations of parseMoney and with its results; anything else goes to parseMoneyMul.
@@ -166,68 +68,6 @@ bool quickMoney(std::string_view w, bool decimalComma, Money& out) {
   out = negative ? -value : value;
   return true;
 }
-
-std::string showFormFeeds(std::string_view s) {
-  std::string out;
-  out.reserve(s.size() + 8);
-  for (char c : s) {
-    if (c == formFeed) {
-      out += ";;";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-}  // namespace
-
-std::string_view tokenTypeName(TokenType type) {
-  switch (type) {
-    case TokenType::NewLine:
-      return "NewLine";
-    case TokenType::CommentStart:
-      return "CommentStart";
-    case TokenType::Comment:
-      return "Comment";
-    case TokenType::Str:
-      return "Str";
-    case TokenType::Indent:
-      return "Indent";
-    case TokenType::End:
-      return "End";
-    case TokenType::Datum:
-      return "Datum";
-    case TokenType::Description:
-      return "Description";
-    case TokenType::Account:
-      return "Account";
-    case TokenType::Amount:
-      return "Amount";
-    case TokenType::Tag:
-      return "Tag";
-    default:
-      return "Unset";
-  }
-}
-
-// Raw scanner, run once per byte of the ledger: reads the text in place, allocates nothing.
-Token nextToken(std::string_view text, int64_t start) { return scanToken(text, start); }
-
-std::string tokenText(std::string_view text, const Token& tok, bool withSpaces) {
-  assert(tok.pos >= 0 && tok.spaces <= tok.len && tok.pos + tok.len <= std::ssize(text));
-  const int64_t skip = withSpaces ? 0 : tok.spaces;
-  return showFormFeeds(text.substr(tok.pos + skip, tok.len - skip));
-}
-
-TokenType classify(std::string_view text, const Token& tok, TokenType prevType,
-                   int64_t& datumCount) {
-  return classifyToken(text, tok, prevType, datumCount);
-}
-
-// ---- The parse
-
-namespace {
 
 // What "close" needs of an account: the sum of its amounts so far, added split by split in
 // file order exactly as a walk over the earlier splits would add them. base is the sum before
@@ -823,35 +663,6 @@ void afterLoop(Parse& p) {
     ledger.errorText = "No transactions/splits found in file.";
 }
 
-// "> 12 | text" for the failing line, "  11 | text" around it; text begins with line
-// firstLine and holds the lines the report quotes.
-std::string errorFrame(std::string_view text, int64_t firstLine, int64_t lineNr,
-                       std::string_view message) {
-  const int64_t first = std::max<int64_t>(1, lineNr - 3);
-  const int64_t last = lineNr + 2;
-  const size_t width = std::to_string(last).size();
-  std::string context;
-  int64_t line = firstLine;
-  size_t begin = 0;
-  while (line <= last) {
-    const size_t nl = text.find('\n', begin);
-    const size_t end = nl == std::string_view::npos ? text.size() : nl;
-    if (line >= first) {
-      const std::string number = std::to_string(line);
-      context += line == lineNr ? "> " : "  ";
-      context.append(width - number.size(), ' ');
-      context += number;
-      context += " | ";
-      context += showFormFeeds(text.substr(begin, end - begin));
-      context += '\n';
-    }
-    if (nl == std::string_view::npos) break;
-    begin = nl + 1;
-    ++line;
-  }
-  return fillNumbered("Error at line $1: $2\n\n$3\n", {std::to_string(lineNr), message, context});
-}
-
 // What one classified token does to the parse; before is the type of the token before it.
 inline void takeToken(Parse& p, std::string_view text, const Token& tok, TokenType type,
                       TokenType before, bool hasFormFeed) {
@@ -899,10 +710,10 @@ void parsePiece(Parse& p, std::string_view text) {
   TokenType prevType = p.prevType;
   const bool hasFormFeed = text.find(formFeed) != std::string_view::npos;
   while (true) {
-    const Token tok = scanToken(text, pos);
+    const Token tok = nextToken(text, pos);
     pos += tok.len;
     TokenType type = tok.tokType;
-    if (type == TokenType::Str) type = classifyToken(text, tok, prevType, p.datumCount);
+    if (type == TokenType::Str) type = classify(text, tok, prevType, p.datumCount);
     if (type == TokenType::End) break;
     const TokenType before = prevType;
     prevType = type;
@@ -1289,7 +1100,7 @@ void scanPiece(ScannedPiece& piece, bool decimalComma, ScanState& state) {
     const Token tok = scanToken(text, pos, masks);
     pos += tok.len;
     TokenType type = tok.tokType;
-    if (type == TokenType::Str) type = classifyToken(text, tok, prevType, state.datumCount);
+    if (type == TokenType::Str) type = classify(text, tok, prevType, state.datumCount);
     if (type == TokenType::End) break;
     prevType = type;
     bool sameDate = false;
@@ -1652,52 +1463,6 @@ void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& 
     ledger.errorText =
         errorFrame(text, kept.empty() ? 1 : kept[k].firstLine, lineNr, e.message);
   }
-}
-
-std::string_view transactionDescription(const Ledger& ledger, const Transaction& t) {
-  assert(t.descriptionPos >= 0 && t.descriptionPos + t.descriptionLen <= std::ssize(ledger.texts));
-  return std::string_view(ledger.texts).substr(size_t(t.descriptionPos), size_t(t.descriptionLen));
-}
-
-std::string_view splitComment(const Ledger& ledger, int64_t splitPos) {
-  const auto it = std::lower_bound(
-      ledger.comments.begin(), ledger.comments.end(), splitPos,
-      [](const SplitComment& c, int64_t pos) { return c.splitPos < pos; });
-  if (it == ledger.comments.end() || it->splitPos != splitPos) return {};
-  return std::string_view(ledger.texts).substr(size_t(it->pos), size_t(it->len));
-}
-
-std::pair<int64_t, int64_t> kindSplitSlots(const Ledger& ledger, int64_t kindPos, size_t i) {
-  assert(kindPos >= 0 && kindPos < std::ssize(ledger.kindSplits));
-  assert(i < ledger.kindSplits[kindPos].size());
-  const int64_t splitPos = ledger.kindSplits[kindPos][i];
-  const int64_t begin = ledger.kindSplitFirstSlot[kindPos][i];
-  int64_t end = begin;
-  while (end < std::ssize(ledger.slots) && ledger.slots[end].splitPos == splitPos) ++end;
-  return {begin, end};
-}
-
-std::pair<int64_t, int64_t> splitSlots(const Ledger& ledger, int64_t splitPos) {
-  assert(splitPos >= 0 && splitPos < std::ssize(ledger.splits));
-  const int64_t kindPos = ledger.splits[splitPos].kindPos;
-  if (kindPos < 0) return {0, 0};
-  const std::vector<int64_t>& index = ledger.kindSplits[kindPos];
-  const auto it = std::lower_bound(index.begin(), index.end(), splitPos);
-  assert(it != index.end() && *it == splitPos);
-  return kindSplitSlots(ledger, kindPos, size_t(it - index.begin()));
-}
-
-Items splitItems(const Ledger& ledger, int64_t splitPos) {
-  const auto [begin, end] = splitSlots(ledger, splitPos);
-  Items sum = 0;
-  for (int64_t i = begin; i < end; ++i) sum += ledger.slots[i].numItems;
-  return sum;
-}
-
-Money splitUnitPrice(const Ledger& ledger, int64_t splitPos) {
-  const auto [begin, end] = splitSlots(ledger, splitPos);
-  assert(begin < end);
-  return ledger.slots[begin].unitPrice;
 }
 
 }  // namespace murex

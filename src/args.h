@@ -1,4 +1,4 @@
-// main: the program's entry, the command line and the dispatch to one report or the viewer.
+// args: the command line, read into one record before anything else looks at it.
 #pragma once
 
 #include <string>

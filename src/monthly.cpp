@@ -1,0 +1,132 @@
+// One walk over the period's splits fills each account's own month cells; the sub-trees are
+// then summed from the deepest accounts up, so the cost is that of the walk plus accounts
+// times months.
+#include "monthly.h"
+
+#include <algorithm>
+#include <cassert>
+#include <string>
+
+#include "util.h"
+
+namespace murex {
+
+namespace {
+
+void addTo(Sums& into, const Sums& s) {
+  into.debit = moneyAdd(into.debit, s.debit);
+  into.credit = moneyAdd(into.credit, s.credit);
+  into.balance = moneyAdd(into.balance, s.balance);
+}
+
+std::vector<DateRange> monthsOf(Datum ds, Datum de) {
+  std::vector<DateRange> months;
+  if (ds > de) return months;
+  int64_t y = yearOf(ds);
+  int64_t m = monthOf(ds);
+  while (y * 100 + m <= yearOf(de) * 100 + monthOf(de)) {
+    months.push_back({std::max(ds, y * 10000 + m * 100 + 1), std::min(de, monthEnd(y, m))});
+    if (++m > 12) {
+      m = 1;
+      ++y;
+    }
+  }
+  return months;
+}
+
+// The nearest account above each one that is indented less: the parent in the tree.
+std::vector<int64_t> parents(const Accounts& accounts) {
+  std::vector<int64_t> parent(accounts.size(), -1);
+  std::vector<int64_t> open;  // the chain of accounts the next one may belong to
+  for (int64_t a = 0; a < std::ssize(accounts); ++a) {
+    while (!open.empty() && accounts[open.back()].indent >= accounts[a].indent) open.pop_back();
+    if (!open.empty()) parent[a] = open.back();
+    open.push_back(a);
+  }
+  return parent;
+}
+
+}  // namespace
+
+Datum monthEnd(int64_t year, int64_t month) {
+  static constexpr int64_t days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  assert(month >= 1 && month <= 12);
+  const int64_t last = month == 2 && isLeapYear(year) ? 29 : days[month - 1];
+  return year * 10000 + month * 100 + last;
+}
+
+MonthlyFigures monthlyFigures(const Ledger& ledger, Datum ds, Datum de, std::string_view filter) {
+  assert(canReport(ledger));
+  MonthlyFigures f;
+  f.months = monthsOf(ds, de);
+  const size_t nm = f.months.size();
+  const int64_t na = std::ssize(ledger.accounts);
+  f.opening.resize(ledger.accounts.size());
+  f.cells.resize(ledger.accounts.size() * nm);
+  for (int64_t a = 0; a < na; ++a) f.opening[a] = accountBalanceAt(ledger, a, ds);
+  if (nm == 0) return f;
+
+  // Each account's own movement per month: the filtered debits and credits in the cells,
+  // the whole change apart for the balances.
+  std::vector<Money> change(f.cells.size(), 0);
+  const std::vector<std::string> words = splitUnicodeSpace(lowerUnicode(filter));
+  std::string text;
+  const auto first = std::partition_point(
+      ledger.splits.begin(), ledger.splits.end(), [&](const Split& s) {
+        return s.traPos == 0 || ledger.transactions[s.traPos].date < ds;
+      });
+  size_t m = 0;
+  for (auto it = first; it != ledger.splits.end(); ++it) {
+    const Transaction& t = ledger.transactions[it->traPos];
+    if (t.date > de) break;
+    while (t.date > f.months[m].last) ++m;
+    const size_t cell = static_cast<size_t>(it->accountPos) * nm + m;
+    change[cell] = moneyAdd(change[cell], it->money);
+    if (!filter.empty()) {
+      text = transactionDescription(ledger, t);
+      text += ": ";
+      text += splitComment(ledger, it - ledger.splits.begin());
+      if (!filterMatch(lowerUnicode(text), words)) continue;
+    }
+    Sums& s = f.cells[cell];
+    if (it->money >= 0) {
+      s.debit = moneyAdd(s.debit, it->money);
+    } else {
+      s.credit = moneySub(s.credit, it->money);
+    }
+  }
+  for (int64_t a = 0; a < na; ++a) {
+    Money balance = f.opening[a];
+    for (size_t i = 0; i < nm; ++i) {
+      const size_t cell = static_cast<size_t>(a) * nm + i;
+      balance = moneyAdd(balance, change[cell]);
+      f.cells[cell].balance = balance;
+    }
+  }
+
+  // Children follow their parent in the list: from the last account up, each one's sums are
+  // complete when they are added to its parent's.
+  const std::vector<int64_t> parent = parents(ledger.accounts);
+  for (int64_t a = na - 1; a >= 0; --a) {
+    const int64_t p = parent[a];
+    if (p < 0) continue;
+    f.opening[p] = moneyAdd(f.opening[p], f.opening[a]);
+    for (size_t i = 0; i < nm; ++i) {
+      addTo(f.cells[static_cast<size_t>(p) * nm + i], f.cells[static_cast<size_t>(a) * nm + i]);
+    }
+  }
+  return f;
+}
+
+std::vector<Money> monthlyProfit(const Ledger& ledger, const MonthlyFigures& figures) {
+  std::vector<Money> profit(figures.months.size(), 0);
+  const Found income = findAccountByType(ledger.accounts, 'I');
+  const Found expense = findAccountByType(ledger.accounts, 'E');
+  if (!income.ok || !expense.ok) return profit;
+  for (size_t i = 0; i < profit.size(); ++i) {
+    profit[i] = moneySub(figures.at(income.pos, i).credit, figures.at(expense.pos, i).debit);
+  }
+  return profit;
+}
+
+}  // namespace murex

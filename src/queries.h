@@ -1,0 +1,49 @@
+// queries: the read-only questions that reports ask of a parsed ledger: period sums and
+// balances of accounts and kinds, holdings at a date, whether the ledger is closed, and
+// the search filter. All but filterMatch require canReport.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ledger.h"
+
+namespace murex {
+
+// Where in a split index (accountSplits, kindSplits) the splits not before d begin: the
+// opening transaction counts as before every date.
+size_t firstNotBefore(const Ledger& ledger, const std::vector<int64_t>& index, Datum d);
+// -1 before ds or in the opening transaction, 1 after de, 0 inside.
+int splitInPeriod(const Ledger& ledger, Datum ds, Datum de, int64_t splitPos);
+
+struct Sums {
+  Money debit = 0;
+  Money credit = 0;   // as a positive figure
+  Money balance = 0;  // at the end of the period
+};
+Sums accountSums(const Ledger& ledger, int64_t accountPos, Datum ds, Datum de);
+Sums subtreeSums(const Ledger& ledger, int64_t accountPos, Datum ds, Datum de);
+Money accountBalanceAt(const Ledger& ledger, int64_t accountPos, Datum d);  // before d
+bool isLedgerClosed(const Ledger& ledger);  // every I and E account sums to zero
+
+struct KindSums {
+  Items itemsIn = 0;
+  Items itemsOut = 0;  // as a positive figure
+  Items items = 0;     // held at the end of the period
+  Money money = 0;     // their book value
+};
+KindSums kindSums(const Ledger& ledger, int64_t kindPos, Datum ds, Datum de);
+Holding kindTotalAt(const Ledger& ledger, int64_t kindPos, Datum d);  // before d
+// The holding of the split's kind after it, given the holding before it (its own slots added).
+Holding holdingAfter(const Ledger& ledger, int64_t splitPos, Holding before);
+// The same for the i-th split of a kind, and that split's item change.
+Holding kindHoldingAfter(const Ledger& ledger, int64_t kindPos, size_t i, Holding before);
+Items kindSplitItems(const Ledger& ledger, int64_t kindPos, size_t i);
+
+// Plain words are alternatives, "+" words required, "-" words excluded.
+bool filterMatch(std::string_view text, const std::vector<std::string>& words);
+
+}  // namespace murex
