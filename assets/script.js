@@ -98,6 +98,7 @@ async function loadAccount(pos) {
   }
   const rowquery = $("rowquery");
   if (rowquery) rowquery.addEventListener("click", clearSelection);
+  drawCharts("account", pos);
 }
 
 async function filterRows(value) {
@@ -110,6 +111,7 @@ async function filterRows(value) {
   if (!records) return;
   records.innerHTML = rows;
   updateSelection();
+  drawCharts("account", pos, value.trim());
 }
 
 async function loadKind(pos) {
@@ -121,6 +123,12 @@ async function loadKind(pos) {
   section.innerHTML = html;
   const table = $("invtbl");
   if (table) table.addEventListener("click", (event) => rowClick(event, true));
+  drawCharts("kind", pos);
+}
+
+// The charts above the reports (chart.js); the tables work without them.
+function drawCharts(which, ...args) {
+  if (typeof Charts !== "undefined") Charts[which](...args);
 }
 
 function rowClick(event, popupMode) {
@@ -233,6 +241,7 @@ function start() {
     const pre = nop.querySelector("pre");
     if (pre && pre.textContent.trim() !== "") nop.style.display = "block";
     route("#a");
+    drawCharts("balance");
   } else {
     route("#m");
   }

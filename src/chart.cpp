@@ -11,7 +11,8 @@
 #include "amount.h"
 #include "datum.h"
 #include "inventory.h"
-#include "parser.h"
+#include "monthly.h"
+#include "queries.h"
 #include "report.h"
 #include "util.h"
 
@@ -105,7 +106,19 @@ std::string xTicksJson(const App& app) {
   return out;
 }
 
+// A line's axis reaches zero when zero is near (closer than the line's own span) or the line
+// is flat; otherwise it hugs the line, so that the line's movements show.
 std::string yTicksJson(const App& app, Money low, Money high) {
+  const __int128 span = static_cast<__int128>(high) - low;
+  if (low > 0 && (low <= span || span == 0)) low = 0;
+  if (high < 0 && (-static_cast<__int128>(high) <= span || span == 0)) high = 0;
+  if (low == high) {
+    if (high < INT64_MAX - 100) {
+      high += 100;
+    } else {
+      low -= 100;
+    }
+  }
   const std::vector<Money> ticks = axisTicks(low, high, 4);
   const bool whole = std::all_of(ticks.begin(), ticks.end(), [](Money t) { return t % 100 == 0; });
   std::string out = "[";
@@ -133,6 +146,8 @@ std::string lineSummary(const App& app, const std::vector<ChartPoint>& points,
     if (value(points[i]) > value(points[high])) high = i;
   }
   const auto text = [&](size_t i) { return valueText(app, value(points[i]), items); };
+  if (value(points[low]) == value(points[high]))
+    return fillNamed("$what stayed at $value.", {{"what", what}, {"value", text(0)}});
   return fillNamed("$what went from $first on $firstDate to $last on $lastDate; lowest $low on "
                    "$lowDate, highest $high on $highDate.",
                    {{"what", what},
@@ -150,8 +165,8 @@ std::string lineSummary(const App& app, const std::vector<ChartPoint>& points,
 std::string seriesJson(const App& app, std::string_view name, const std::vector<ChartPoint>& points,
                        const std::vector<std::string>& dates, bool items) {
   const auto value = [&](const ChartPoint& p) { return items ? p.items : p.value; };
-  Money low = 0;
-  Money high = 0;
+  Money low = points.empty() ? 0 : value(points.front());
+  Money high = low;
   for (const ChartPoint& p : points) {
     low = std::min(low, value(p));
     high = std::max(high, value(p));
@@ -202,6 +217,64 @@ std::vector<std::string> pointDates(const App& app, const std::vector<ChartPoint
   const int64_t first = dayNumber(app.fromDate);
   for (const ChartPoint& p : points) dates.push_back(dateText(app, dateOfDayNumber(first + p.day)));
   return dates;
+}
+
+// [cents,"text"]
+std::string amountJson(const App& app, Money m) {
+  std::string out = "[";
+  out += decimal(m);
+  out += ',';
+  appendJsonString(out, valueText(app, m, false));
+  out += ']';
+  return out;
+}
+
+std::string monthLabel(const DateRange& month) {
+  return std::string(monthNames[monthOf(month.first) - 1]);
+}
+
+// The month-by-month charts' common fields: title, description, the period and its months.
+std::string monthsHead(const App& app, const MonthlyFigures& f, std::string_view title,
+                       std::string_view desc) {
+  std::string months = "[";
+  for (const DateRange& m : f.months) {
+    if (months.size() > 1) months += ',';
+    months += "{\"label\":";
+    appendJsonString(months, monthLabel(m));
+    months += ",\"from\":";
+    appendJsonString(months, dateText(app, m.first));
+    months += ",\"to\":";
+    appendJsonString(months, dateText(app, m.last));
+    months += '}';
+  }
+  months += ']';
+  return fillNamed("\"title\":$title,\"desc\":$desc,\"from\":$from,\"to\":$to,\"months\":$months",
+                   {{"title", jsonString(title)},
+                    {"desc", jsonString(desc)},
+                    {"from", jsonString(dateText(app, app.fromDate))},
+                    {"to", jsonString(dateText(app, app.toDate))},
+                    {"months", months}});
+}
+
+std::string amountListJson(const App& app, const std::vector<Money>& values) {
+  std::string out = "[";
+  for (const Money v : values) {
+    if (out.size() > 1) out += ',';
+    out += amountJson(app, v);
+  }
+  out += ']';
+  return out;
+}
+
+Money sumOf(const std::vector<Money>& values) {
+  Money total = 0;
+  for (const Money v : values) total = moneyAdd(total, v);
+  return total;
+}
+
+// The month with the largest value, for the description.
+size_t largest(const std::vector<Money>& values) {
+  return static_cast<size_t>(std::max_element(values.begin(), values.end()) - values.begin());
 }
 
 }  // namespace
@@ -331,6 +404,170 @@ std::string kindChart(const App& app, int64_t kindPos, int64_t width) {
   json.pop_back();
   json += ",\"count\":" + decimal(count) + "}";
   return json;
+}
+
+std::string balanceChart(const App& app) {
+  const Ledger& ledger = *app.ledger;
+  assert(canReport(ledger));
+  const MonthlyFigures f = monthlyFigures(ledger, app.fromDate, app.toDate);
+  const size_t n = f.months.size();
+  std::vector<Money> income(n, 0), expenses(n, 0), worth(n, 0);
+  const Found incomeRoot = findAccountByType(ledger.accounts, 'I');
+  const Found expenseRoot = findAccountByType(ledger.accounts, 'E');
+  const std::vector<Money> profit = monthlyProfit(ledger, f);
+  for (size_t i = 0; i < n; ++i) {
+    if (incomeRoot.ok && expenseRoot.ok) {
+      income[i] = f.at(incomeRoot.pos, i).credit;
+      expenses[i] = f.at(expenseRoot.pos, i).debit;
+    }
+    // What is owned less what is owed: the top accounts of both kinds, sub-accounts included.
+    for (int64_t a = 0; a < std::ssize(ledger.accounts); ++a) {
+      const char type = accountType(ledger.accounts, a).effective;
+      if (accountLevel(ledger.accounts, a) == 0 && (type == 'A' || type == 'L'))
+        worth[i] = moneyAdd(worth[i], f.at(a, i).balance);
+    }
+  }
+  Money flowLow = 0;
+  Money flowHigh = 0;
+  for (size_t i = 0; i < n; ++i) {
+    flowHigh = std::max({flowHigh, income[i], profit[i]});
+    flowLow = std::min({flowLow, moneyNeg(expenses[i]), profit[i]});
+  }
+  if (flowLow == flowHigh) flowHigh = 100;
+  const Money worthLow = n == 0 ? 0 : *std::min_element(worth.begin(), worth.end());
+  const Money worthHigh = n == 0 ? 0 : *std::max_element(worth.begin(), worth.end());
+
+  std::string desc = fillNamed(
+      "Income $income, expenses $expenses, profit or loss $profit over $count months.",
+      {{"income", valueText(app, sumOf(income), false)},
+       {"expenses", valueText(app, sumOf(expenses), false)},
+       {"profit", valueText(app, sumOf(profit), false)},
+       {"count", decimal(static_cast<int64_t>(n))}});
+  if (n > 0) {
+    desc += fillNamed(
+        " Most income in $incomeMonth ($incomeTop), most expenses in $expenseMonth "
+        "($expenseTop). Net worth $worthFirst at the end of $firstMonth, $worthLast at the end "
+        "of $lastMonth.",
+        {{"incomeMonth", monthLabel(f.months[largest(income)])},
+         {"incomeTop", valueText(app, income[largest(income)], false)},
+         {"expenseMonth", monthLabel(f.months[largest(expenses)])},
+         {"expenseTop", valueText(app, expenses[largest(expenses)], false)},
+         {"worthFirst", valueText(app, worth.front(), false)},
+         {"firstMonth", monthLabel(f.months.front())},
+         {"worthLast", valueText(app, worth.back(), false)},
+         {"lastMonth", monthLabel(f.months.back())}});
+  }
+  return fillNamed(
+      "{$head,\"income\":$income,\"expenses\":$expenses,\"profit\":$profit,\"worth\":$worth,"
+      "\"flowticks\":$flowticks,\"worthticks\":$worthticks,\"sums\":{\"income\":$incomeSum,"
+      "\"expenses\":$expenseSum,\"profit\":$profitSum}}",
+      {{"head", monthsHead(app, f, "Income, expenses and profit per month; net worth", desc)},
+       {"income", amountListJson(app, income)},
+       {"expenses", amountListJson(app, expenses)},
+       {"profit", amountListJson(app, profit)},
+       {"worth", amountListJson(app, worth)},
+       {"flowticks", yTicksJson(app, flowLow, flowHigh)},
+       {"worthticks", yTicksJson(app, worthLow, worthHigh)},
+       {"incomeSum", amountJson(app, sumOf(income))},
+       {"expenseSum", amountJson(app, sumOf(expenses))},
+       {"profitSum", amountJson(app, sumOf(profit))}});
+}
+
+std::string stackChart(const App& app, int64_t accountPos) {
+  const Ledger& ledger = *app.ledger;
+  assert(canReport(ledger) && accountPos >= 0 && accountPos < std::ssize(ledger.accounts));
+  const MonthlyFigures f = monthlyFigures(ledger, app.fromDate, app.toDate);
+  const size_t n = f.months.size();
+  const AccountType type = accountType(ledger.accounts, accountPos);
+  // What an account of the kind gathers: expenses and assets their debits, the others their
+  // credits; so the closing of a year, which moves the other side, adds nothing.
+  const auto gathered = [&](int64_t a, size_t i) {
+    return type.positive ? f.at(a, i).debit : f.at(a, i).credit;
+  };
+  struct Part {
+    std::string name;
+    std::vector<Money> values;
+    Money total = 0;
+  };
+  std::vector<Part> parts;
+  const int64_t level = accountLevel(ledger.accounts, accountPos);
+  for (int64_t a = accountPos + 1; a < std::ssize(ledger.accounts); ++a) {
+    if (!isSubAccount(ledger.accounts, accountPos, a)) break;
+    if (accountLevel(ledger.accounts, a) != level + 1) continue;
+    Part part{std::string(accountDisplay(ledger.accounts[a])), std::vector<Money>(n, 0)};
+    for (size_t i = 0; i < n; ++i) {
+      part.values[i] = gathered(a, i);
+      part.total = moneyAdd(part.total, part.values[i]);
+    }
+    if (part.total != 0) parts.push_back(std::move(part));
+  }
+  // What the account holds itself, beside its sub-accounts.
+  Part own{"(" + std::string(accountDisplay(ledger.accounts[accountPos])) + " itself)",
+           std::vector<Money>(n, 0)};
+  std::vector<Money> totals(n, 0);
+  for (size_t i = 0; i < n; ++i) {
+    totals[i] = gathered(accountPos, i);
+    Money rest = totals[i];
+    for (const Part& p : parts) rest = moneySub(rest, p.values[i]);
+    own.values[i] = rest;
+    own.total = moneyAdd(own.total, rest);
+  }
+  if (own.total != 0) parts.push_back(std::move(own));
+  // The largest first; beyond eight parts the smallest share one "Other" band.
+  std::stable_sort(parts.begin(), parts.end(),
+                   [](const Part& x, const Part& y) { return x.total > y.total; });
+  constexpr size_t maxParts = 8;
+  if (parts.size() > maxParts) {
+    Part other{"Other", std::vector<Money>(n, 0)};
+    for (size_t k = maxParts - 1; k < parts.size(); ++k) {
+      for (size_t i = 0; i < n; ++i) other.values[i] = moneyAdd(other.values[i], parts[k].values[i]);
+      other.total = moneyAdd(other.total, parts[k].total);
+    }
+    parts.resize(maxParts - 1);
+    parts.push_back(std::move(other));
+  }
+  Money low = 0;
+  Money high = 0;
+  for (size_t i = 0; i < n; ++i) {
+    Money up = 0;
+    Money down = 0;
+    for (const Part& p : parts) {
+      if (p.values[i] > 0) {
+        up = moneyAdd(up, p.values[i]);
+      } else {
+        down = moneyAdd(down, p.values[i]);
+      }
+    }
+    high = std::max(high, up);
+    low = std::min(low, down);
+  }
+  if (low == high) high = 100;
+  const std::string name = accountPath(ledger.accounts, accountPos).displayPath;
+  std::string desc = fillNamed("$name: $total over $count months.",
+                               {{"name", name},
+                                {"total", valueText(app, sumOf(totals), false)},
+                                {"count", decimal(static_cast<int64_t>(n))}});
+  std::string series = "[";
+  for (const Part& p : parts) {
+    if (series.size() > 1) series += ',';
+    series += "{\"name\":";
+    appendJsonString(series, p.name);
+    series += ",\"total\":";
+    series += amountJson(app, p.total);
+    series += ",\"values\":";
+    series += amountListJson(app, p.values);
+    series += '}';
+    desc += " " + p.name + " " + valueText(app, p.total, false) + ".";
+  }
+  series += ']';
+  const std::string what = type.positive ? (type.effective == 'E' ? "Expenses" : "Debits")
+                                         : (type.effective == 'I' ? "Income" : "Credits");
+  return fillNamed("{$head,\"account\":$account,\"series\":$series,\"totals\":$totals,\"yticks\":$yticks}",
+                   {{"head", monthsHead(app, f, what + " per month: " + name, desc)},
+                    {"account", decimal(accountPos)},
+                    {"series", series},
+                    {"totals", amountListJson(app, totals)},
+                    {"yticks", yTicksJson(app, low, high)}});
 }
 
 }  // namespace murex

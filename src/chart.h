@@ -37,5 +37,11 @@ std::string accountChart(const App& app, int64_t accountPos, int64_t width,
                          std::string_view filter);
 // The kind's book value and items held through the period.
 std::string kindChart(const App& app, int64_t kindPos, int64_t width);
+// The period month by month: income and expenses (as the balance of accounts counts them),
+// the profit or loss, and the net worth (asset and liability accounts) at each month's end.
+std::string balanceChart(const App& app);
+// What the account's direct sub-accounts gathered in each month (debits of expense and asset
+// accounts, credits of the others), to be stacked: the largest eight, the rest as "Other".
+std::string stackChart(const App& app, int64_t accountPos);
 
 }  // namespace murex

@@ -177,4 +177,16 @@ bool filterMatch(std::string_view text, const std::vector<std::string>& words) {
   return result;
 }
 
+std::vector<std::string> filterWords(std::string_view filter) {
+  return splitUnicodeSpace(lowerUnicode(filter));
+}
+
+bool rowMatches(const Ledger& ledger, int64_t splitPos, const std::vector<std::string>& words,
+                std::string& scratch) {
+  scratch = transactionDescription(ledger, ledger.transactions[ledger.splits[splitPos].traPos]);
+  scratch += ": ";
+  scratch += splitComment(ledger, splitPos);
+  return filterMatch(lowerUnicode(scratch), words);
+}
+
 }  // namespace murex

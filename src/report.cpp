@@ -246,18 +246,6 @@ std::vector<std::vector<int64_t>> kindsByAccount(const Ledger& ledger) {
 
 }  // namespace
 
-std::vector<std::string> filterWords(std::string_view filter) {
-  return splitUnicodeSpace(lowerUnicode(filter));
-}
-
-bool rowMatches(const Ledger& ledger, int64_t splitPos, const std::vector<std::string>& words,
-                std::string& scratch) {
-  scratch = transactionDescription(ledger, ledger.transactions[ledger.splits[splitPos].traPos]);
-  scratch += ": ";
-  scratch += splitComment(ledger, splitPos);
-  return filterMatch(lowerUnicode(scratch), words);
-}
-
 std::string balanceOfAccounts(const App& app, bool html, bool ascii) {
   assert(reportable(app));
   if (!reportable(app)) return "";

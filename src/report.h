@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "app.h"
 
@@ -26,11 +25,5 @@ std::string selectionSums(const App& app, std::string_view selection);
 
 std::string jumpMenu(const App& app);
 std::string periodOptions(const App& app);
-
-// The filter of a report row: the words of the filter text, lower-cased; a split's row passes
-// when its description, ": " and its comment, lower-cased, match them (scratch: a buffer).
-std::vector<std::string> filterWords(std::string_view filter);
-bool rowMatches(const Ledger& ledger, int64_t splitPos, const std::vector<std::string>& words,
-                std::string& scratch);
 
 }  // namespace murex

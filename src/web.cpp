@@ -201,6 +201,11 @@ bool chartRoute(const App& app, const http::Request& request, WebAnswer& a,
   } else if (reports && numberRoute(path, "/chart/inv/", number) &&
              number < std::ssize(ledger->kinds)) {
     a.body = kindChart(app, number, chartWidth(request.query));
+  } else if (reports && path == "/chart/balance") {
+    a.body = balanceChart(app);
+  } else if (reports && numberRoute(path, "/chart/stack/", number) &&
+             number < std::ssize(ledger->accounts)) {
+    a.body = stackChart(app, number);
   } else {
     a.status = 404;
     return true;
@@ -242,6 +247,8 @@ const StaticAsset* staticAsset(std::string_view path) {
   static const StaticAsset table[] = {
       {"/style.css", "text/css; charset=utf-8", assets::style_css},
       {"/script.js", "text/javascript; charset=utf-8", assets::script_js},
+      {"/chart.js", "text/javascript; charset=utf-8", assets::chart_js},
+      {"/keys.js", "text/javascript; charset=utf-8", assets::keys_js},
       {"/murex.svg", "image/svg+xml", assets::murex_svg},
       {"/favicon.svg", "image/svg+xml", assets::favicon_svg},
       {"/favicon.png", "image/png", assets::favicon_png},
