@@ -198,9 +198,12 @@ const Charts = (() => {
     return svg(s, "rect", { class: "band", y: top, width, height: bottom - top, visibility: "hidden" });
   }
 
-  function xLabels(s, labels, bottom) {
+  // Labels centred under their place; one at the very left edge starts there instead, clear
+  // of the value axis' lowest label.
+  function xLabels(s, labels, bottom, left) {
     for (const [x, text] of labels) {
-      svg(s, "text", { class: "tick", x, y: bottom + 17, "text-anchor": "middle" }, text);
+      const anchor = left !== undefined && x - left < 30 ? "start" : "middle";
+      svg(s, "text", { class: "tick", x, y: bottom + 17, "text-anchor": anchor }, text);
     }
   }
 
@@ -225,8 +228,9 @@ const Charts = (() => {
     }
     xLabels(
       s,
-      data.xticks.map(([day, text]) => [x(day) + 2, text]),
+      data.xticks.map(([day, text]) => [x(day), text]),
       bottom,
+      left,
     );
     const ys = [];
     const markers = [];
