@@ -470,10 +470,17 @@ const Charts = (() => {
     load("balchart", document.getElementById("balance"), () => "/chart/balance", drawBalance);
   }
 
-  // The stacked chart of an account's sub-accounts, in front of anchor.
-  function stack(id, pos, anchor) {
-    load(id, anchor, () => `/chart/stack/${pos}`, drawStack);
+  // The month-by-month page: the sub-accounts of the expense and of the income root stacked
+  // per month, or those of the account whose tree the page shows.
+  function monthly(pos) {
+    const table = document.getElementById("monthly");
+    if (pos === "") {
+      load("expchart", table, () => "/chart/expenses", drawStack);
+      load("incchart", table, () => "/chart/income", drawStack);
+    } else {
+      load("subchart", table, () => `/chart/stack/${pos}`, drawStack);
+    }
   }
 
-  return { account, kind, balance, stack };
+  return { account, kind, balance, monthly };
 })();

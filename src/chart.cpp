@@ -13,7 +13,7 @@
 #include "inventory.h"
 #include "monthly.h"
 #include "queries.h"
-#include "report.h"
+#include "rows.h"
 #include "util.h"
 
 namespace murex {
@@ -277,6 +277,22 @@ size_t largest(const std::vector<Money>& values) {
   return static_cast<size_t>(std::max_element(values.begin(), values.end()) - values.begin());
 }
 
+// The points of a report's rows that hold a balance: the opening row and the splits. A
+// kind's point holds the book value, and the items held beside it.
+std::vector<ChartPoint> rowPoints(const App& app, const std::vector<RowValues>& rows, bool kind) {
+  const int64_t first = dayNumber(app.fromDate);
+  std::vector<ChartPoint> points;
+  points.reserve(rows.size());
+  for (const RowValues& r : rows) {
+    if (!r.held) continue;
+    points.push_back({.day = dayNumber(r.date) - first,
+                      .splitPos = r.kind == RowKind::Split ? r.splitPos : -1,
+                      .value = kind ? r.value : r.balance,
+                      .items = kind ? r.balance : 0});
+  }
+  return points;
+}
+
 }  // namespace
 
 std::vector<ChartPoint> thinPoints(const std::vector<ChartPoint>& points, int64_t days,
@@ -337,32 +353,18 @@ std::string accountChart(const App& app, int64_t accountPos, int64_t width,
                          std::string_view filter) {
   const Ledger& ledger = *app.ledger;
   assert(canReport(ledger) && accountPos >= 0 && accountPos < std::ssize(ledger.accounts));
-  const std::vector<std::string> words = filterWords(filter);
-  const int64_t first = dayNumber(app.fromDate);
-  std::vector<ChartPoint> points;
-  // Filtered, the line shows the rows the table shows: those have no opening row.
-  if (filter.empty())
-    points.push_back({.value = accountBalanceAt(ledger, accountPos, app.fromDate)});
-  std::string scratch;
-  const std::vector<int64_t>& index = ledger.accountSplits[accountPos];
-  for (size_t i = firstNotBefore(ledger, index, app.fromDate); i < index.size(); ++i) {
-    const int64_t sp = index[i];
-    if (splitInPeriod(ledger, app.fromDate, app.toDate, sp) > 0) break;
-    if (!filter.empty() && !rowMatches(ledger, sp, words, scratch)) continue;
-    const Split& s = ledger.splits[sp];
-    points.push_back({.day = dayNumber(ledger.transactions[s.traPos].date) - first,
-                      .splitPos = sp,
-                      .value = s.balance});
-  }
+  // The rows the table shows: filtered, there is no opening row.
+  std::vector<ChartPoint> points =
+      rowPoints(app, accountRowValues(app, accountPos, filter), false);
   const int64_t count = std::ssize(points);
   points = thinPoints(points, periodDays(app), clampWidth(width));
   const std::vector<std::string> dates = pointDates(app, points);
-  const std::string name = accountPath(ledger.accounts, accountPos).displayPath;
-  std::string title = "Balance of " + name;
+  std::string title = "Balance of " + accountPath(ledger.accounts, accountPos).displayPath;
   if (!filter.empty()) title += ", filtered";
   std::string desc = lineSummary(app, points, dates, false, "The balance");
   desc += " " + decimal(filter.empty() ? count - 1 : count) + " splits.";
-  std::string json = lineChartJson(app, title, desc, seriesJson(app, "Balance", points, dates, false));
+  std::string json =
+      lineChartJson(app, title, desc, seriesJson(app, "Balance", points, dates, false));
   json.pop_back();
   json += ",\"count\":" + decimal(count) + "}";
   return json;
@@ -371,25 +373,7 @@ std::string accountChart(const App& app, int64_t accountPos, int64_t width,
 std::string kindChart(const App& app, int64_t kindPos, int64_t width) {
   const Ledger& ledger = *app.ledger;
   assert(canReport(ledger) && kindPos >= 0 && kindPos < std::ssize(ledger.kinds));
-  const int64_t first = dayNumber(app.fromDate);
-  std::vector<ChartPoint> points(1);
-  Holding held;
-  const std::vector<int64_t>& index = ledger.kindSplits[kindPos];
-  for (size_t i = 0; i < index.size(); ++i) {
-    const int64_t sp = index[i];
-    const int where = splitInPeriod(ledger, app.fromDate, app.toDate, sp);
-    if (where > 0) break;
-    held = kindHoldingAfter(ledger, kindPos, i, held);
-    if (where < 0) {
-      points[0].value = held.money;
-      points[0].items = held.items;
-      continue;
-    }
-    points.push_back({.day = dayNumber(ledger.transactions[ledger.splits[sp].traPos].date) - first,
-                      .splitPos = sp,
-                      .value = held.money,
-                      .items = held.items});
-  }
+  std::vector<ChartPoint> points = rowPoints(app, kindRowValues(app, kindPos, ""), true);
   const int64_t count = std::ssize(points);
   points = thinPoints(points, periodDays(app), clampWidth(width));
   const std::vector<std::string> dates = pointDates(app, points);
@@ -562,8 +546,13 @@ std::string stackChart(const App& app, int64_t accountPos) {
   series += ']';
   const std::string what = type.positive ? (type.effective == 'E' ? "Expenses" : "Debits")
                                          : (type.effective == 'I' ? "Income" : "Credits");
+  // A root names its kind alone: "Expenses per month, by account".
+  const std::string title =
+      level == 0 && what == accountDisplay(ledger.accounts[accountPos])
+          ? what + " per month, by account"
+          : what + " per month: " + name + ", by sub-account";
   return fillNamed("{$head,\"account\":$account,\"series\":$series,\"totals\":$totals,\"yticks\":$yticks}",
-                   {{"head", monthsHead(app, f, what + " per month: " + name, desc)},
+                   {{"head", monthsHead(app, f, title, desc)},
                     {"account", decimal(accountPos)},
                     {"series", series},
                     {"totals", amountListJson(app, totals)},

@@ -5,13 +5,14 @@
 #include <string_view>
 
 #include "assets.h"
-#include "chart.h"
 #include "config.h"
 #include "http/server.h"
 #include "ledgertext.h"
 #include "queries.h"
 #include "report.h"
 #include "util.h"
+#include "webcharts.h"
+#include "webreports.h"
 
 namespace murex {
 
@@ -167,53 +168,6 @@ void handle(App& app, const http::Request& request, http::Responder& out) {
   }
 }
 
-// The value of name=value in a query, decoded; empty when the query has no such pair.
-std::string queryValue(std::string_view query, std::string_view name) {
-  size_t begin = 0;
-  while (begin <= query.size()) {
-    size_t end = query.find('&', begin);
-    if (end == std::string_view::npos) end = query.size();
-    const std::string_view pair = query.substr(begin, end - begin);
-    if (pair.size() > name.size() && pair.starts_with(name) && pair[name.size()] == '=')
-      return decodeQuery(pair.substr(name.size() + 1));
-    begin = end + 1;
-  }
-  return "";
-}
-
-// The plot width a chart asks for, in pixels; a missing or odd one gets a common width.
-int64_t chartWidth(std::string_view query) {
-  int64_t width = 0;
-  return readNumber(queryValue(query, "w"), width) ? width : 800;
-}
-
-// The chart routes: the figures of one chart as JSON, for the shown period.
-bool chartRoute(const App& app, const http::Request& request, WebAnswer& a,
-                std::string_view& type) {
-  const std::string& path = request.path;
-  if (!path.starts_with("/chart/")) return false;
-  const Ledger* ledger = app.ledger.get();
-  const bool reports = ledger && canReport(*ledger);
-  int64_t number = 0;
-  if (reports && numberRoute(path, "/chart/account/", number) &&
-      number < std::ssize(ledger->accounts)) {
-    a.body = accountChart(app, number, chartWidth(request.query), queryValue(request.query, "f"));
-  } else if (reports && numberRoute(path, "/chart/inv/", number) &&
-             number < std::ssize(ledger->kinds)) {
-    a.body = kindChart(app, number, chartWidth(request.query));
-  } else if (reports && path == "/chart/balance") {
-    a.body = balanceChart(app);
-  } else if (reports && numberRoute(path, "/chart/stack/", number) &&
-             number < std::ssize(ledger->accounts)) {
-    a.body = stackChart(app, number);
-  } else {
-    a.status = 404;
-    return true;
-  }
-  type = "application/json";
-  return true;
-}
-
 }  // namespace
 
 std::string decodeQuery(std::string_view query) {
@@ -328,6 +282,7 @@ WebAnswer webCallback(App& app, const http::Request& request) {
     // An empty selection sums to nothing; a refused one is not a resource.
     if (!reports || (a.body.empty() && !selection.empty())) a.status = 404;
   } else if (chartRoute(app, request, a, type)) {
+    // answered there
   } else if (path == "/quit") {
     a.body = "<html><body>Bye</body></html>";
     a.quit = true;
@@ -337,7 +292,7 @@ WebAnswer webCallback(App& app, const http::Request& request) {
     } else {
       a.status = 404;
     }
-  } else {
+  } else if (!reportRoute(app, request, a, type)) {
     a.status = 404;
     a.body = "Not found";
   }
