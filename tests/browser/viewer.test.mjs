@@ -730,3 +730,37 @@ test("every report table downloads its CSV", async (t) => {
     assert.match(d.lines[0], /^account,2024-01,2024-02,.*,2024-12,total$/);
   });
 });
+
+test("the monthly page stacks each month's expenses and income by account", async (t) => {
+  await withHousehold(
+    t,
+    async (page) => {
+      await page.click("#header");
+      await page.click('#jump a[href="#mon"]');
+      await page.waitForSelector("#monthly");
+      for (const id of ["expchart", "incchart"]) await page.locator(`#mon #${id} svg`).waitFor();
+      assert.ok(await page.$eval("#incchart", (f) => f.nextElementSibling.id === "monthly"));
+      assert.equal(await page.getAttribute("#expchart svg", "data-months"), "12");
+      assert.deepEqual(await page.$$eval("#expchart .legend", (l) => l.map((e) => e.textContent)), [
+        "Rent",
+        "Transport",
+        "Groceries",
+      ]);
+      // 2024: rent in February, groceries in March and August, the bicycle in May.
+      assert.equal(await page.locator("#expchart rect.bar").count(), 4);
+      assert.equal(await page.locator("#incchart rect.bar").count(), 3);
+      const feb = await centre(page, "#expchart rect.bar", 0);
+      await page.mouse.move(feb.x, feb.y);
+      await page.locator("#expchart .charttip").waitFor({ state: "visible" });
+      assert.match(await page.textContent("#expchart .charttip"), /2024-02-01 – 2024-02-29Rent 1,150\.00Total 1,150\.00/);
+      await page.mouse.move(1, 1);
+      await chartShot(page, "expchart", "monthly-expenses");
+      await chartShot(page, "incchart", "monthly-income");
+      // One account's tree: its sub-accounts stacked.
+      await page.evaluate(() => (location.hash = "#mon9"));
+      await page.locator("#mon #subchart svg").waitFor();
+      assert.match(await page.textContent("#subchart figcaption"), /Expenses per month, by account/);
+    },
+    { args: ["-p", "2024Y"] },
+  );
+});
