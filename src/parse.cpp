@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "errorframe.h"
+#include "nameindex.h"
 #include "pages.h"
 #include "token.h"
 #include "util.h"
@@ -15,49 +16,6 @@
 namespace murex {
 
 namespace {
-
-// The plain amounts of almost every split line ("-12.50", "3", "+0.5"), read without the
-// allocations of parseMoney and with its results; anything else goes to parseMoneyMul.
-bool quickMoney(std::string_view w, bool decimalComma, Money& out) {
-  // The usual form first: a sign or none, 1 to 15 digits, the separator, two digits.
-  const char* p = w.data();
-  const size_t n = w.size();
-  const size_t sign = n > 0 && (p[0] == '-' || p[0] == '+') ? 1 : 0;
-  const auto digit = [](char c) { return unsigned(c - '0') < 10; };
-  if (n >= sign + 4 && n - sign <= 18 && p[n - 3] == (decimalComma ? ',' : '.') &&
-      digit(p[n - 2]) && digit(p[n - 1])) {
-    int64_t units = 0;
-    size_t k = sign;
-    for (; k < n - 3 && digit(p[k]); ++k) units = units * 10 + (p[k] - '0');
-    if (k == n - 3) {
-      const int64_t value = units * 100 + (p[n - 2] - '0') * 10 + (p[n - 1] - '0');
-      out = p[0] == '-' ? -value : value;
-      return true;
-    }
-  }
-  const char* at = w.data();
-  const char* const end = at + w.size();
-  const bool negative = at < end && *at == '-';
-  if (at < end && (*at == '-' || *at == '+')) ++at;
-  const char* const unitsStart = at;
-  uint64_t units = 0;  // wraps only past 19 digits, and more than 15 are refused
-  for (; at < end && unsigned(*at - '0') < 10; ++at) units = units * 10 + unsigned(*at - '0');
-  int64_t digits = at - unitsStart;
-  if (digits > 15) return false;  // far below the readers' limit
-  int64_t cents = 0;
-  if (at < end && *at == (decimalComma ? ',' : '.')) {
-    ++at;
-    int k = 0;
-    for (; k < 2 && at < end && unsigned(*at - '0') < 10; ++k, ++at)
-      cents = cents * 10 + (*at - '0');
-    if (k == 1) cents *= 10;
-    digits += k;
-  }
-  if (at != end || digits == 0) return false;
-  const int64_t value = int64_t(units) * 100 + cents;
-  out = negative ? -value : value;
-  return true;
-}
 
 // What "close" needs of an account: the sum of its amounts so far, added split by split in
 // file order exactly as a walk over the earlier splits would add them. base is the sum before
@@ -69,91 +27,6 @@ struct AccountRun {
   bool baseOverflow = false;
   bool runOverflow = false;
   int64_t traPos = -1;  // the transaction that last touched run
-  int64_t splitCount = 0;
-};
-
-// Names to positions, looked up once per split line. Open addressing in a power-of-two
-// table at most half full: the library map's modulo and node hops cost more than this.
-class NameIndex {
- public:
-  // The position stored for name, or nullptr.
-  const int64_t* find(std::string_view name) const { return find(name, hash(name)); }
-  // The same, with the name's hash known.
-  const int64_t* find(std::string_view name, size_t nameHash) const {
-    if (entries.empty()) return nullptr;
-    const size_t mask = entries.size() - 1;
-    for (size_t i = nameHash & mask;; i = (i + 1) & mask) {
-      const Entry& e = entries[i];
-      if (e.pos < 0) return nullptr;
-      if (sameName(e.name, name)) return &e.pos;
-    }
-  }
-  // name must not be there yet.
-  void insert(std::string_view name, int64_t pos) {
-    assert(find(name) == nullptr && pos >= 0);
-    if ((count + 1) * 2 > entries.size()) {
-      std::vector<Entry> old(std::max<size_t>(16, entries.size() * 2));
-      old.swap(entries);
-      for (Entry& e : old)
-        if (e.pos >= 0) place(std::move(e.name), e.pos);
-    }
-    place(std::string(name), pos);
-    ++count;
-  }
-
-  // Names are a few bytes long: compared and hashed eight at a time, inline, rather than by
-  // a call; the last eight bytes of a longer name are read once more, overlapping.
-  static uint64_t eight(const char* p) {
-    uint64_t w = 0;
-    std::memcpy(&w, p, 8);
-    return w;
-  }
-  static bool sameName(std::string_view a, std::string_view b) {
-    const size_t n = a.size();
-    if (n != b.size()) return false;
-    if (n < 8) return a == b;
-    for (size_t i = 0; i + 8 < n; i += 8)
-      if (eight(a.data() + i) != eight(b.data() + i)) return false;
-    return eight(a.data() + n - 8) == eight(b.data() + n - 8);
-  }
-  // Eight bytes per multiply: a byte-wise hash was a tenth of the parse.
-  static uint32_t hash(std::string_view s) {
-    constexpr uint64_t mul = 0xff51afd7ed558ccdull;
-    const size_t n = s.size();
-    uint64_t h = uint64_t(n) * 0x9e3779b97f4a7c15ull;
-    const auto mix = [&h](uint64_t w) {
-      h = (h ^ w) * mul;
-      h ^= h >> 32;
-    };
-    if (n < 8) {
-      uint64_t w = 0;
-      for (size_t k = 0; k < n; ++k) w |= uint64_t(uint8_t(s[k])) << (8 * k);
-      mix(w);
-    } else {
-      for (size_t i = 0; i + 8 < n; i += 8) mix(eight(s.data() + i));
-      mix(eight(s.data() + n - 8));
-    }
-    // Names that differ only in their last byte ("Bank1", "Bank2") differ in the top bits of
-    // the last product: the final mix brings those down to the bits a table looks at.
-    h ^= h >> 33;
-    h *= 0xc4ceb9fe1a85ec53ull;
-    return uint32_t(h ^ (h >> 33));
-  }
-
- private:
-  // The index owns its keys: the text they come from may be gone by the next lookup.
-  struct Entry {
-    std::string name;
-    int64_t pos = -1;
-  };
-  void place(std::string&& name, int64_t pos) {
-    const size_t mask = entries.size() - 1;
-    size_t i = hash(name) & mask;
-    while (entries[i].pos >= 0) i = (i + 1) & mask;
-    entries[i] = {.name = std::move(name), .pos = pos};
-  }
-  std::vector<Entry> entries;
-  size_t count = 0;
 };
 
 // What a split line's account word names.
@@ -178,6 +51,7 @@ struct Parse {
   std::vector<char> accountHasKinds;
   std::vector<AccountRun> accountRuns;
   KindRuns kindRuns;
+  std::vector<int64_t> accountSplitCounts;  // for the indexes built after the parse
   std::vector<int64_t> kindSplitCounts;
   int64_t traPos = -1;         // the open transaction
   int64_t traFirstSplit = 0;  // its first split
@@ -262,7 +136,7 @@ SplitComment& lastSplitComment(Ledger& ledger) {
 // counting pass over the splits at the end cost a tenth of the parse.
 // The split is written in place, its amount still unset.
 Split& addSplit(Parse& p, SplitTarget target) {
-  ++p.accountRuns[target.accountPos].splitCount;
+  ++p.accountSplitCounts[target.accountPos];
   if (target.kindPos >= 0) ++p.kindSplitCounts[target.kindPos];
   mapAheadEvery(p.ledger.splits);
   Split& split = p.ledger.splits.emplace_back();
@@ -386,6 +260,7 @@ SplitTarget toSplit(Parse& p, const Token& tok, std::string_view raw, std::strin
       p.accountByName.insert(aw.account, accountPos);
       p.accountHasKinds.push_back(0);
       p.accountRuns.emplace_back();
+      p.accountSplitCounts.push_back(0);
     } else {
       if (account == nullptr) raiseValue("Account not declared: $1", {word});
       accountPos = *account;
@@ -425,6 +300,11 @@ void procMoney(Parse& p, std::string_view word) {
   assert(!ledger.splits.empty());
   const int64_t splitPos = std::ssize(ledger.splits) - 1;
   Split& split = ledger.splits.back();
+  // Almost every amount has the plain form, which holds no "@" and is no keyword.
+  if (split.kindPos < 0 && readPlainMoney(word, ledger.decimalComma, split.money)) {
+    moneySet(p, split);
+    return;
+  }
   const bool hasAt = word.find('@') != std::string_view::npos;
   if (split.kindPos < 0 && hasAt) raiseValue("At sign ('@') unexpected here: $1", {word});
   if (split.kindPos >= 0 && !hasAt) raiseValue("Expected numItems@unitPrice: $1", {word});
@@ -453,8 +333,7 @@ void procMoney(Parse& p, std::string_view word) {
     moneySet(p, putBack);
     return;
   } else if (!hasAt) {
-    if (!quickMoney(word, ledger.decimalComma, money))
-      money = parseMoneyMul(word, ledger.decimalComma);
+    money = parseMoneyMul(word, ledger.decimalComma);
   } else {
     const ItemsAtPrice ip = splitMoney(word, ledger.decimalComma);
     if (ip.items < 0) {
@@ -481,37 +360,6 @@ void procTag(Parse& p, std::string_view word, bool onSplitLine) {
                {word});
   assert(!ledger.accounts.empty());
   ledger.accounts.back().typeChar = letter;
-}
-
-// The index of each account's and each kind's splits, and of each kind split's first slot
-// record, in one walk over the splits; the parse counted them, so each list is sized once.
-void indexSplits(Ledger& ledger, const Parse& p) {
-  ledger.accountSplits.assign(ledger.accounts.size(), {});
-  ledger.kindSplits.assign(ledger.kinds.size(), {});
-  ledger.kindSplitFirstSlot.assign(ledger.kinds.size(), {});
-  for (size_t a = 0; a < ledger.accountSplits.size(); ++a) {
-    std::vector<int64_t>& list = ledger.accountSplits[a];
-    const auto count = size_t(p.accountRuns[a].splitCount);
-    list.reserve(count);
-    mapAhead(list, count);
-    list.resize(count);
-  }
-  for (size_t k = 0; k < ledger.kindSplits.size(); ++k) {
-    ledger.kindSplits[k].resize(size_t(p.kindSplitCounts[k]));
-    ledger.kindSplitFirstSlot[k].resize(size_t(p.kindSplitCounts[k]));
-  }
-  std::vector<int64_t> at(ledger.accounts.size(), 0);
-  std::vector<int64_t> kindAt(ledger.kinds.size(), 0);
-  size_t slot = 0;  // the slot records are in split order
-  for (int64_t i = 0; i < std::ssize(ledger.splits); ++i) {
-    const Split& s = ledger.splits[i];
-    ledger.accountSplits[s.accountPos][at[s.accountPos]++] = i;
-    if (s.kindPos >= 0) {
-      while (slot < ledger.slots.size() && ledger.slots[slot].splitPos < i) ++slot;
-      ledger.kindSplits[s.kindPos][kindAt[s.kindPos]] = i;
-      ledger.kindSplitFirstSlot[s.kindPos][kindAt[s.kindPos]++] = int64_t(slot);
-    }
-  }
 }
 
 void afterLoop(Parse& p) {
@@ -541,7 +389,7 @@ void afterLoop(Parse& p) {
       s.balance = balances[s.accountPos];
     }
   }
-  indexSplits(ledger, p);
+  indexSplits(ledger, p.accountSplitCounts, p.kindSplitCounts);
   ledger.moneyWhole = p.cents == 0;
   if (ledger.transactions.empty() || ledger.splits.empty())
     ledger.errorText = "No transactions/splits found in file.";
@@ -637,70 +485,35 @@ void parseLedger(Ledger& ledger, std::string_view text, int64_t& lineNr) {
 
 void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& next,
                        int64_t sizeHint, int64_t& lineNr) {
-  struct Kept {
-    int64_t firstLine = 1;
-    std::string text;
-  };
-  std::vector<Kept> kept;  // a few pieces: the last one and any an error report could quote
-  std::vector<std::string> spares;
-  const auto countLines = [](std::string_view s) {
-    return int64_t(std::count(s.begin(), s.end(), '\n'));
-  };
+  QuotedPieces pieces;
+  // The next piece into pieces, beginning with line firstLine; false after the last.
   const auto take = [&](int64_t firstLine) {
-    Kept k{.firstLine = firstLine, .text = {}};
-    if (!spares.empty()) {
-      k.text = std::move(spares.back());
-      spares.pop_back();
-    }
-    const bool got = next(k.text);
-    if (got) kept.push_back(std::move(k));
-    return got;
+    if (next(pieces.add(firstLine))) return true;
+    pieces.dropLast();
+    return false;
   };
   Parse p(ledger, lineNr);
   lineNr = 1;
   try {
     bool first = true;
     while (take(lineNr)) {
-      const std::string& text = kept.back().text;
+      const std::string& text = pieces.last();
       if (first) {
         reserveLists(ledger, text, std::max<int64_t>(sizeHint, std::ssize(text)));
         first = false;
       }
       parsePiece(p, text);
-      // An error quotes three lines before and two after its line: the current line, or the
-      // last split line (the transaction that finishTransaction checks). Only the pieces
-      // those lines can fall in are kept; the last one is still being read.
-      const auto quotable = [&](size_t k) {
-        const int64_t first = kept[k].firstLine;
-        const int64_t last = kept[k + 1].firstLine - 1;
-        const bool nearSplit = p.lastSplitLine > 0 && first <= p.lastSplitLine + 2 &&
-                               last >= p.lastSplitLine - 3;
-        return nearSplit || last >= lineNr - 3;
-      };
-      size_t kept2 = 0;
-      for (size_t k = 0; k < kept.size(); ++k) {
-        if (k + 1 < kept.size() && !quotable(k)) {
-          spares.push_back(std::move(kept[k].text));
-        } else {
-          if (k != kept2) kept[kept2] = std::move(kept[k]);
-          ++kept2;
-        }
-      }
-      kept.resize(kept2);
+      // An error quotes the lines around the current line, or around the last split line
+      // (the transaction that finishTransaction checks).
+      pieces.keepQuotable(lineNr, p.lastSplitLine);
     }
     afterLoop(p);
   } catch (const Error& e) {
     if (!isContentError(e)) throw;
     // Read on to the two lines after the failing one that the report shows.
-    int64_t end = kept.empty() ? 1 : kept.back().firstLine + countLines(kept.back().text);
-    while (end <= lineNr + 2 && take(end)) end += countLines(kept.back().text);
-    // The pieces around the failing line follow each other; others kept may lie before.
-    const int64_t from = std::max<int64_t>(1, lineNr - 3);
-    size_t k = 0;
-    while (k + 1 < kept.size() && kept[k + 1].firstLine <= from) ++k;
-    std::string text;
-    for (size_t i = k; i < kept.size(); ++i) text += kept[i].text;
-    ledger.errorText = errorFrame(text, kept.empty() ? 1 : kept[k].firstLine, lineNr, e.message);
+    while (pieces.endLine() <= lineNr + 2 && take(pieces.endLine())) {
+    }
+    ledger.errorText = pieces.frame(lineNr, e.message);
   }
 }
 
