@@ -14,7 +14,7 @@ async function fetchText(url) {
 }
 
 // Answers arriving late for a view that was left are dropped by their ticket.
-const tickets = { acc: 0, inv: 0, filter: 0, sums: 0 };
+const tickets = { acc: 0, inv: 0, filter: 0, sums: 0, mon: 0 };
 
 let lastRouted = null;
 let popupHiddenBy = null;
@@ -54,7 +54,17 @@ function route(fragment) {
     view = "invb";
   } else if (/^#a\d+$/.test(fragment)) {
     view = "acc";
+    shownMonth = "";
     loadAccount(fragment.slice(2));
+  } else if (accountMonthFragment.test(fragment)) {
+    view = "acc";
+    const [, pos, month] = accountMonthFragment.exec(fragment);
+    shownMonth = month;
+    loadAccount(pos + "/" + month);
+  } else if (monthlyFragment.test(fragment)) {
+    view = "mon";
+    const [, balances, pos] = monthlyFragment.exec(fragment);
+    loadMonthly(balances !== "", pos);
   } else if (/^#i\d+$/.test(fragment)) {
     view = "inv";
     loadKind(fragment.slice(2));
@@ -85,6 +95,7 @@ async function loadAccount(pos) {
   section.innerHTML = html;
   const table = $("accounttbl");
   if (!table) return;
+  accountCsvLink("");
   const filter = section.querySelector('input[name="filter"]');
   if (filter) filter.addEventListener("keyup", () => filterRows(filter.value));
   table.addEventListener("click", (event) => rowClick(event, false));
@@ -104,7 +115,9 @@ async function filterRows(value) {
   const pos = shownAccount();
   if (pos === null) return;
   const ticket = ++tickets.filter;
-  const rows = await fetchText("/filter/" + pos + "?" + encodeURIComponent(value.trim()));
+  const query = "?" + encodeURIComponent(value.trim());
+  accountCsvLink(query);
+  const rows = await fetchText("/filter/" + pos + monthPath() + query);
   if (ticket !== tickets.filter) return;
   const records = $("records");
   if (!records) return;
@@ -121,6 +134,7 @@ async function loadKind(pos) {
   section.innerHTML = html;
   const table = $("invtbl");
   if (table) table.addEventListener("click", (event) => rowClick(event, true));
+  if (table) addCsvLink(section, "/csv/inv/" + pos);
 }
 
 function rowClick(event, popupMode) {
@@ -230,12 +244,66 @@ function start() {
 
   const nop = $("nop");
   if (nop) {
+    addCsvLink($("accb"), "/csv/accounts");
+    addCsvLink($("invb"), "/csv/inventory");
     const pre = nop.querySelector("pre");
     if (pre && pre.textContent.trim() !== "") nop.style.display = "block";
     route("#a");
   } else {
     route("#m");
   }
+}
+
+// ---- The month-by-month page, one account's month, and the CSV downloads.
+
+// "#mon" for every account's change per month, "#monb" for the balances at each month's end;
+// a position after them shows that account's tree.
+const monthlyFragment = /^#mon(b?)(\d*)$/;
+// "#a" + position + "/" + year-month: the account's report for that month of the period.
+const accountMonthFragment = /^#a(\d+)\/(\d{4}-\d\d)$/;
+
+// The month the account section shows ("2025-03"), or "" for the whole period.
+let shownMonth = "";
+
+function monthPath() {
+  return shownMonth === "" ? "" : "/" + shownMonth;
+}
+
+async function loadMonthly(balances, pos) {
+  const section = $("mon");
+  section.innerHTML = "";
+  const ticket = ++tickets.mon;
+  const path = "/monthly" + (balances ? "/balance" : "") + (pos === "" ? "" : "/" + pos);
+  const html = await fetchText(path);
+  if (ticket !== tickets.mon) return;
+  section.innerHTML = html;
+  if ($("monthly")) addCsvLink(section, "/csv" + path);
+}
+
+// A "CSV" link to the same report as a download, in the report's table of facts.
+function addCsvLink(section, href) {
+  const about = section ? section.querySelector("table.about") : null;
+  if (!about) return null;
+  let link = about.querySelector("a.csv");
+  if (!link) {
+    const row = about.insertRow(-1);
+    const head = document.createElement("th");
+    head.textContent = "Download:";
+    row.appendChild(head);
+    link = document.createElement("a");
+    link.className = "csv";
+    link.textContent = "CSV";
+    link.setAttribute("download", "");
+    row.insertCell(-1).appendChild(link);
+  }
+  link.setAttribute("href", href);
+  return link;
+}
+
+// The account's download follows the shown month and the filter typed.
+function accountCsvLink(query) {
+  const pos = shownAccount();
+  if (pos !== null) addCsvLink($("acc"), "/csv/account/" + pos + monthPath() + query);
 }
 
 if (document.readyState === "loading") {

@@ -25,6 +25,9 @@ const Option options[] = {
     {"-v", "--version", &Args::version, Pending::None},
     {"-F", "--future", &Args::future, Pending::None},
     {"-a", "--ascii", &Args::ascii, Pending::None},
+    {"-b", "--balance", &Args::balances, Pending::None},
+    {"", "--csv", &Args::csv, Pending::None},
+    {"", "--json", &Args::json, Pending::None},
 };
 
 struct CommandWord {
@@ -35,7 +38,46 @@ struct CommandWord {
 const CommandWord commandWords[] = {
     {"web", "web"},       {"account", "account"}, {"acc", "account"}, {"inventory", "inventory"},
     {"inv", "inventory"}, {"newopen", "newopen"}, {"nop", "newopen"},
+    {"monthly", "monthly"}, {"mon", "monthly"},
 };
+
+// The words of the options that only some commands read, as first typed.
+struct ChosenWords {
+  std::string balances, csv, json, filter;
+  bool csvFirst = false;  // --csv was given before --json
+};
+
+void remember(ChosenWords& chosen, const Option& o, std::string_view word) {
+  std::string* slot = o.flag == &Args::balances ? &chosen.balances
+                      : o.flag == &Args::csv    ? &chosen.csv
+                      : o.flag == &Args::json   ? &chosen.json
+                      : o.pending == Pending::Filter ? &chosen.filter
+                                                     : nullptr;
+  if (slot == &chosen.csv && chosen.json.empty()) chosen.csvFirst = true;
+  if (slot && slot->empty()) *slot = word;
+}
+
+// An option that the command does not read is an error rather than silently nothing.
+std::string fitError(const Args& args, const ChosenWords& chosen) {
+  const auto unexpected = [](std::string_view with, std::string_view word) {
+    return "Option unexpected " + std::string(with) + ": " + std::string(word);
+  };
+  const std::string forCommand = "for " + args.command;
+  if (args.balances && args.command != "monthly") return unexpected(forCommand, chosen.balances);
+  const bool exports = args.command == "account" || args.command == "inventory" ||
+                       args.command == "monthly";
+  if (args.csv && !exports) return unexpected(forCommand, chosen.csv);
+  if (args.json && !exports) return unexpected(forCommand, chosen.json);
+  if (args.csv && args.json) {
+    const bool csvFirst = chosen.csvFirst;
+    return unexpected("with " + (csvFirst ? chosen.csv : chosen.json),
+                      csvFirst ? chosen.json : chosen.csv);
+  }
+  // A month's end balance is what the ledger holds: no filter changes it.
+  if (args.balances && !args.filter.empty())
+    return unexpected("with " + chosen.filter, chosen.balances);
+  return "";
+}
 
 void positionalWord(Args& args, std::string_view word) {
   if (args.fileName.empty()) {
@@ -59,6 +101,7 @@ void positionalWord(Args& args, std::string_view word) {
 
 Args parseCommandLine(const std::vector<std::string_view>& words) {
   Args args;
+  ChosenWords chosen;
   Pending pending = Pending::None;
   for (size_t i = 0; i < words.size() && args.cmdLineError.empty(); ++i) {
     const std::string_view word = words[i];
@@ -73,6 +116,7 @@ Args parseCommandLine(const std::vector<std::string_view>& words) {
       for (const Option& o : options) {
         if (word == o.shortForm || word == o.longForm) found = &o;
       }
+      if (found != nullptr) remember(chosen, *found, word);
       if (found == nullptr) {
         args.cmdLineError = "Unknown option: " + std::string(word);
       } else if (found->flag != nullptr) {
@@ -85,6 +129,9 @@ Args parseCommandLine(const std::vector<std::string_view>& words) {
     }
   }
   if (args.command.empty()) args.command = "web";
+  // Help, version and the manual read no other option.
+  if (args.cmdLineError.empty() && !args.help && !args.version && !args.man)
+    args.cmdLineError = fitError(args, chosen);
   return args;
 }
 

@@ -10,7 +10,7 @@ namespace murex {
 struct Args {
   std::string fileName;
   std::string period = "Y";
-  std::string command;  // long form: web, account, inventory, newopen
+  std::string command;  // long form: web, account, inventory, monthly, newopen
   std::string arg;
   std::string filter;
   std::string cmdLineError;  // the first error found, empty when none
@@ -19,6 +19,9 @@ struct Args {
   bool future = false;
   bool ascii = false;
   bool man = false;
+  bool balances = false;  // monthly: each month's end balance instead of its change
+  bool csv = false;       // the report as CSV instead of a table
+  bool json = false;      // the report as JSON
 };
 
 // The argument words without the program name; problems go to cmdLineError, the first wins.

@@ -12,7 +12,9 @@
 #include "app.h"
 #include "args.h"
 #include "config.h"
+#include "export.h"
 #include "ledgertext.h"
+#include "monthlyreport.h"
 #include "queries.h"
 #include "inventory.h"
 #include "report.h"
@@ -45,6 +47,11 @@ constexpr std::string_view usageText =
     "inventory, inv <kindName|pos>\n"
     "       Prints inventory changes for the given kind for the period.\n"
     "       Wit no argument it prints the balance of the whole inventory.\n"
+    "monthly, mon <accountName|pos>\n"
+    "       Prints one column per month of the period with the change\n"
+    "       of every account, sub-accounts included, and the profit or\n"
+    "       loss of each month. With an argument, only that account and\n"
+    "       its sub-accounts.\n"
     "newopen, nop\n"
     "       Prints a new opening transaction. Ledger must be closed first.\n"
     "\n"
@@ -66,6 +73,15 @@ constexpr std::string_view usageText =
     "-a, --ascii\n"
     "       use old ascii table border characters when printing\n"
     "       tables. Otherwise unicode is used\n"
+    "-b, --balance\n"
+    "       monthly shows the balance at the end of each month\n"
+    "       instead of the change in it\n"
+    "--csv\n"
+    "       print the report of account, inventory or monthly as CSV\n"
+    "       for spreadsheets: plain numbers, ISO dates, full names\n"
+    "--json\n"
+    "       print the report of account, inventory or monthly as JSON\n"
+    "       for scripts\n"
     "\n"
     "Config file: $1\n";
 
@@ -96,17 +112,29 @@ void writeErr(std::string_view text) {
 std::string consoleReport(const App& app) {
   const Args& args = app.args;
   const Ledger& ledger = *app.ledger;
+  const bool exported = args.csv || args.json;
+  const auto write = [&](const ExportTable& t) { return args.csv ? csvText(t) : jsonText(t); };
   if (args.command == "inventory") {
-    if (args.arg.empty()) return balanceOfInventory(app, false);
+    if (args.arg.empty()) return exported ? write(inventoryExport(app)) : balanceOfInventory(app, false);
     const Found kind = searchKind(ledger.kinds, args.arg);
     if (!kind.ok) raiseValue("No inventory kind found matching '$1'", {args.arg});
-    return kindReportText(app, kind.pos, args.ascii, args.filter);
+    return exported ? write(kindExport(app, kind.pos, args.filter))
+                    : kindReportText(app, kind.pos, args.ascii, args.filter);
   }
-  if (args.command == "account") {
-    if (args.arg.empty()) return balanceOfAccounts(app, false, args.ascii);
-    const Found account = searchAccount(ledger.accounts, args.arg);
-    if (!account.ok) raiseValue("No account found starting with '$1'", {args.arg});
-    return accountReportText(app, account.pos, args.filter, args.ascii);
+  if (args.command == "account" || args.command == "monthly") {
+    int64_t pos = -1;
+    if (!args.arg.empty()) {
+      const Found account = searchAccount(ledger.accounts, args.arg);
+      if (!account.ok) raiseValue("No account found starting with '$1'", {args.arg});
+      pos = account.pos;
+    }
+    if (args.command == "monthly") {
+      return exported ? write(monthlyExport(app, pos, args.balances, args.filter))
+                      : monthlyReportText(app, pos, args.balances, args.filter, args.ascii);
+    }
+    if (pos < 0) return exported ? write(accountsExport(app)) : balanceOfAccounts(app, false, args.ascii);
+    return exported ? write(accountExport(app, pos, args.filter))
+                    : accountReportText(app, pos, args.filter, args.ascii);
   }
   if (!isLedgerClosed(ledger)) raiseValue("Income and Expenses must be closed first!");
   return newOpeningText(ledger);
@@ -134,7 +162,13 @@ int run(const std::vector<std::string_view>& words) {
   if (!app.ledger->errorText.empty()) raiseError(ErrorKind::Value, app.ledger->errorText);
   periodSet(app);
   if (args.command == "web") serve(app);
-  writeLine(stdout, consoleReport(app));
+  // CSV and JSON end with their own line end.
+  const std::string report = consoleReport(app);
+  if (args.csv || args.json) {
+    writeOut(stdout, report);
+  } else {
+    writeLine(stdout, report);
+  }
   return 0;
 }
 

@@ -69,7 +69,7 @@ MonthlyFigures monthlyFigures(const Ledger& ledger, Datum ds, Datum de, std::str
   // Each account's own movement per month: the filtered debits and credits in the cells,
   // the whole change apart for the balances.
   std::vector<Money> change(f.cells.size(), 0);
-  const std::vector<std::string> words = splitUnicodeSpace(lowerUnicode(filter));
+  const std::vector<std::string> words = filterWords(filter);
   std::string text;
   const auto first = std::partition_point(
       ledger.splits.begin(), ledger.splits.end(), [&](const Split& s) {
@@ -82,12 +82,8 @@ MonthlyFigures monthlyFigures(const Ledger& ledger, Datum ds, Datum de, std::str
     while (t.date > f.months[m].last) ++m;
     const size_t cell = static_cast<size_t>(it->accountPos) * nm + m;
     change[cell] = moneyAdd(change[cell], it->money);
-    if (!filter.empty()) {
-      text = transactionDescription(ledger, t);
-      text += ": ";
-      text += splitComment(ledger, it - ledger.splits.begin());
-      if (!filterMatch(lowerUnicode(text), words)) continue;
-    }
+    if (!filter.empty() && !splitPassesFilter(ledger, it - ledger.splits.begin(), words, text))
+      continue;
     Sums& s = f.cells[cell];
     if (it->money >= 0) {
       s.debit = moneyAdd(s.debit, it->money);

@@ -151,6 +151,18 @@ Holding kindTotalAt(const Ledger& ledger, int64_t kindPos, Datum d) {
   return h;
 }
 
+std::vector<std::string> filterWords(std::string_view filter) {
+  return splitUnicodeSpace(lowerUnicode(filter));
+}
+
+bool splitPassesFilter(const Ledger& ledger, int64_t splitPos,
+                       const std::vector<std::string>& words, std::string& text) {
+  text = transactionDescription(ledger, ledger.transactions[ledger.splits[splitPos].traPos]);
+  text += ": ";
+  text += splitComment(ledger, splitPos);
+  return filterMatch(lowerUnicode(text), words);
+}
+
 bool filterMatch(std::string_view text, const std::vector<std::string>& words) {
   if (words.empty() || text.empty()) return false;
   bool result = false;

@@ -45,5 +45,11 @@ Items kindSplitItems(const Ledger& ledger, int64_t kindPos, size_t i);
 
 // Plain words are alternatives, "+" words required, "-" words excluded.
 bool filterMatch(std::string_view text, const std::vector<std::string>& words);
+// A typed filter as its words: lower-cased, split at white space.
+std::vector<std::string> filterWords(std::string_view filter);
+// Whether a split passes: its transaction's description, ": " and its comment, lower-cased,
+// matched against the words. text is a buffer to reuse.
+bool splitPassesFilter(const Ledger& ledger, int64_t splitPos,
+                       const std::vector<std::string>& words, std::string& text);
 
 }  // namespace murex

@@ -13,6 +13,7 @@
 #include "inventory.h"
 #include "ledgertext.h"
 #include "queries.h"
+#include "rows.h"
 #include "util.h"
 
 namespace murex {
@@ -36,7 +37,7 @@ std::string itemsText(const App& app, Items n) {
 
 // money / items; zero when nothing is held, also when a truncation residue of money is left.
 std::string averageText(const App& app, Money money, Items items) {
-  const Money avg = items == 0 ? 0 : moneyDiv(money, items);
+  const Money avg = averagePrice(money, items);
   return reportMoney(avg, app.settings.number, app.ledger->moneyWhole && avg % 100 == 0);
 }
 
@@ -55,10 +56,6 @@ void trimRight(std::string& s) {
   while (!s.empty() && (s.back() == ' ' || (s.back() >= '\t' && s.back() <= '\r'))) s.pop_back();
 }
 
-std::vector<std::string> filterWords(std::string_view filter) {
-  return splitUnicodeSpace(lowerUnicode(filter));
-}
-
 // One row of a transaction report.
 struct Row {
   int64_t splitPos = -1;
@@ -67,88 +64,52 @@ struct Row {
   std::string descr{};
 };
 
-// The "Sums" and "Change" rows under the split rows.
-void appendTotals(std::vector<Row>& rows, std::string debit, std::string credit, std::string change,
-                  bool changeIsDebit) {
-  rows.push_back({.debit = std::move(debit),
-                  .credit = std::move(credit),
-                  .balance = "- ",
-                  .avg = "- ",
-                  .classR = "info",
-                  .descr = "Sums"});
-  Row r{.debit = "- ",
-        .credit = "- ",
-        .balance = "- ",
-        .avg = "- ",
-        .classR = "info",
-        .descr = "Change"};
-  (changeIsDebit ? r.debit : r.credit) = std::move(change);
-  rows.push_back(std::move(r));
+// The cells every transaction report shares; the split rows' description comes with its
+// comment after joint.
+Row rowCells(const App& app, const RowValues& v, std::string_view joint) {
+  Row r{.splitPos = v.splitPos, .debit = moneyText(app, v.debit), .credit = moneyText(app, v.credit),
+        .balance = "- ", .avg = "- "};
+  switch (v.kind) {
+    case RowKind::Split: {
+      r.date = dateText(app, v.date);
+      std::string text(v.description);
+      if (!v.comment.empty()) {
+        text += joint;
+        text += v.comment;
+      }
+      r.descr = escapeHtml(text);
+      break;
+    }
+    case RowKind::Opening:
+    case RowKind::Filter:
+      break;
+    case RowKind::Sums:
+      r.descr = "Sums";
+      break;
+    case RowKind::Change:
+      r.descr = "Change";
+      break;
+  }
+  if (v.kind != RowKind::Split) r.classR = "info";
+  if (v.warning) r.classB = "warning";
+  return r;
 }
 
 std::vector<Row> accountRowList(const App& app, int64_t accountPos, std::string_view filter,
                                 bool html) {
-  const Ledger& ledger = *app.ledger;
-  assert(canReport(ledger));
-  assert(accountPos >= 0 && accountPos < std::ssize(ledger.accounts));
-  const bool positive = accountType(ledger.accounts, accountPos).positive;
-  const std::vector<std::string> words = filterWords(filter);
   std::vector<Row> rows;
-  if (filter.empty()) {
-    rows.push_back({.date = dateText(app, app.fromDate),
-                    .debit = "- ",
-                    .credit = "- ",
-                    .balance = moneyText(app, accountBalanceAt(ledger, accountPos, app.fromDate)),
-                    .classR = "info",
-                    .descr = "Period opening balance"});
-  } else {
-    std::string descr = "Filtering for: ";
-    descr += html ? escapeHtml(filter) : std::string(filter);
-    rows.push_back({.debit = "- ",
-                    .credit = "- ",
-                    .balance = "- ",
-                    .classR = "info",
-                    .descr = std::move(descr)});
-  }
-  Money debit = 0;
-  Money credit = 0;
-  std::string text;
-  const std::vector<int64_t>& index = ledger.accountSplits[accountPos];
-  for (size_t i = firstNotBefore(ledger, index, app.fromDate); i < index.size(); ++i) {
-    const int64_t sp = index[i];
-    if (splitInPeriod(ledger, app.fromDate, app.toDate, sp) > 0) break;
-    const Split& s = ledger.splits[sp];
-    const Transaction& t = ledger.transactions[s.traPos];
-    text = transactionDescription(ledger, t);
-    if (!filter.empty()) {
-      text += ": ";
-      text += splitComment(ledger, sp);
-      if (!filterMatch(lowerUnicode(text), words)) continue;
-      text.resize(t.descriptionLen);
+  for (const RowValues& v : accountRowValues(app, accountPos, filter)) {
+    Row r = rowCells(app, v, ": ");
+    if (v.held) r.balance = moneyText(app, v.balance);
+    if (v.kind == RowKind::Opening) {
+      r.date = dateText(app, v.date);
+      r.descr = "Period opening balance";
+    } else if (v.kind == RowKind::Filter) {
+      r.descr = "Filtering for: ";
+      r.descr += html ? escapeHtml(filter) : std::string(filter);
     }
-    if (!splitComment(ledger, sp).empty()) {
-      text += ": ";
-      text += splitComment(ledger, sp);
-    }
-    Row r{.splitPos = sp,
-          .date = dateText(app, t.date),
-          .debit = "- ",
-          .credit = "- ",
-          .balance = moneyText(app, s.balance),
-          .descr = escapeHtml(text)};
-    if (s.money > 0) {
-      r.debit = moneyText(app, s.money);
-      debit = moneyAdd(debit, s.money);
-    } else if (s.money < 0) {
-      r.credit = moneyText(app, moneyNeg(s.money));
-      credit = moneySub(credit, s.money);
-    }
-    if (positive ? s.balance < 0 : s.balance > 0) r.classB = "warning";
     rows.push_back(std::move(r));
   }
-  const Money change = moneySub(debit, credit);
-  appendTotals(rows, moneyText(app, debit), moneyText(app, credit),
-               moneyText(app, change < 0 ? moneyNeg(change) : change), change > 0);
   return rows;
 }
 
@@ -189,76 +150,22 @@ std::string rowsHtml(const std::vector<Row>& rows, bool withAverage) {
 }
 
 std::vector<Row> kindRowList(const App& app, int64_t kindPos, std::string_view filter) {
-  const Ledger& ledger = *app.ledger;
-  assert(kindPos >= 0 && kindPos < std::ssize(ledger.kinds));
-  const std::vector<std::string> words = filterWords(filter);
-  std::vector<Row> rows(1);
-  Holding held;
-  Holding opening;
-  bool openingKnown = false;
-  Items itemsIn = 0;
-  Items itemsOut = 0;
-  std::string text;
-  const std::vector<int64_t>& index = ledger.kindSplits[kindPos];
-  for (size_t i = 0; i < index.size(); ++i) {
-    const int64_t sp = index[i];
-    const int where = splitInPeriod(ledger, app.fromDate, app.toDate, sp);
-    if (where > 0) break;
-    if (where == 0 && !openingKnown) {
-      opening = held;
-      openingKnown = true;
+  std::vector<Row> rows;
+  for (const RowValues& v : kindRowValues(app, kindPos, filter)) {
+    Row r = rowCells(app, v, " ; ");
+    r.debit = itemsText(app, v.debit);
+    r.credit = itemsText(app, v.credit);
+    if (v.held) {
+      r.balance = itemsText(app, v.balance);
+      r.avg = averageText(app, v.value, v.balance);
     }
-    held = kindHoldingAfter(ledger, kindPos, i, held);
-    if (where < 0) continue;
-    const Split& s = ledger.splits[sp];
-    const Transaction& t = ledger.transactions[s.traPos];
-    if (!filter.empty()) {
-      text = transactionDescription(ledger, t);
-      text += ": ";
-      text += splitComment(ledger, sp);
-      if (!filterMatch(lowerUnicode(text), words)) continue;
-    }
-    text = transactionDescription(ledger, t);
-    if (!splitComment(ledger, sp).empty()) {
-      text += " ; ";
-      text += splitComment(ledger, sp);
-    }
-    const Items change = kindSplitItems(ledger, kindPos, i);
-    Row r{.splitPos = sp,
-          .date = dateText(app, t.date),
-          .debit = "- ",
-          .credit = "- ",
-          .balance = itemsText(app, held.items),
-          .avg = averageText(app, held.money, held.items),
-          .descr = escapeHtml(text)};
-    if (change > 0) {
-      r.debit = itemsText(app, change);
-      itemsIn = moneyAdd(itemsIn, change);
-    } else if (change < 0) {
-      r.credit = itemsText(app, moneyNeg(change));
-      itemsOut = moneySub(itemsOut, change);
+    if (v.kind == RowKind::Opening) {
+      r.descr = "Opening balance";
+    } else if (v.kind == RowKind::Filter) {
+      r.descr = "Filtering for: " + std::string(filter);
     }
     rows.push_back(std::move(r));
   }
-  if (!openingKnown) opening = held;
-  if (filter.empty()) {
-    rows[0] = {.debit = "- ",
-               .credit = "- ",
-               .balance = itemsText(app, opening.items),
-               .avg = averageText(app, opening.money, opening.items),
-               .classR = "info",
-               .descr = "Opening balance"};
-  } else {
-    rows[0] = {.debit = "- ",
-               .credit = "- ",
-               .balance = "- ",
-               .avg = "- ",
-               .classR = "info",
-               .descr = "Filtering for: " + std::string(filter)};
-  }
-  const Items change = moneySub(itemsIn, itemsOut);
-  appendTotals(rows, itemsText(app, itemsIn), itemsText(app, itemsOut),
-               itemsText(app, change < 0 ? moneyNeg(change) : change), change > 0);
   return rows;
 }
 
@@ -600,7 +507,9 @@ std::string periodOptions(const App& app) {
 std::string jumpMenu(const App& app) {
   if (!reportable(app)) return "";
   const Ledger& ledger = *app.ledger;
-  std::string accList = "<li><a href=\"#a\"><strong>Balance</strong></a></li>\n";
+  std::string accList =
+      "<li><a href=\"#a\"><strong>Balance</strong></a></li>\n"
+      "<li><a href=\"#mon\"><strong>Month by month</strong></a></li>\n";
   std::string invList;
   const std::vector<std::vector<int64_t>> kinds = kindsByAccount(ledger);
   for (int64_t a = 0; a < std::ssize(ledger.accounts); ++a) {

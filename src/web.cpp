@@ -11,6 +11,7 @@
 #include "queries.h"
 #include "report.h"
 #include "util.h"
+#include "webreports.h"
 
 namespace murex {
 
@@ -286,7 +287,7 @@ WebAnswer webCallback(App& app, const http::Request& request) {
     } else {
       a.status = 404;
     }
-  } else {
+  } else if (!reportRoute(app, request, a, type)) {
     a.status = 404;
     a.body = "Not found";
   }

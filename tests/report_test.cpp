@@ -354,6 +354,7 @@ TEST(JumpMenu, LinksPeriodsAndTheFutureSwitch) {
                 "</table>\n"
                 "<h3>Accounts</h3>\n<ul>\n"
                 "<li><a href=\"#a\"><strong>Balance</strong></a></li>\n"
+                "<li><a href=\"#mon\"><strong>Month by month</strong></a></li>\n"
                 "<li><a href=\"#a0\" class=\"ind0\">Depot</a> </li>\n"
                 "<li><a href=\"#a1\" class=\"ind0\">Eq</a> </li>\n"
                 "</ul>\n"

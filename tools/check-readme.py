@@ -14,7 +14,8 @@ folders. Its exit status must be 0.
 An HTML comment on the line just before the block changes that for all its commands:
     <!-- readme-check: status=1 config=examples/decimal-comma/murex.ini -->
 status=N expects the exit status N; config=FILE copies FILE (relative to the root) to
-$XDG_CONFIG_HOME/murex/murex.ini first. Before a block of ledger text instead,
+$XDG_CONFIG_HOME/murex/murex.ini first; line-ends=crlf expects every output line to end
+with a carriage return and a line feed (CSV), shown in the block without the return. Before a block of ledger text instead,
     <!-- readme-check: part-of=examples/first.ledger -->
 checks that the block's lines stand in that file exactly as shown, one after the other.
 
@@ -61,7 +62,7 @@ def parse_marker(line, line_nr):
     options = {}
     for word in m.group(1).split():
         key, sep, value = word.partition("=")
-        if not sep or key not in ("status", "config", "part-of"):
+        if not sep or key not in ("status", "config", "part-of", "line-ends"):
             sys.exit(f"README.md:{line_nr}: unknown readme-check setting '{word}'")
         options[key] = value
     return options
@@ -203,6 +204,10 @@ def main():
         else:
             got_lines[-1] += "  <- (no line feed at the end)"
         problems = []
+        if ex.options.get("line-ends") == "crlf":
+            if not all(line.endswith("\r") for line in got_lines):
+                problems.append("a line does not end with CR LF")
+            got_lines = [line.removesuffix("\r") for line in got_lines]
         if status != want_status:
             problems.append(f"exit status {status}, the README expects {want_status}")
         if got_lines != ex.expected_lines:

@@ -406,3 +406,88 @@ test("the bundled example opens on its account balance", async (t) => {
     top,
   );
 });
+
+// ---- The month-by-month page and the CSV downloads.
+
+test("the monthly page opens from the menu and a cell shows the account's month", async (t) => {
+  await withViewer(t, [ledgerFile("monthly.ledger", ledgerText)], async (page) => {
+    await page.click("#header");
+    await page.click('#jump a[href="#mon"]');
+    await page.waitForSelector("#monthly");
+    assert.deepEqual(await activeSections(page), ["mon"]);
+    const heads = await page.$$eval("#monthly thead th", (ths) => ths.map((th) => th.textContent));
+    assert.deepEqual(heads, ["Account name", "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug",
+                             "Sep", "Oct", "Nov", "Dec", "Total"]);
+    const rent = await page.$$eval('#monthly tr:has(a[href="#a11"]) td', (tds) => tds.map((td) => td.textContent));
+    assert.deepEqual(rent.slice(0, 6), ["Rent", "- ", "800.00 ", "- ", "800.00 ", "- "]);
+    assert.equal(rent[13], "1,600.00 ");
+    const profit = await page.$$eval("#monthly tr.info td", (tds) => tds.map((td) => td.textContent));
+    assert.deepEqual(profit.slice(0, 3), ["Profit/(Loss)", "1,954.50 ", "(800.00)"]);
+    assert.equal(await page.getAttribute("#mon a.csv", "href"), "/csv/monthly");
+    await shot(page, "monthly");
+
+    // February's cell of Rent: the account's report for that month only.
+    await page.click('#monthly tr:has(a[href="#a11"]) a[href="#a11/2024-02"]');
+    await page.waitForSelector("#acc.active #accounttbl");
+    assert.match(page.url(), /#a11\/2024-02$/);
+    assert.equal(await page.textContent("#acc h1"), "Account: Expenses:Rent");
+    assert.match(await page.textContent("#acc table.about"), /2024-02-01 - 2024-02-29/);
+    const records = await page.textContent("#records");
+    assert.match(records, /Rent February/);
+    assert.doesNotMatch(records, /Rent April/);
+    assert.equal(await page.getAttribute("#acc a.csv", "href"), "/csv/account/11/2024-02");
+    await shot(page, "monthly-account-month");
+    // The filter stays within the month, and the download follows it.
+    await page.click('input[name="filter"]');
+    await page.keyboard.type("rent");
+    await page.waitForFunction(() => /Filtering for: rent/.test(document.querySelector("#records").textContent));
+    assert.doesNotMatch(await page.textContent("#records"), /Rent April/);
+    assert.equal(await page.getAttribute("#acc a.csv", "href"), "/csv/account/11/2024-02?rent");
+
+    // Back on the table, the balances instead of the changes.
+    await page.goBack();
+    await page.waitForSelector("#mon.active #monthly");
+    await page.click('#mon a[href="#monb"]');
+    await page.waitForFunction(() => /Balance at the end/.test(document.querySelector("#mon table.about").textContent));
+    const bank = await page.$$eval('#monthly tr:has(a[href="#a1"]) td', (tds) => tds.map((td) => td.textContent));
+    assert.deepEqual(bank.slice(0, 5), ["Current account", "3,000.00 ", "2,200.00 ", "2,090.00 ", "1,290.00 "]);
+    assert.equal(bank.length, 13, "no total column for balances");
+    assert.equal(await page.getAttribute("#mon a.csv", "href"), "/csv/monthly/balance");
+    await shot(page, "monthly-balances");
+  });
+});
+
+test("every report table downloads its CSV", async (t) => {
+  await withViewer(t, [ledgerFile("books.ledger", ledgerText)], async (page) => {
+    const download = async (selector) => {
+      const [file] = await Promise.all([page.waitForEvent("download"), page.click(selector)]);
+      const text = fs.readFileSync(await file.path(), "utf8");
+      return { name: file.suggestedFilename(), lines: text.split("\r\n") };
+    };
+    let d = await download("#accb a.csv");
+    assert.equal(d.name, "books-accounts-2024Y.csv");
+    assert.equal(d.lines[0], "account,description,debit,credit,end_balance");
+    assert.equal(d.lines[2], "Assets:Bank,Current account,2000.00,1710.00,1290.00");
+    await page.click('#balance a[href="/#a1"]');
+    await page.waitForSelector("#acc.active #accounttbl");
+    d = await download("#acc a.csv");
+    assert.equal(d.name, "books-account-Bank-2024Y.csv");
+    assert.equal(d.lines[1], "opening,2024-01-01,,,1000.00,,");
+    await page.click("#header");
+    await page.click('#jump a[href="#i"]');
+    d = await download("#invb a.csv");
+    assert.equal(d.name, "books-inventory-2024Y.csv");
+    assert.equal(d.lines[1], "Assets:Broker:ACME,Acme shares,5.00,0.00,15.00,20.66,310.00");
+    await page.click("#header");
+    await page.click('#jump a[href="#i0"]');
+    await page.waitForSelector("#invtbl");
+    d = await download("#inv a.csv");
+    assert.equal(d.name, "books-kind-ACME-2024Y.csv");
+    await page.click("#header");
+    await page.click('#jump a[href="#mon"]');
+    await page.waitForSelector("#monthly");
+    d = await download("#mon a.csv");
+    assert.equal(d.name, "books-monthly-2024Y.csv");
+    assert.match(d.lines[0], /^account,2024-01,2024-02,.*,2024-12,total$/);
+  });
+});

@@ -1,0 +1,314 @@
+// The exports take the same values as the console tables (the queries, rows and the monthly
+// view) and write them without any of the display forms.
+#include "export.h"
+
+#include <cassert>
+
+#include "account.h"
+#include "inventory.h"
+#include "monthlyreport.h"
+#include "queries.h"
+#include "rows.h"
+
+namespace murex {
+
+namespace {
+
+using Type = ExportCell::Type;
+
+ExportCell text(std::string_view s) { return {.type = Type::Text, .text = std::string(s)}; }
+ExportCell number(Money m) { return {.type = Type::Number, .number = m}; }
+ExportCell empty() { return {}; }
+ExportCell date(Datum d) { return d == 0 ? empty() : text(formatDatum(d, "y-m-d")); }
+
+std::string plainNumber(Money m) { return formatMoney(m, "#.##"); }
+
+void periodFields(ExportTable& t, const App& app, std::string_view report) {
+  t.title.emplace_back("report", text(report));
+  t.title.emplace_back("file", text(app.args.fileName));
+  t.title.emplace_back("period_start", date(app.fromDate));
+  t.title.emplace_back("period_end", date(app.toDate));
+}
+
+ExportCell filterField(std::string_view filter) { return filter.empty() ? empty() : text(filter); }
+
+std::string_view rowLabel(RowKind kind) {
+  switch (kind) {
+    case RowKind::Opening:
+      return "opening";
+    case RowKind::Filter:
+      return "filter";
+    case RowKind::Split:
+      return "split";
+    case RowKind::Sums:
+      return "sums";
+    case RowKind::Change:
+      return "change";
+  }
+  return "";
+}
+
+// The cells of a transaction row that accounts and kinds share: the label, the date and the
+// two sides. An opening row has no movement and a filter row no figures.
+std::vector<ExportCell> rowStart(const RowValues& v) {
+  const bool moves = v.kind != RowKind::Opening && v.kind != RowKind::Filter;
+  return {text(rowLabel(v.kind)), date(v.date), moves ? number(v.debit) : empty(),
+          moves ? number(v.credit) : empty()};
+}
+
+std::string kindPath(const Ledger& ledger, int64_t kindPos) {
+  const Kind& kind = ledger.kinds[kindPos];
+  return accountPath(ledger.accounts, kind.accountPos).namePath + ":" + kind.name;
+}
+
+void appendCsvField(std::string& out, std::string_view field) {
+  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out += field;
+    return;
+  }
+  out += '"';
+  for (const char c : field) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+std::string cellText(const ExportCell& c) {
+  switch (c.type) {
+    case Type::Empty:
+      return "";
+    case Type::Text:
+      return c.text;
+    case Type::Number:
+      return plainNumber(c.number);
+  }
+  return "";
+}
+
+// The length of the UTF-8 sequence at i, or 0 when the bytes there are not one.
+size_t utf8Length(std::string_view s, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  size_t n = 0;
+  uint32_t cp = 0;
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+    cp = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    cp = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    cp = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + n > s.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    const unsigned char d = static_cast<unsigned char>(s[i + k]);
+    if ((d & 0xC0) != 0x80) return 0;
+    cp = cp << 6 | (d & 0x3F);
+  }
+  // Overlong forms, surrogates and code points beyond Unicode are not UTF-8.
+  if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+      (cp >= 0xD800 && cp <= 0xDFFF))
+    return 0;
+  return n;
+}
+
+void appendJsonString(std::string& out, std::string_view s) {
+  static constexpr char hex[] = "0123456789abcdef";
+  out += '"';
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const size_t n = utf8Length(s, i);
+    if (n == 0) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+      continue;
+    }
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      out += "\\u00";
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    } else {
+      out.append(s.substr(i, n));
+    }
+    i += n;
+  }
+  out += '"';
+}
+
+void appendJsonValue(std::string& out, const ExportCell& c) {
+  switch (c.type) {
+    case Type::Empty:
+      out += "null";
+      break;
+    case Type::Text:
+      appendJsonString(out, c.text);
+      break;
+    case Type::Number:
+      out += plainNumber(c.number);
+      break;
+  }
+}
+
+}  // namespace
+
+std::string csvText(const ExportTable& table) {
+  std::string out;
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    if (i > 0) out += ',';
+    appendCsvField(out, table.columns[i]);
+  }
+  out += "\r\n";
+  for (const std::vector<ExportCell>& row : table.rows) {
+    assert(row.size() == table.columns.size());
+    for (size_t i = 0; i < row.size(); ++i) {
+      if (i > 0) out += ',';
+      appendCsvField(out, cellText(row[i]));
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+std::string jsonText(const ExportTable& table) {
+  std::string out = "{\n";
+  for (const auto& [name, value] : table.title) {
+    out += "  ";
+    appendJsonString(out, name);
+    out += ": ";
+    appendJsonValue(out, value);
+    out += ",\n";
+  }
+  out += "  \"rows\": [";
+  for (size_t r = 0; r < table.rows.size(); ++r) {
+    out += r == 0 ? "\n    {" : ",\n    {";
+    for (size_t i = 0; i < table.columns.size(); ++i) {
+      if (i > 0) out += ", ";
+      appendJsonString(out, table.columns[i]);
+      out += ": ";
+      appendJsonValue(out, table.rows[r][i]);
+    }
+    out += '}';
+  }
+  out += table.rows.empty() ? "]\n}\n" : "\n  ]\n}\n";
+  return out;
+}
+
+ExportTable accountsExport(const App& app) {
+  const Ledger& ledger = *app.ledger;
+  assert(canReport(ledger));
+  ExportTable t;
+  periodFields(t, app, "accounts");
+  t.columns = {"account", "description", "debit", "credit", "end_balance"};
+  for (int64_t a = 0; a < std::ssize(ledger.accounts); ++a) {
+    const Sums own = accountSums(ledger, a, app.fromDate, app.toDate);
+    t.rows.push_back({text(accountPath(ledger.accounts, a).namePath),
+                      text(ledger.accounts[a].description), number(own.debit),
+                      number(own.credit),
+                      number(subtreeSums(ledger, a, app.fromDate, app.toDate).balance)});
+  }
+  // The profit or loss as the console report counts it.
+  Money profit = 0;
+  const Found income = findAccountByType(ledger.accounts, 'I');
+  const Found expense = findAccountByType(ledger.accounts, 'E');
+  if (income.ok && expense.ok) {
+    profit = moneySub(subtreeSums(ledger, income.pos, app.fromDate, app.toDate).credit,
+                      subtreeSums(ledger, expense.pos, app.fromDate, app.toDate).debit);
+  }
+  t.title.emplace_back("profit_loss", number(profit));
+  return t;
+}
+
+ExportTable accountExport(const App& app, int64_t accountPos, std::string_view filter) {
+  const Ledger& ledger = *app.ledger;
+  ExportTable t;
+  periodFields(t, app, "account");
+  t.title.emplace_back("account", text(accountPath(ledger.accounts, accountPos).namePath));
+  t.title.emplace_back("description", text(ledger.accounts[accountPos].description));
+  t.title.emplace_back(
+      "type", text(accountTypeName(accountType(ledger.accounts, accountPos).effective)));
+  t.title.emplace_back("filter", filterField(filter));
+  t.columns = {"row", "date", "debit", "credit", "balance", "description", "comment"};
+  for (const RowValues& v : accountRowValues(app, accountPos, filter)) {
+    std::vector<ExportCell> row = rowStart(v);
+    row.push_back(v.held ? number(v.balance) : empty());
+    row.push_back(v.kind == RowKind::Filter ? text(filter) : text(v.description));
+    row.push_back(text(v.comment));
+    t.rows.push_back(std::move(row));
+  }
+  return t;
+}
+
+ExportTable inventoryExport(const App& app) {
+  const Ledger& ledger = *app.ledger;
+  assert(canReport(ledger));
+  ExportTable t;
+  periodFields(t, app, "inventory");
+  t.columns = {"kind", "description", "debit", "credit", "balance", "avg_price", "value"};
+  // By account in account order, then in kind order, as the console report lists them.
+  for (int64_t a = 0; a < std::ssize(ledger.accounts); ++a) {
+    for (int64_t k = 0; k < std::ssize(ledger.kinds); ++k) {
+      if (ledger.kinds[k].accountPos != a) continue;
+      const KindSums s = kindSums(ledger, k, app.fromDate, app.toDate);
+      t.rows.push_back({text(kindPath(ledger, k)), text(ledger.kinds[k].description),
+                        number(s.itemsIn), number(s.itemsOut), number(s.items),
+                        number(averagePrice(s.money, s.items)), number(s.money)});
+    }
+  }
+  return t;
+}
+
+ExportTable kindExport(const App& app, int64_t kindPos, std::string_view filter) {
+  const Ledger& ledger = *app.ledger;
+  ExportTable t;
+  periodFields(t, app, "kind");
+  t.title.emplace_back("kind", text(kindPath(ledger, kindPos)));
+  t.title.emplace_back("description", text(ledger.kinds[kindPos].description));
+  t.title.emplace_back("filter", filterField(filter));
+  t.columns = {"row",       "date",  "debit",       "credit", "balance",
+               "avg_price", "value", "description", "comment"};
+  for (const RowValues& v : kindRowValues(app, kindPos, filter)) {
+    std::vector<ExportCell> row = rowStart(v);
+    row.push_back(v.held ? number(v.balance) : empty());
+    row.push_back(v.held ? number(averagePrice(v.value, v.balance)) : empty());
+    row.push_back(v.held ? number(v.value) : empty());
+    row.push_back(v.kind == RowKind::Filter ? text(filter) : text(v.description));
+    row.push_back(text(v.comment));
+    t.rows.push_back(std::move(row));
+  }
+  return t;
+}
+
+ExportTable monthlyExport(const App& app, int64_t accountPos, bool balances,
+                          std::string_view filter) {
+  const Ledger& ledger = *app.ledger;
+  const MonthlyView view = monthlyView(app, accountPos, balances, filter);
+  ExportTable t;
+  periodFields(t, app, "monthly");
+  t.title.emplace_back("shown", text(balances ? "end_balance" : "change"));
+  t.title.emplace_back("account", accountPos < 0
+                                      ? empty()
+                                      : text(accountPath(ledger.accounts, accountPos).namePath));
+  t.title.emplace_back("filter", filterField(filter));
+  t.columns = {"account"};
+  for (const DateRange& m : view.months) t.columns.push_back(monthKey(m));
+  t.columns.emplace_back("total");
+  for (const MonthlyRow& r : view.rows) {
+    std::vector<ExportCell> row = {
+        text(r.accountPos < 0 ? "Profit/(Loss)"
+                              : accountPath(ledger.accounts, r.accountPos).namePath)};
+    for (const Money m : r.months) row.push_back(number(m));
+    row.push_back(number(r.total));
+    t.rows.push_back(std::move(row));
+  }
+  return t;
+}
+
+}  // namespace murex

@@ -1,0 +1,127 @@
+// The walks behind the transaction reports: one account's or kind's own split index over
+// the period, the filter applied to each split's description and comment.
+#include "rows.h"
+
+#include <cassert>
+
+#include "queries.h"
+#include "util.h"
+
+namespace murex {
+
+namespace {
+
+void appendTotals(std::vector<RowValues>& rows, Money debit, Money credit) {
+  rows.push_back({.kind = RowKind::Sums, .debit = debit, .credit = credit});
+  const Money change = moneySub(debit, credit);
+  rows.push_back({.kind = RowKind::Change,
+                  .debit = change > 0 ? change : 0,
+                  .credit = change < 0 ? moneyNeg(change) : 0});
+}
+
+}  // namespace
+
+Money averagePrice(Money money, Items items) { return items == 0 ? 0 : moneyDiv(money, items); }
+
+std::vector<RowValues> accountRowValues(const App& app, int64_t accountPos,
+                                        std::string_view filter) {
+  const Ledger& ledger = *app.ledger;
+  assert(canReport(ledger));
+  assert(accountPos >= 0 && accountPos < std::ssize(ledger.accounts));
+  const bool positive = accountType(ledger.accounts, accountPos).positive;
+  const std::vector<std::string> words = filterWords(filter);
+  std::vector<RowValues> rows;
+  if (filter.empty()) {
+    rows.push_back({.kind = RowKind::Opening,
+                    .date = app.fromDate,
+                    .held = true,
+                    .balance = accountBalanceAt(ledger, accountPos, app.fromDate)});
+  } else {
+    rows.push_back({.kind = RowKind::Filter});
+  }
+  Money debit = 0;
+  Money credit = 0;
+  std::string text;
+  const std::vector<int64_t>& index = ledger.accountSplits[accountPos];
+  for (size_t i = firstNotBefore(ledger, index, app.fromDate); i < index.size(); ++i) {
+    const int64_t sp = index[i];
+    if (splitInPeriod(ledger, app.fromDate, app.toDate, sp) > 0) break;
+    const Split& s = ledger.splits[sp];
+    const Transaction& t = ledger.transactions[s.traPos];
+    if (!filter.empty() && !splitPassesFilter(ledger, sp, words, text)) continue;
+    RowValues r{.splitPos = sp,
+                .date = t.date,
+                .held = true,
+                .balance = s.balance,
+                .warning = positive ? s.balance < 0 : s.balance > 0,
+                .description = transactionDescription(ledger, t),
+                .comment = splitComment(ledger, sp)};
+    if (s.money > 0) {
+      r.debit = s.money;
+      debit = moneyAdd(debit, s.money);
+    } else if (s.money < 0) {
+      r.credit = moneyNeg(s.money);
+      credit = moneySub(credit, s.money);
+    }
+    rows.push_back(r);
+  }
+  appendTotals(rows, debit, credit);
+  return rows;
+}
+
+std::vector<RowValues> kindRowValues(const App& app, int64_t kindPos, std::string_view filter) {
+  const Ledger& ledger = *app.ledger;
+  assert(kindPos >= 0 && kindPos < std::ssize(ledger.kinds));
+  const std::vector<std::string> words = filterWords(filter);
+  std::vector<RowValues> rows(1);
+  Holding held;
+  Holding opening;
+  bool openingKnown = false;
+  Items itemsIn = 0;
+  Items itemsOut = 0;
+  std::string text;
+  const std::vector<int64_t>& index = ledger.kindSplits[kindPos];
+  for (size_t i = 0; i < index.size(); ++i) {
+    const int64_t sp = index[i];
+    const int where = splitInPeriod(ledger, app.fromDate, app.toDate, sp);
+    if (where > 0) break;
+    if (where == 0 && !openingKnown) {
+      opening = held;
+      openingKnown = true;
+    }
+    held = kindHoldingAfter(ledger, kindPos, i, held);
+    if (where < 0) continue;
+    const Transaction& t = ledger.transactions[ledger.splits[sp].traPos];
+    if (!filter.empty() && !splitPassesFilter(ledger, sp, words, text)) continue;
+    const Items change = kindSplitItems(ledger, kindPos, i);
+    RowValues r{.splitPos = sp,
+                .date = t.date,
+                .held = true,
+                .balance = held.items,
+                .value = held.money,
+                .description = transactionDescription(ledger, t),
+                .comment = splitComment(ledger, sp)};
+    if (change > 0) {
+      r.debit = change;
+      itemsIn = moneyAdd(itemsIn, change);
+    } else if (change < 0) {
+      r.credit = moneyNeg(change);
+      itemsOut = moneySub(itemsOut, change);
+    }
+    rows.push_back(r);
+  }
+  if (!openingKnown) opening = held;
+  if (filter.empty()) {
+    rows[0] = {.kind = RowKind::Opening,
+               .date = app.fromDate,
+               .held = true,
+               .balance = opening.items,
+               .value = opening.money};
+  } else {
+    rows[0] = {.kind = RowKind::Filter};
+  }
+  appendTotals(rows, itemsIn, itemsOut);
+  return rows;
+}
+
+}  // namespace murex

@@ -1,0 +1,28 @@
+// webreports: the viewer's routes of the month-by-month page, of one account's month, and of
+// the CSV downloads of every report table.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "app.h"
+#include "http/message.h"
+#include "web.h"
+
+namespace murex {
+
+// Answers the request into answer and type when its path is one of these routes:
+//   /monthly[/balance][/N]             the page: every account, or account N's tree
+//   /account/N/YYYY-MM, /filter/N/YYYY-MM?text
+//                                      an account's report (rows) for one month of the period
+//   /csv/accounts, /csv/account/N[/YYYY-MM][?filter], /csv/inventory, /csv/inv/N,
+//   /csv/monthly[/balance][/N]         the same reports as CSV, for the shown period
+// False when the path is none of them.
+bool reportRoute(App& app, const http::Request& request, WebAnswer& answer,
+                 std::string_view& type);
+
+// The download's name: the ledger file's name without folder and extension, the report and
+// the period, in letters, digits, "-", "_" and ".": household-monthly-2025Y.csv.
+std::string csvFileName(const App& app, std::string_view report, std::string_view period);
+
+}  // namespace murex
