@@ -11,6 +11,28 @@
 
 namespace murex {
 
+namespace {
+
+// A report quotes at most this much of a line, so that its size does not follow the size of
+// a bad line; no ledger line of normal length comes near it. Its message quotes at most a
+// part of one line and a sentence of its own.
+constexpr size_t quotedLineBytes = 400;
+constexpr size_t quotedMessageBytes = quotedLineBytes + 200;
+
+// text whole up to limit bytes; longer, its start up to a character's end and a mark that
+// says how long it was.
+std::string quoteBounded(std::string_view text, size_t limit, bool showsFormFeeds) {
+  size_t cut = std::min(text.size(), limit);
+  while (cut < text.size() && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+    --cut;
+  const std::string_view part = text.substr(0, cut);
+  std::string out = showsFormFeeds ? showFormFeeds(part) : std::string(part);
+  if (cut < text.size()) out += " [... cut, " + std::to_string(text.size()) + " bytes in all]";
+  return out;
+}
+
+}  // namespace
+
 std::string errorFrame(std::string_view text, int64_t firstLine, int64_t lineNr,
                        std::string_view message) {
   const int64_t first = std::max<int64_t>(1, lineNr - 3);
@@ -28,14 +50,16 @@ std::string errorFrame(std::string_view text, int64_t firstLine, int64_t lineNr,
       context.append(width - number.size(), ' ');
       context += number;
       context += " | ";
-      context += showFormFeeds(text.substr(begin, end - begin));
+      context += quoteBounded(text.substr(begin, end - begin), quotedLineBytes, true);
       context += '\n';
     }
     if (nl == std::string_view::npos) break;
     begin = nl + 1;
     ++line;
   }
-  return fillNumbered("Error at line $1: $2\n\n$3\n", {std::to_string(lineNr), message, context});
+  return fillNumbered("Error at line $1: $2\n\n$3\n",
+                      {std::to_string(lineNr), quoteBounded(message, quotedMessageBytes, false),
+                       context});
 }
 
 std::string& QuotedPieces::add(int64_t firstLine) {

@@ -252,6 +252,38 @@ TEST(ParseLedger, RepeatedWordsAreCheckedLikeNewOnes) {
   }
 }
 
+// The report quotes a line of normal length whole and only the start of a longer one, cut
+// between two characters, so that its size does not follow the size of a bad line.
+TEST(ParseLedger, QuotesLongLinesOnlyInPart) {
+  const std::string opening = "2024-01-01\n  Cash 10\n  Eq -10\n";
+  const std::string date = "2024-01-02 ";
+  const struct {
+    std::string description;  // of the transaction whose split line is faulty
+    std::string quoted;       // how the report quotes the description's line
+  } cases[] = {
+      {std::string(389, 'a'), date + std::string(389, 'a')},
+      {std::string(390, 'a'), date + std::string(389, 'a') + " [... cut, 401 bytes in all]"},
+      {std::string(388, 'a') + "\xc3\xa9", date + std::string(388, 'a') + " [... cut, 401 bytes in all]"},
+      {std::string(1 << 20, 'a'), date + std::string(389, 'a') + " [... cut, 1048587 bytes in all]"},
+  };
+  for (const auto& c : cases) {
+    const Ledger l = parsedLedger(opening + date + c.description + "\n  Nope 1\n  Eq -1\n");
+    EXPECT_EQ(l.errorText,
+              "Error at line 5: Account not present in the opening transaction: Nope\n\n"
+              "  2 |   Cash 10\n  3 |   Eq -10\n  4 | " + c.quoted + "\n> 5 |   Nope 1\n"
+              "  6 |   Eq -1\n  7 | \n\n")
+        << c.description.size();
+  }
+  // A bad word quoted by the message is cut as well.
+  const std::string word(1 << 20, 'x');
+  const Ledger l = parsedLedger(opening + "2024-01-02\n  " + word + " 1\n  Eq -1\n");
+  EXPECT_LT(l.errorText.size(), 2000u);
+  EXPECT_TRUE(l.errorText.starts_with("Error at line 5: Account not present in the opening "
+                                      "transaction: " + word.substr(0, 552) +
+                                      " [... cut, 1048624 bytes in all]\n\n"))
+      << l.errorText.substr(0, 100);
+}
+
 TEST(ParseLedger, CloseSkipsTheUnsetSplitOfItsTransaction) {
   const Ledger l = parsedLedger(
       "2024-01-01\n  Cash 10\n  Eq\n"
