@@ -26,17 +26,33 @@ class FileCloser {
   int fd;
 };
 
+// Refuses what a load must not read: a directory or a device, and a pipe unless the
+// command line names it (a reload would wait on it, or read it empty).
+void checkFileKind(const std::string& name, mode_t mode, LoadFrom from) {
+  if (S_ISREG(mode) || (from == LoadFrom::CommandLine && S_ISFIFO(mode))) return;
+  if (S_ISDIR(mode)) raiseValue("Cannot read file: '$1'", {name});
+  if (from == LoadFrom::Reload) raiseValue("Not a regular file: '$1'", {name});
+  raiseValue("Not a regular file or pipe: '$1'", {name});
+}
+
 }  // namespace
 
-void parseFile(App& app) {
-  const int fd = open(app.args.fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) raiseValue("Cannot read file: '$1'", {app.args.fileName});
-  const FileCloser closer(fd);
+void parseFile(App& app, LoadFrom from) {
+  const std::string& name = app.args.fileName;
   struct stat st {};
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
-    raiseValue("Cannot read file: '$1'", {app.args.fileName});
+  if (stat(name.c_str(), &st) != 0) raiseValue("Cannot read file: '$1'", {name});
+  checkFileKind(name, st.st_mode, from);
+  // Opening a pipe waits for its writer, as a command line means it to; anything else is
+  // opened, and read, without ever waiting.
+  const int fd =
+      open(name.c_str(), O_RDONLY | O_CLOEXEC | (S_ISFIFO(st.st_mode) ? 0 : O_NONBLOCK));
+  if (fd < 0) raiseValue("Cannot read file: '$1'", {name});
+  const FileCloser closer(fd);
+  // The name may have been given to something else since the look above.
+  if (fstat(fd, &st) != 0) raiseValue("Cannot read file: '$1'", {name});
+  checkFileKind(name, st.st_mode, from);
   // Taken before the read: a save during the read then shows as a change later.
-  const FileTime time{.sec = st.st_mtim.tv_sec, .nsec = st.st_mtim.tv_nsec};
+  FileTime time{.sec = st.st_mtim.tv_sec, .nsec = st.st_mtim.tv_nsec};
   auto ledger = std::make_unique<Ledger>();
   ledger->decimalComma = app.settings.decimalComma;
   ledger->dateFormat = app.settings.inDate;
@@ -45,7 +61,10 @@ void parseFile(App& app) {
   parseLedgerPieces(
       *ledger, [&reader](std::string& piece) { return reader.next(piece); },
       S_ISREG(st.st_mode) ? int64_t(st.st_size) : 0, lineNr);
-  if (reader.failed()) raiseValue("Cannot read file: '$1'", {app.args.fileName});
+  if (reader.failed()) raiseValue("Cannot read file: '$1'", {name});
+  // A pipe's time moves while its writer writes; read to its end, it cannot change again.
+  if (S_ISFIFO(st.st_mode) && fstat(fd, &st) == 0)
+    time = {.sec = st.st_mtim.tv_sec, .nsec = st.st_mtim.tv_nsec};
   app.ledger = std::move(ledger);
   app.fileTime = time;
 }

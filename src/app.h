@@ -33,9 +33,13 @@ struct App {
   FileTime fileTime;
 };
 
+// Who asks for the ledger. The command line also reads a pipe (books decrypted by another
+// command); a reload in the viewer reads only a regular file, which cannot block it.
+enum class LoadFrom { CommandLine, Reload };
 // Reads args.fileName into a new ledger (parse errors go to its errorText); raises
-// "Cannot read file: '<name>'" and then keeps the previous ledger.
-void parseFile(App& app);
+// "Cannot read file: '<name>'", "Not a regular file: '<name>'" (reload) or "Not a regular
+// file or pipe: '<name>'" (command line), and then keeps the previous ledger.
+void parseFile(App& app, LoadFrom from = LoadFrom::CommandLine);
 // Applies args.period and args.future; raises the period errors and
 // "Period P outside of ledger's dates: 20210101 - 20231231".
 void periodSet(App& app);

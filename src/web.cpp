@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string_view>
 
 #include "assets.h"
@@ -11,6 +12,7 @@
 #include "queries.h"
 #include "report.h"
 #include "util.h"
+#include "webcharts.h"
 #include "webreports.h"
 
 namespace murex {
@@ -134,6 +136,29 @@ int hexValue(char c) {
   return -1;
 }
 
+// The answer to a request whose route raised: the state it may have half changed is put
+// back, and the report main would have written, had the error ended the viewer, goes to
+// standard error.
+WebAnswer errorAnswer(App& app, const PeriodState& before, const http::Request& request,
+                      bool valueError, const std::string& message, std::string_view report) {
+  restorePeriod(app, before);
+  WebAnswer answer;
+  answer.headers.set("content-type", "text/plain");
+  if (request.path == "/changed") {
+    // The file could not be loaded again (gone since the check, not a regular file, too
+    // large for the memory left): the previous ledger stays.
+    answer.body = "no";
+  } else {
+    const bool asked = valueError &&
+                       (request.path.starts_with("/period/") || request.path == "/toggleFuture");
+    answer.status = asked ? 400 : 500;
+    answer.body = message;
+  }
+  std::fwrite(report.data(), 1, report.size(), stderr);
+  std::fflush(stderr);
+  return answer;
+}
+
 // The request handler: the only place where an error raised by a route is answered.
 void handle(App& app, const http::Request& request, http::Responder& out) {
   WebAnswer answer;
@@ -141,22 +166,11 @@ void handle(App& app, const http::Request& request, http::Responder& out) {
   try {
     answer = webCallback(app, request);
   } catch (const Error& e) {
-    restorePeriod(app, before);
-    answer = WebAnswer{};
-    if (request.path == "/changed") {
-      // The file went away between the check and the read: the old ledger stays.
-      answer.body = "no";
-      answer.headers.set("content-type", "text/plain");
-    } else {
-      const bool asked = e.kind == ErrorKind::Value &&
-                         (request.path.starts_with("/period/") || request.path == "/toggleFuture");
-      answer.status = asked ? 400 : 500;
-      answer.body = e.message;
-      answer.headers.set("content-type", "text/plain");
-      // The report main would have written, had the error ended the viewer.
-      std::fputs(unhandledText(e).c_str(), stderr);
-      std::fflush(stderr);
-    }
+    answer = errorAnswer(app, before, request, e.kind == ErrorKind::Value, e.message,
+                         unhandledText(e));
+  } catch (const std::bad_alloc&) {
+    answer = errorAnswer(app, before, request, false, "Out of memory",
+                         "Error: unhandled exception: Out of memory [MemoryError]\n");
   }
   out.respond(answer.status, answer.body, answer.headers);
   if (answer.quit) {
@@ -200,6 +214,8 @@ const StaticAsset* staticAsset(std::string_view path) {
   static const StaticAsset table[] = {
       {"/style.css", "text/css; charset=utf-8", assets::style_css},
       {"/script.js", "text/javascript; charset=utf-8", assets::script_js},
+      {"/chart.js", "text/javascript; charset=utf-8", assets::chart_js},
+      {"/keys.js", "text/javascript; charset=utf-8", assets::keys_js},
       {"/murex.svg", "image/svg+xml", assets::murex_svg},
       {"/favicon.svg", "image/svg+xml", assets::favicon_svg},
       {"/favicon.png", "image/png", assets::favicon_png},
@@ -225,7 +241,7 @@ WebAnswer webCallback(App& app, const http::Request& request) {
   } else if (path == "/changed") {
     type = "text/plain";
     if (fileChanged(app)) {
-      parseFile(app);
+      parseFile(app, LoadFrom::Reload);
       a.body = "yes";
     } else {
       a.body = "no";
@@ -278,6 +294,8 @@ WebAnswer webCallback(App& app, const http::Request& request) {
     if (reports) a.body = selectionSums(app, selection);
     // An empty selection sums to nothing; a refused one is not a resource.
     if (!reports || (a.body.empty() && !selection.empty())) a.status = 404;
+  } else if (chartRoute(app, request, a, type)) {
+    // answered there
   } else if (path == "/quit") {
     a.body = "<html><body>Bye</body></html>";
     a.quit = true;

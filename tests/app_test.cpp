@@ -131,9 +131,9 @@ class TempFolder : public testing::Test {
   std::string dir;
 };
 
-std::string raisedMessage(App& app) {
+std::string raisedMessage(App& app, LoadFrom from = LoadFrom::CommandLine) {
   try {
-    parseFile(app);
+    parseFile(app, from);
   } catch (const Error& e) {
     return e.message;
   }
@@ -152,6 +152,57 @@ TEST_F(ParseFile, RefusesMissingFilesAndFoldersAndKeepsTheLedger) {
   EXPECT_EQ(raisedMessage(app), "Cannot read file: '" + dir + "'");
   ASSERT_TRUE(app.ledger);
   EXPECT_EQ(app.ledger->errorText, "kept");
+}
+
+// The command line reads a regular file or a pipe (books decrypted by another command); a
+// reload only a regular file, so that nothing makes the viewer wait or read without end.
+TEST_F(ParseFile, ReadsPipesOnlyFromTheCommandLineAndNeverADevice) {
+  const std::string text = "2024-01-01 Open\n  Cash 10 ; @A\n  Eq ; @C\n";
+  const std::string file = write("ledger", text);
+  const std::string fifo = dir + "/fifo";  // no writer: opening it would wait
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string zero = dir + "/zero";
+  std::filesystem::create_symlink("/dev/zero", zero);
+  // A pipe holding the ledger, its writing end closed: what "<(command)" gives.
+  const auto filledPipe = [&text] {
+    int fds[2];
+    EXPECT_EQ(pipe(fds), 0);
+    EXPECT_EQ(::write(fds[1], text.data(), text.size()), ssize_t(text.size()));
+    close(fds[1]);
+    return fds[0];
+  };
+  const int pipeFd = filledPipe();
+  const std::string pipeName = "/proc/self/fd/" + std::to_string(pipeFd);
+  const struct {
+    std::string name;
+    LoadFrom from;
+    std::string message;  // "" when the ledger is read
+  } cases[] = {
+      {file, LoadFrom::CommandLine, ""},
+      {file, LoadFrom::Reload, ""},
+      {pipeName, LoadFrom::Reload, "Not a regular file: '" + pipeName + "'"},
+      {pipeName, LoadFrom::CommandLine, ""},
+      {fifo, LoadFrom::Reload, "Not a regular file: '" + fifo + "'"},
+      {zero, LoadFrom::Reload, "Not a regular file: '" + zero + "'"},
+      {"/dev/zero", LoadFrom::CommandLine, "Not a regular file or pipe: '/dev/zero'"},
+      {"/dev/null", LoadFrom::CommandLine, "Not a regular file or pipe: '/dev/null'"},
+      {dir, LoadFrom::Reload, "Cannot read file: '" + dir + "'"},
+  };
+  for (const auto& c : cases) {
+    App app;
+    app.ledger = std::make_unique<Ledger>();
+    app.ledger->errorText = "kept";
+    app.args.fileName = c.name;
+    EXPECT_EQ(raisedMessage(app, c.from), c.message) << c.name;
+    ASSERT_TRUE(app.ledger);
+    if (c.message.empty()) {
+      EXPECT_EQ(app.ledger->errorText, "") << c.name;
+      EXPECT_EQ(app.ledger->splits.size(), 2u) << c.name;
+    } else {
+      EXPECT_EQ(app.ledger->errorText, "kept") << c.name;
+    }
+  }
+  close(pipeFd);
 }
 
 TEST_F(ParseFile, TakesTheReadingSettingsAndTheModificationTime) {

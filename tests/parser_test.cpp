@@ -63,37 +63,24 @@ TEST(NextToken, ScansBlanksWordsSemicolonsAndLineEnds) {
   }
 }
 
-// The scanner compares many bytes at a time: against a byte-wise reading of the rules, on
-// random texts with runs long enough to cross every chunk border.
-TEST(NextToken, AgreesWithAByteWiseScanAtEveryStart) {
-  const auto reference = [](std::string_view text, int64_t start) {
-    const auto n = std::ssize(text);
-    int64_t i = start;
-    while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
-    Token t{.tokType = T::Str, .len = 0, .spaces = i - start, .pos = start};
-    if (i == n) {
-      t.tokType = T::End;
-    } else if (text[i] == ';' || text[i] == '\n') {
-      t.tokType = text[i] == ';' ? T::CommentStart : T::NewLine;
-      ++i;
-    } else {
-      while (i < n && text[i] != ' ' && text[i] != '\t' && text[i] != '\n' && text[i] != ';') ++i;
-    }
-    t.len = i - start;
-    return t;
-  };
+// The parse finds blanks and word ends through masks of 64 bytes at a time: at every start
+// of random texts, with runs long enough to cross every block border and the last block's
+// end, it reads the tokens that the byte-wise scanner reads.
+TEST(WordMasks, ReadTheTokensOfTheByteWiseScanAtEveryStart) {
   std::mt19937 rng(11);
   const std::string_view alphabet = " \t\n;a\f\xc3";
+  WordMasks masks;
   for (int round = 0; round < 400; ++round) {
     std::string text;
-    const int length = int(rng() % 70);
+    const int length = int(rng() % 200);
     while (int(text.size()) < length) {
       // Runs of one byte, so that long blanks and long words occur.
       text.append(1 + rng() % 24, alphabet[rng() % alphabet.size()]);
     }
+    EXPECT_EQ(masks.build(text), text.find('\f') != std::string::npos);
     for (int64_t start = 0; start <= std::ssize(text); ++start) {
-      const Token got = nextToken(text, start);
-      const Token want = reference(text, start);
+      const Token got = scanToken(text, start, masks);
+      const Token want = nextToken(text, start);
       ASSERT_EQ(got.tokType, want.tokType) << testing::PrintToString(text) << " at " << start;
       ASSERT_EQ(got.len, want.len) << testing::PrintToString(text) << " at " << start;
       ASSERT_EQ(got.spaces, want.spaces) << testing::PrintToString(text) << " at " << start;
@@ -263,6 +250,38 @@ TEST(ParseLedger, RepeatedWordsAreCheckedLikeNewOnes) {
       EXPECT_EQ(l.splits[l.splits.size() - 2].accountPos, 0);
     }
   }
+}
+
+// The report quotes a line of normal length whole and only the start of a longer one, cut
+// between two characters, so that its size does not follow the size of a bad line.
+TEST(ParseLedger, QuotesLongLinesOnlyInPart) {
+  const std::string opening = "2024-01-01\n  Cash 10\n  Eq -10\n";
+  const std::string date = "2024-01-02 ";
+  const struct {
+    std::string description;  // of the transaction whose split line is faulty
+    std::string quoted;       // how the report quotes the description's line
+  } cases[] = {
+      {std::string(389, 'a'), date + std::string(389, 'a')},
+      {std::string(390, 'a'), date + std::string(389, 'a') + " [... cut, 401 bytes in all]"},
+      {std::string(388, 'a') + "\xc3\xa9", date + std::string(388, 'a') + " [... cut, 401 bytes in all]"},
+      {std::string(1 << 20, 'a'), date + std::string(389, 'a') + " [... cut, 1048587 bytes in all]"},
+  };
+  for (const auto& c : cases) {
+    const Ledger l = parsedLedger(opening + date + c.description + "\n  Nope 1\n  Eq -1\n");
+    EXPECT_EQ(l.errorText,
+              "Error at line 5: Account not present in the opening transaction: Nope\n\n"
+              "  2 |   Cash 10\n  3 |   Eq -10\n  4 | " + c.quoted + "\n> 5 |   Nope 1\n"
+              "  6 |   Eq -1\n  7 | \n\n")
+        << c.description.size();
+  }
+  // A bad word quoted by the message is cut as well.
+  const std::string word(1 << 20, 'x');
+  const Ledger l = parsedLedger(opening + "2024-01-02\n  " + word + " 1\n  Eq -1\n");
+  EXPECT_LT(l.errorText.size(), 2000u);
+  EXPECT_TRUE(l.errorText.starts_with("Error at line 5: Account not present in the opening "
+                                      "transaction: " + word.substr(0, 552) +
+                                      " [... cut, 1048624 bytes in all]\n\n"))
+      << l.errorText.substr(0, 100);
 }
 
 TEST(ParseLedger, CloseSkipsTheUnsetSplitOfItsTransaction) {

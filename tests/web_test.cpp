@@ -7,6 +7,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,6 +15,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -119,10 +121,16 @@ struct Viewer {
   int port = 0;
   std::string out;
 
-  Viewer(const fs::path& folder, const std::vector<std::string>& args) : dir(folder) {
+  // addressLimit: the most memory the viewer may map, in bytes (0 for no limit).
+  Viewer(const fs::path& folder, const std::vector<std::string>& args, rlim_t addressLimit = 0)
+      : dir(folder) {
     fs::create_directories(dir / "config");
     pid = fork();
     if (pid == 0) {
+      if (addressLimit > 0) {
+        const rlimit limit{addressLimit, addressLimit};
+        setrlimit(RLIMIT_AS, &limit);
+      }
       setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
       setenv("HOME", dir.c_str(), 1);
       const std::string outName = (dir / "out").string();
@@ -465,6 +473,81 @@ TEST_F(WebRoutes, ReloadsAChangedFileAndKeepsTheLedgerThroughFaultsAndGaps) {
   EXPECT_EQ(get(port(), "/changed").body, "yes");
   // The period chosen before the faulty save is still the one shown.
   EXPECT_EQ(get(port(), "/").body, good);
+}
+
+// Whatever the ledger's name comes to stand for, a reload neither waits nor grows: it reads
+// only a regular file, keeps the ledger it has otherwise and says why on standard error, and
+// an error report quotes only the start of a huge line.
+TEST_F(WebRoutes, AnswersAtOnceWhateverTheFileBecomes) {
+  const std::string good = get(port(), "/").body;
+  const std::string name = ledger.string();
+  const struct {
+    std::string fault;
+    std::function<void()> make;
+    std::string changed;  // the answer of "/changed"
+    std::string report;   // what the viewer writes on standard error
+  } cases[] = {
+      {"FIFO", [&] { ASSERT_EQ(mkfifo(ledger.c_str(), 0600), 0); }, "no",
+       "Error: unhandled exception: Not a regular file: '" + name + "' [ValueError]\n"},
+      {"device", [&] { fs::create_symlink("/dev/zero", ledger); }, "no",
+       "Error: unhandled exception: Not a regular file: '" + name + "' [ValueError]\n"},
+      {"directory", [&] { fs::create_directory(ledger); }, "no",
+       "Error: unhandled exception: Cannot read file: '" + name + "' [ValueError]\n"},
+      {"vanished", [] {}, "no", ""},
+      {"huge line",
+       [&] {
+         writeFile(ledger, std::string(ledgerText) + "2024-06-01 Bad\n  " +
+                               std::string(size_t(8) << 20, 'x') + " 1\n  Bank\n");
+       },
+       "yes", ""},
+  };
+  int64_t sec = 1700000100;
+  for (const auto& c : cases) {
+    const std::string errBefore = viewer->err();
+    fs::remove_all(ledger);
+    c.make();
+    int64_t start = http::monotonicMs();
+    EXPECT_EQ(get(port(), "/changed").body, c.changed) << c.fault;
+    EXPECT_LT(http::monotonicMs() - start, 1000) << c.fault;
+    start = http::monotonicMs();
+    const Answer home = get(port(), "/");
+    EXPECT_LT(http::monotonicMs() - start, 1000) << c.fault;
+    EXPECT_EQ(home.status, 200) << c.fault;
+    if (c.changed == "no") {
+      EXPECT_EQ(home.body, good) << c.fault;
+    } else {
+      EXPECT_NE(home.body.find(" bytes in all]"), std::string::npos) << c.fault;
+      EXPECT_LT(home.body.size(), assets::page_html.size() + 3000) << c.fault;
+    }
+    EXPECT_EQ(viewer->err(), errBefore + c.report) << c.fault;
+
+    fs::remove_all(ledger);
+    writeFile(ledger, ledgerText);
+    touch(ledger, sec++);
+    EXPECT_EQ(get(port(), "/changed").body, "yes") << c.fault;
+    EXPECT_EQ(get(port(), "/").body, good) << c.fault;
+  }
+}
+
+// Memory running out while a reload reads the file is answered like a file that cannot be
+// read: the viewer goes on with the ledger it has.
+TEST(WebErrors, KeepsTheLedgerWhenAReloadRunsOutOfMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
+#endif
+  Folder folder;
+  const fs::path ledger = folder.path / "book.ledger";
+  writeFile(ledger, ledgerText);
+  Viewer v(folder.path, {ledger.string()}, rlim_t(256) << 20);
+  ASSERT_GT(v.port, 0) << v.err();
+  const std::string good = get(v.port, "/").body;
+  // A gigabyte without a line end, most of it a hole in the file.
+  fs::resize_file(ledger, uintmax_t(1) << 30);
+  EXPECT_EQ(get(v.port, "/changed").body, "no");
+  EXPECT_EQ(get(v.port, "/").body, good);
+  EXPECT_EQ(v.err(), "Error: unhandled exception: Out of memory [MemoryError]\n");
+  EXPECT_EQ(get(v.port, "/quit").status, 200);
+  EXPECT_EQ(v.wait(), 0);
 }
 
 TEST_F(WebRoutes, QuitsAfterTheAnswerWithByeAndStatusZero) {
