@@ -155,4 +155,45 @@ std::string reportMoney(Money m, std::string_view pattern, bool whole) {
   return m < 0 ? "(" + s + ")" : s + " ";
 }
 
+bool readPlainMoney(std::string_view w, bool decimalComma, Money& out) {
+  // The usual form first: a sign or none, 1 to 15 digits, the separator, two digits.
+  const char* p = w.data();
+  const size_t n = w.size();
+  const size_t sign = n > 0 && (p[0] == '-' || p[0] == '+') ? 1 : 0;
+  const auto digit = [](char c) { return unsigned(c - '0') < 10; };
+  if (n >= sign + 4 && n - sign <= 18 && p[n - 3] == (decimalComma ? ',' : '.') &&
+      digit(p[n - 2]) && digit(p[n - 1])) {
+    int64_t units = 0;
+    size_t k = sign;
+    for (; k < n - 3 && digit(p[k]); ++k) units = units * 10 + (p[k] - '0');
+    if (k == n - 3) {
+      const int64_t value = units * 100 + (p[n - 2] - '0') * 10 + (p[n - 1] - '0');
+      out = p[0] == '-' ? -value : value;
+      return true;
+    }
+  }
+  const char* at = w.data();
+  const char* const end = at + w.size();
+  const bool negative = at < end && *at == '-';
+  if (at < end && (*at == '-' || *at == '+')) ++at;
+  const char* const unitsStart = at;
+  uint64_t units = 0;  // wraps only past 19 digits, and more than 15 are refused
+  for (; at < end && unsigned(*at - '0') < 10; ++at) units = units * 10 + unsigned(*at - '0');
+  int64_t digits = at - unitsStart;
+  if (digits > 15) return false;  // far below the readers' limit
+  int64_t cents = 0;
+  if (at < end && *at == (decimalComma ? ',' : '.')) {
+    ++at;
+    int k = 0;
+    for (; k < 2 && at < end && unsigned(*at - '0') < 10; ++k, ++at)
+      cents = cents * 10 + (*at - '0');
+    if (k == 1) cents *= 10;
+    digits += k;
+  }
+  if (at != end || digits == 0) return false;
+  const int64_t value = int64_t(units) * 100 + cents;
+  out = negative ? -value : value;
+  return true;
+}
+
 }  // namespace murex

@@ -24,6 +24,9 @@ Money moneyNeg(Money a);
 Money parseMoney(std::string_view text, bool decimalComma);
 // An amount that may be a product of factors, "3*1.99"; each step may warn (moneyMul).
 Money parseMoneyMul(std::string_view text, bool decimalComma);
+// The plain amounts of almost every split line ("-12.50", "3", "+0.5"), read without the
+// allocations of parseMoney into what parseMoneyMul gives; false for any other word.
+bool readPlainMoney(std::string_view text, bool decimalComma, Money& out);
 
 // a * b, both with two implied decimals, truncated to cents; raises on overflow. Prints
 // "loss of precision: a * b. Cents lost: r" on standard output when positive cents drop.

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "pages.h"
+
 namespace murex {
 
 bool canReport(const Ledger& ledger) {
@@ -56,6 +58,36 @@ Money splitUnitPrice(const Ledger& ledger, int64_t splitPos) {
   const auto [begin, end] = splitSlots(ledger, splitPos);
   assert(begin < end);
   return ledger.slots[begin].unitPrice;
+}
+
+void indexSplits(Ledger& ledger, const std::vector<int64_t>& accountCounts,
+                 const std::vector<int64_t>& kindCounts) {
+  ledger.accountSplits.assign(ledger.accounts.size(), {});
+  ledger.kindSplits.assign(ledger.kinds.size(), {});
+  ledger.kindSplitFirstSlot.assign(ledger.kinds.size(), {});
+  for (size_t a = 0; a < ledger.accountSplits.size(); ++a) {
+    std::vector<int64_t>& list = ledger.accountSplits[a];
+    const auto count = size_t(accountCounts[a]);
+    list.reserve(count);
+    mapAhead(list, count);
+    list.resize(count);
+  }
+  for (size_t k = 0; k < ledger.kindSplits.size(); ++k) {
+    ledger.kindSplits[k].resize(size_t(kindCounts[k]));
+    ledger.kindSplitFirstSlot[k].resize(size_t(kindCounts[k]));
+  }
+  std::vector<int64_t> at(ledger.accounts.size(), 0);
+  std::vector<int64_t> kindAt(ledger.kinds.size(), 0);
+  size_t slot = 0;  // the slot records are in split order
+  for (int64_t i = 0; i < std::ssize(ledger.splits); ++i) {
+    const Split& s = ledger.splits[i];
+    ledger.accountSplits[s.accountPos][at[s.accountPos]++] = i;
+    if (s.kindPos >= 0) {
+      while (slot < ledger.slots.size() && ledger.slots[slot].splitPos < i) ++slot;
+      ledger.kindSplits[s.kindPos][kindAt[s.kindPos]] = i;
+      ledger.kindSplitFirstSlot[s.kindPos][kindAt[s.kindPos]++] = int64_t(slot);
+    }
+  }
 }
 
 }  // namespace murex

@@ -74,6 +74,11 @@ std::pair<int64_t, int64_t> kindSplitSlots(const Ledger& ledger, int64_t kindPos
 Items splitItems(const Ledger& ledger, int64_t splitPos);
 Money splitUnitPrice(const Ledger& ledger, int64_t splitPos);
 
+// Fills accountSplits, kindSplits and kindSplitFirstSlot in one walk over the splits, each
+// list sized once from the counts of each account's and kind's splits.
+void indexSplits(Ledger& ledger, const std::vector<int64_t>& accountCounts,
+                 const std::vector<int64_t>& kindCounts);
+
 // True after a good parse that found transactions: every report and query requires it.
 bool canReport(const Ledger& ledger);
 

@@ -113,11 +113,19 @@ std::vector<Row> accountRowList(const App& app, int64_t accountPos, std::string_
   return rows;
 }
 
-std::string accountRowsHtml(const std::vector<Row>& rows) {
+// The HTML rows of a transaction report; the kind report's show the average price too,
+// and write the row's class attribute even when it is empty.
+std::string rowsHtml(const std::vector<Row>& rows, bool withAverage) {
   std::string out;
   for (const Row& r : rows) {
     out += "<tr";
-    out += classAttr(r.classR);
+    if (withAverage) {
+      out += " class=\"";
+      out += r.classR;
+      out += '"';
+    } else {
+      out += classAttr(r.classR);
+    }
     out += " data-spos=\"";
     out += decimal(r.splitPos);
     out += "\"><td>";
@@ -130,6 +138,10 @@ std::string accountRowsHtml(const std::vector<Row>& rows) {
     out += classAttr(r.classB);
     out += '>';
     out += r.balance;
+    if (withAverage) {
+      out += "</td><td>";
+      out += r.avg;
+    }
     out += "</td><td>";
     out += r.descr;
     out += "</td></tr>\n";
@@ -172,19 +184,7 @@ std::string balanceOfAccounts(const App& app, bool html, bool ascii) {
   if (!reportable(app)) return "";
   const Ledger& ledger = *app.ledger;
   const int64_t n = std::ssize(ledger.accounts);
-  std::vector<Sums> own(ledger.accounts.size());
-  for (int64_t a = 0; a < n; ++a) own[a] = accountSums(ledger, a, app.fromDate, app.toDate);
-  // The sub-tree of a is a and the following accounts indented deeper than a.
-  const auto subtree = [&](int64_t a) {
-    Sums total;
-    for (int64_t j = a; j < n; ++j) {
-      if (j > a && ledger.accounts[j].indent <= ledger.accounts[a].indent) break;
-      total.debit = moneyAdd(total.debit, own[j].debit);
-      total.credit = moneyAdd(total.credit, own[j].credit);
-      total.balance = moneyAdd(total.balance, own[j].balance);
-    }
-    return total;
-  };
+  const auto subtree = [&](int64_t a) { return subtreeSums(ledger, a, app.fromDate, app.toDate); };
 
   std::string rows;
   std::vector<std::string> cells = {"Debit", "Credit", "End Balance", "Account name"};
@@ -193,8 +193,9 @@ std::string balanceOfAccounts(const App& app, bool html, bool ascii) {
     const Account& acc = ledger.accounts[a];
     const AccountType type = accountType(ledger.accounts, a);
     const int64_t level = accountLevel(ledger.accounts, a);
-    std::string debit = moneyText(app, own[a].debit);
-    std::string credit = moneyText(app, own[a].credit);
+    const Sums own = accountSums(ledger, a, app.fromDate, app.toDate);
+    std::string debit = moneyText(app, own.debit);
+    std::string credit = moneyText(app, own.credit);
     std::string balance = moneyText(app, subtree(a).balance);
     if (html) {
       rows += "<tr class=\"typ";
@@ -380,13 +381,13 @@ std::string accountReport(const App& app, int64_t accountPos) {
        {"perEnd", dateText(app, app.toDate)},
        {"debAmount", type.positive ? "amount increase" : "amount"},
        {"credAmount", type.positive ? "amount" : "amount increase"},
-       {"rows", accountRowsHtml(accountRowList(app, accountPos, "", true))}});
+       {"rows", rowsHtml(accountRowList(app, accountPos, "", true), false)}});
 }
 
 std::string accountRows(const App& app, int64_t accountPos, std::string_view filter) {
   assert(reportable(app));
   if (!reportable(app)) return "";
-  return accountRowsHtml(accountRowList(app, accountPos, filter, true));
+  return rowsHtml(accountRowList(app, accountPos, filter, true), false);
 }
 
 std::string accountReportText(const App& app, int64_t accountPos, std::string_view filter,
@@ -416,26 +417,7 @@ std::string accountReportText(const App& app, int64_t accountPos, std::string_vi
 
 std::string kindReport(const App& app, int64_t kindPos) {
   if (!reportable(app)) return "";
-  std::string rows;
-  for (const Row& r : kindRowList(app, kindPos, "")) {
-    rows += "<tr class=\"";
-    rows += r.classR;
-    rows += "\" data-spos=\"";
-    rows += decimal(r.splitPos);
-    rows += "\"><td>";
-    rows += r.date;
-    rows += "</td><td>";
-    rows += r.debit;
-    rows += "</td><td>";
-    rows += r.credit;
-    rows += "</td><td>";
-    rows += r.balance;
-    rows += "</td><td>";
-    rows += r.avg;
-    rows += "</td><td>";
-    rows += r.descr;
-    rows += "</td></tr>\n";
-  }
+  const std::string rows = rowsHtml(kindRowList(app, kindPos, ""), true);
   return fillNamed(
       "<a id=\"i$kindPos\"></a>\n"
       "<h1>Inventory kind: $kindName</h1>\n"

@@ -1,15 +1,13 @@
-// token: the ledger text's tokens. The raw scanner knows blanks, semicolons, line ends and
-// words; the classifier gives a word its meaning from the token before it.
+// token: the ledger text's tokens. Which bytes are blanks and which end a word, the masks
+// that find them many bytes at a time, the raw scanner (blanks, semicolons, line ends,
+// words), and the classifier that gives a word its meaning from the token before it.
 #pragma once
 
 #include <cassert>
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <vector>
 
 namespace murex {
 
@@ -26,61 +24,63 @@ struct Token {
   int64_t pos = 0;     // where the leading blanks begin
 };
 
-// The token's text, form feeds shown as ";;"; withSpaces keeps the leading blanks.
-std::string tokenText(std::string_view text, const Token& tok, bool withSpaces);
-// The text as the user wrote it: each form feed shown as ";;".
-std::string showFormFeeds(std::string_view s);
-
 inline constexpr char formFeed = '\f';  // a ";;" of the file, after loading
 
-inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
-inline bool endsWord(char c) { return c == ' ' || c == '\t' || c == '\n' || c == ';'; }
+// A blank is a space or a tab; a word ends at a blank, a line end or a semicolon.
+constexpr bool isBlank(char c) { return c == ' ' || c == '\t'; }
+constexpr bool endsWord(char c) { return isBlank(c) || c == '\n' || c == ';'; }
 
-// The scanner looks at every byte of the ledger: where the machine has them, sixteen bytes
-// are compared at a time.
-#if defined(__SSE2__)
-inline int blanksIn(__m128i v) {
-  return _mm_movemask_epi8(
-      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
-}
-#endif
-
-// The first position from i on that is not a blank, or n.
-inline int64_t skipBlanks(const char* p, int64_t i, int64_t n) {
-#if defined(__SSE2__)
-  for (; i + 16 <= n; i += 16) {
-    const int blank = blanksIn(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
-    if (blank != 0xFFFF) return i + __builtin_ctz(unsigned(~blank));
+// Where a text's blanks are and where its words end, one bit per byte: the parse finds a
+// word's end by a count of zero bits instead of a look at each byte. Past the text no byte
+// is blank and every byte ends a word, so no search runs beyond it.
+class WordMasks {
+ public:
+  // The masks of text; returns whether it holds a form feed.
+  bool build(std::string_view text);
+  // The first position from i on that is not a blank; i at most the text's size.
+  int64_t blanks(int64_t i) const {
+    return firstSet(i, [this](size_t w) { return ~blank[w]; });
   }
-#endif
-  while (i < n && isBlank(p[i])) ++i;
-  return i;
-}
-
-// The first position from i on that ends a word, or n.
-inline int64_t skipWord(const char* p, int64_t i, int64_t n) {
-#if defined(__SSE2__)
-  for (; i + 16 <= n; i += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    const int ends =
-        blanksIn(v) | _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')),
-                                                     _mm_cmpeq_epi8(v, _mm_set1_epi8(';'))));
-    if (ends != 0) return i + __builtin_ctz(unsigned(ends));
+  // The first position from i on that ends a word.
+  int64_t word(int64_t i) const {
+    return firstSet(i, [this](size_t w) { return stop[w]; });
   }
-#endif
-  while (i < n && !endsWord(p[i])) ++i;
-  return i;
-}
+  // The end of the last word from i on before the next semicolon or line end (i when there
+  // is none): a run of words with the blanks between them.
+  int64_t run(std::string_view text, int64_t i) const {
+    int64_t end = firstSet(i, [this](size_t w) { return stop[w] & ~blank[w]; });
+    while (end > i && isBlank(text[end - 1])) --end;
+    return end;
+  }
 
-// Blanks and words found by comparing the text's bytes.
-struct TextSkips {
-  const char* p;
-  int64_t n;
-  int64_t blanks(int64_t i) const { return skipBlanks(p, i, n); }
-  int64_t word(int64_t i) const { return skipWord(p, i, n); }
+ private:
+  template <typename Bits>
+  static int64_t firstSet(int64_t i, const Bits& bits) {
+    size_t w = size_t(i) >> 6;
+    uint64_t x = bits(w) & (~uint64_t(0) << (i & 63));
+    while (x == 0) x = bits(++w);
+    return int64_t(w * 64 + size_t(__builtin_ctzll(x)));
+  }
+  std::vector<uint64_t> blank;
+  std::vector<uint64_t> stop;
 };
 
-// nextToken, inlined into the parse loop; skips finds the ends of blanks and words.
+// Blanks and word ends found byte by byte: for short texts, where masks cost more.
+struct TextSkips {
+  std::string_view text;
+  int64_t blanks(int64_t i) const {
+    while (i < std::ssize(text) && isBlank(text[i])) ++i;
+    return i;
+  }
+  int64_t word(int64_t i) const {
+    while (i < std::ssize(text) && !endsWord(text[i])) ++i;
+    return i;
+  }
+};
+
+// The raw scanner: NewLine, CommentStart, Str or End from start (<= the text's size), with
+// skips (WordMasks or TextSkips) finding the ends of blanks and words. Reads the text in
+// place and allocates nothing: it runs once per token of the ledger.
 template <typename Skips>
 inline Token scanToken(std::string_view text, int64_t start, const Skips& skips) {
   const int64_t n = std::ssize(text);
@@ -99,11 +99,13 @@ inline Token scanToken(std::string_view text, int64_t start, const Skips& skips)
   return tok;
 }
 
-// Raw scanner: NewLine, CommentStart, Str or End from start (<= text size). Reads the text
-// in place and allocates nothing: it runs once per byte of the ledger.
 inline Token nextToken(std::string_view text, int64_t start) {
-  return scanToken(text, start, TextSkips{.p = text.data(), .n = std::ssize(text)});
+  return scanToken(text, start, TextSkips{.text = text});
 }
+
+// Tags exist only up to the second column-0 word: in the header and the opening
+// transaction; later an "@" word is ordinary comment text.
+constexpr bool tagsAllowed(int64_t datumCount) { return datumCount < 2; }
 
 // The meaning of a Str token from the token before it; Str when it has none (a word after
 // the amount). Counts column-0 words in datumCount.
@@ -117,9 +119,7 @@ inline TokenType classify(std::string_view text, const Token& tok, TokenType pre
     case TokenType::CommentStart:
     case TokenType::Comment:
     case TokenType::Tag:
-      // Tags exist only up to the second column-0 word: in the header and the opening
-      // transaction; later an "@" word is ordinary comment text.
-      return datumCount < 2 && tok.spaces < tok.len && text[tok.pos + tok.spaces] == '@'
+      return tagsAllowed(datumCount) && tok.spaces < tok.len && text[tok.pos + tok.spaces] == '@'
                  ? TokenType::Tag
                  : TokenType::Comment;
     case TokenType::Datum:
@@ -131,5 +131,10 @@ inline TokenType classify(std::string_view text, const Token& tok, TokenType pre
       return TokenType::Str;
   }
 }
+
+// The text as the user wrote it: each form feed shown as ";;".
+std::string showFormFeeds(std::string_view s);
+// The token's text, form feeds shown as ";;"; withSpaces keeps the leading blanks.
+std::string tokenText(std::string_view text, const Token& tok, bool withSpaces);
 
 }  // namespace murex

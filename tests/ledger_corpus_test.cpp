@@ -131,8 +131,8 @@ TEST(LedgerCorpus, ValidLedgersBuildWhatTheirDumpShows) {
   }
 }
 
-// Read in pieces, lines longer than a piece and runs of blanks too long for the scanner's
-// records give the same ledger as the text parsed whole.
+// Read in pieces, lines longer than a piece, long runs of blanks and a word of 300,000 bytes
+// give the same ledger as the text parsed whole.
 TEST(LedgerCorpus, LongLinesAndBlankRunsReadInPieces) {
   const std::string blanks(70000, ' ');
   const std::string opening = "2024-01-01 Open\n  Cash 10\n  Food 0\n  Eq -10\n";
@@ -166,7 +166,7 @@ void expectSameInPieces(const std::string& text, bool valid, std::initializer_li
   }
 }
 
-// After the opening transaction the scanner takes descriptions and comments as runs of words;
+// A description, and after the opening transaction a comment, is taken as one run of words;
 // whatever blanks, semicolons and "@" words they hold, the ledger is the one parsed whole.
 TEST(LedgerCorpus, RunsOfWordsReadInPieces) {
   const std::string opening = "2024-01-01 Open ; x\n  Cash 10 ; @A\n  Food 0\n  Eq -10\n";
@@ -185,9 +185,9 @@ TEST(LedgerCorpus, RunsOfWordsReadInPieces) {
   for (const auto& c : cases) expectSameInPieces(opening + c.rest, c.valid, {1, 7, 64, 4096});
 }
 
-// The scanner numbers account words by their first 16 bytes and length, read in place away
-// from a piece's end; names alike in those bytes, of every length up to and past 16, and
-// split lines without an amount, dated like the line before or not, read as parsed whole.
+// An account word keeps the meaning it had the first time, found by its hash of eight bytes
+// at a time: names alike in their first bytes, of every length up to and past 16, and split
+// lines without an amount, dated like the line before or not, read as parsed whole.
 TEST(LedgerCorpus, AccountWordsAndDatesReadInPieces) {
   const std::string names[] = {"A",
                                "Abcdefg",

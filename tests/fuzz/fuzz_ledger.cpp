@@ -1,8 +1,8 @@
 // Fuzz target for the ledger parse: arbitrary bytes, normalised as the loader does, parsed
 // with both decimal separators. parseLedger must not raise; a good parse must keep the
 // ledger's promises (balanced transactions, no unset amount, holdings never negative). The
-// same bytes read as the loader reads a file, in small blocks scanned ahead by a second
-// thread, must give the same ledger or the same error report.
+// same bytes read as the loader reads a file, in small blocks, must give the same ledger or
+// the same error report.
 // fuzz-max-len: 4096
 #include <sys/mman.h>
 #include <unistd.h>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app.h"
+#include "loader.h"
 #include "fuzz_support.h"
 #include "ledgertext.h"
 #include "parse.h"
