@@ -109,6 +109,7 @@ async function loadAccount(pos) {
   }
   const rowquery = $("rowquery");
   if (rowquery) rowquery.addEventListener("click", clearSelection);
+  drawCharts("account", pos);
 }
 
 async function filterRows(value) {
@@ -123,6 +124,7 @@ async function filterRows(value) {
   if (!records) return;
   records.innerHTML = rows;
   updateSelection();
+  drawCharts("account", pos + monthPath(), value.trim());
 }
 
 async function loadKind(pos) {
@@ -135,6 +137,12 @@ async function loadKind(pos) {
   const table = $("invtbl");
   if (table) table.addEventListener("click", (event) => rowClick(event, true));
   if (table) addCsvLink(section, "/csv/inv/" + pos);
+  drawCharts("kind", pos);
+}
+
+// The charts above the reports (chart.js); the tables work without them.
+function drawCharts(which, ...args) {
+  if (typeof Charts !== "undefined") Charts[which](...args);
 }
 
 function rowClick(event, popupMode) {
@@ -249,6 +257,7 @@ function start() {
     const pre = nop.querySelector("pre");
     if (pre && pre.textContent.trim() !== "") nop.style.display = "block";
     route("#a");
+    drawCharts("balance");
   } else {
     route("#m");
   }
@@ -278,6 +287,7 @@ async function loadMonthly(balances, pos) {
   if (ticket !== tickets.mon) return;
   section.innerHTML = html;
   if ($("monthly")) addCsvLink(section, "/csv" + path);
+  drawCharts("monthly", pos);
 }
 
 // A "CSV" link to the same report as a download, in the report's table of facts.

@@ -12,6 +12,7 @@
 #include "queries.h"
 #include "report.h"
 #include "util.h"
+#include "webcharts.h"
 #include "webreports.h"
 
 namespace murex {
@@ -213,6 +214,8 @@ const StaticAsset* staticAsset(std::string_view path) {
   static const StaticAsset table[] = {
       {"/style.css", "text/css; charset=utf-8", assets::style_css},
       {"/script.js", "text/javascript; charset=utf-8", assets::script_js},
+      {"/chart.js", "text/javascript; charset=utf-8", assets::chart_js},
+      {"/keys.js", "text/javascript; charset=utf-8", assets::keys_js},
       {"/murex.svg", "image/svg+xml", assets::murex_svg},
       {"/favicon.svg", "image/svg+xml", assets::favicon_svg},
       {"/favicon.png", "image/png", assets::favicon_png},
@@ -291,6 +294,8 @@ WebAnswer webCallback(App& app, const http::Request& request) {
     if (reports) a.body = selectionSums(app, selection);
     // An empty selection sums to nothing; a refused one is not a resource.
     if (!reports || (a.body.empty() && !selection.empty())) a.status = 404;
+  } else if (chartRoute(app, request, a, type)) {
+    // answered there
   } else if (path == "/quit") {
     a.body = "<html><body>Bye</body></html>";
     a.quit = true;

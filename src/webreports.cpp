@@ -62,26 +62,6 @@ bool takeMonthly(std::string_view rest, bool& balances, int64_t& pos) {
   return rest.empty();
 }
 
-// The reports for one month of the period: the dates the reports read are narrowed for the
-// one answer and put back whatever happens.
-class MonthShown {
- public:
-  MonthShown(App& app, const DateRange& month) : app(app), from(app.fromDate), to(app.toDate) {
-    app.fromDate = month.first;
-    app.toDate = month.last;
-  }
-  ~MonthShown() {
-    app.fromDate = from;
-    app.toDate = to;
-  }
-  MonthShown(const MonthShown&) = delete;
-  MonthShown& operator=(const MonthShown&) = delete;
-
- private:
-  App& app;
-  Datum from, to;
-};
-
 std::string periodText(const App& app) { return std::to_string(app.periodYear) + app.periodName; }
 
 void download(WebAnswer& a, std::string_view& type, const App& app, const ExportTable& table,
@@ -183,6 +163,12 @@ bool reportRoute(App& app, const http::Request& request, WebAnswer& a, std::stri
   const MonthShown shown(app, *part);
   a.body = rows ? accountRows(app, pos, decodeQuery(request.query)) : accountReport(app, pos);
   return true;
+}
+
+std::optional<DateRange> shownMonth(const App& app, std::string_view rest) {
+  const std::optional<DateRange> month = takeMonth(rest);
+  if (!month) return std::nullopt;
+  return shownPart(app, *month);
 }
 
 }  // namespace murex

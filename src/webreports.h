@@ -2,6 +2,7 @@
 // the CSV downloads of every report table.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,30 @@ namespace murex {
 // False when the path is none of them.
 bool reportRoute(App& app, const http::Request& request, WebAnswer& answer,
                  std::string_view& type);
+
+// The part of the month "/YYYY-MM" (all of rest) that the shown period covers; none for
+// another text or a month outside the period.
+std::optional<DateRange> shownMonth(const App& app, std::string_view rest);
+
+// The reports for one month of the period: the dates the reports read are narrowed for the
+// one answer and put back whatever happens.
+class MonthShown {
+ public:
+  MonthShown(App& app, const DateRange& month) : app(app), from(app.fromDate), to(app.toDate) {
+    app.fromDate = month.first;
+    app.toDate = month.last;
+  }
+  ~MonthShown() {
+    app.fromDate = from;
+    app.toDate = to;
+  }
+  MonthShown(const MonthShown&) = delete;
+  MonthShown& operator=(const MonthShown&) = delete;
+
+ private:
+  App& app;
+  Datum from, to;
+};
 
 // The download's name: the ledger file's name without folder and extension, the report and
 // the period, in letters, digits, "-", "_" and ".": household-monthly-2025Y.csv.

@@ -407,6 +407,245 @@ test("the bundled example opens on its account balance", async (t) => {
   );
 });
 
+// ---- Charts, dark scheme and keyboard, on the bundled example.
+// Household accounts: 1 Bank, 9 Expenses, 10 Rent; kind 1 is GREEN.
+
+const top = path.join(here, "..", "..");
+
+async function withHousehold(t, body, options = {}) {
+  if (!fs.existsSync(household)) {
+    t.skip("examples/household.ledger not there");
+    return;
+  }
+  await withViewer(
+    t,
+    [path.join("examples", "household.ledger"), ...(options.args || [])],
+    async (page, url, murex) => {
+      if (options.scheme) await page.emulateMedia({ colorScheme: options.scheme });
+      await body(page, url, murex);
+    },
+    top,
+  );
+}
+
+async function chartShot(page, id, name) {
+  await page.locator(`#${id} svg`).waitFor();
+  for (const scheme of ["light", "dark"]) {
+    await page.emulateMedia({ colorScheme: scheme });
+    await page.locator(`#${id}`).screenshot({ path: path.join(shotDir, `chart-${name}-${scheme}.png`) });
+  }
+  await page.emulateMedia({ colorScheme: "light" });
+}
+
+// The centre of the n-th element of a selector, in page coordinates.
+async function centre(page, selector, n = 0) {
+  const box = await page.locator(selector).nth(n).boundingBox();
+  return { x: box.x + box.width / 2, y: box.y + box.height / 2 };
+}
+
+test("the balance chart shows each month's income, expenses, profit and net worth", async (t) => {
+  await withHousehold(t, async (page) => {
+    const svg = "#accb #balchart svg";
+    await page.locator(svg).waitFor();
+    assert.equal(await page.getAttribute(svg, "data-months"), "12");
+    assert.equal(await page.locator(`${svg} rect.income`).count(), 12);
+    assert.equal(await page.locator(`${svg} rect.expense`).count(), 12);
+    assert.equal(await page.locator(`${svg} circle.worthpt`).count(), 12);
+    // Above the table, and described for screen readers.
+    assert.ok(await page.$eval("#balchart", (f) => f.nextElementSibling.id === "balance"));
+    assert.match(await page.textContent(`${svg} desc`), /Income 2,826\.00, expenses 1,347\.50/);
+    const labelled = await page.$eval(svg, (s) =>
+      s.getAttribute("aria-labelledby").split(" ").map((id) => document.getElementById(id).textContent),
+    );
+    assert.match(labelled[0], /Income, expenses and profit per month/);
+    // Pointing at January shows its figures.
+    const jan = await centre(page, `${svg} rect.income`, 0);
+    await page.mouse.move(jan.x, jan.y);
+    await page.locator("#balchart .charttip").waitFor({ state: "visible" });
+    const tip = await page.textContent("#balchart .charttip");
+    assert.match(tip, /2025-01-01 – 2025-01-31/);
+    assert.match(tip, /Income 2,800\.00/);
+    assert.match(tip, /Net worth 8,805\.80/);
+    await page.mouse.move(1, 1);
+    await chartShot(page, "balchart", "balance");
+  });
+});
+
+test("the period selector redraws the balance chart", async (t) => {
+  await withHousehold(t, async (page) => {
+    await page.click("#header");
+    await Promise.all([page.waitForEvent("load"), page.selectOption('select[name="period"]', "2025Q1")]);
+    await page.locator("#balchart svg").waitFor();
+    assert.equal(await page.getAttribute("#balchart svg", "data-months"), "3");
+    assert.equal(await page.locator("#balchart rect.income").count(), 3);
+  });
+});
+
+test("an account's chart: a point per split, pointing tells, clicking marks the row", async (t) => {
+  await withHousehold(t, async (page) => {
+    await openAccount(page, 1);
+    const svg = "#acc #accchart svg";
+    await page.locator(svg).waitFor();
+    const rows = await page.locator("#records tr[data-spos]").count();
+    // The opening row and one row per split; sums and change are not points.
+    assert.equal(await page.getAttribute(svg, "data-points"), String(rows - 2));
+    assert.equal(await page.locator(`${svg} circle.pt`).count(), rows - 2);
+    assert.ok(await page.$eval("#accchart", (f) => f.nextElementSibling.id === "accounttbl"));
+    const point = await centre(page, `${svg} circle.pt`, 4);
+    await page.mouse.move(point.x, point.y);
+    await page.locator("#accchart .charttip").waitFor({ state: "visible" });
+    assert.match(await page.textContent("#accchart .charttip"), /^2025-07-31Balance 6,533\.75$/);
+    await page.mouse.click(point.x, point.y);
+    const marked = page.locator("#records tr.marked");
+    await marked.waitFor();
+    assert.equal(await marked.count(), 1);
+    assert.match(await marked.textContent(), /Card statement/);
+    assert.ok(!(await page.isVisible("#popup")), "a chart click opens no popup");
+    await page.waitForFunction(() => {
+      const r = document.querySelector("#records tr.marked").getBoundingClientRect();
+      return r.top >= 0 && r.bottom <= innerHeight;
+    });
+    await page.mouse.move(1, 1);
+    await chartShot(page, "accchart", "account");
+  });
+});
+
+test("the filter box redraws the account's chart with the rows it shows", async (t) => {
+  await withHousehold(t, async (page) => {
+    await openAccount(page, 1);
+    await page.locator("#accchart svg").waitFor();
+    await page.click('input[name="filter"]');
+    await page.keyboard.type("fund");
+    await page.waitForFunction(() => document.querySelector("#accchart svg")?.dataset.points === "2");
+    assert.match(await page.textContent("#accchart figcaption"), /filtered/);
+    await page.keyboard.press("Escape");
+  });
+});
+
+test("a kind's chart shows its book value and items held", async (t) => {
+  await withHousehold(t, async (page) => {
+    await page.click("#header");
+    await page.click('#jump a[href="#i1"]');
+    const svg = "#inv #invchart svg";
+    await page.locator(svg).waitFor();
+    assert.equal(await page.getAttribute(svg, "data-points"), "3");
+    assert.deepEqual(await page.$$eval(`${svg} .panelname`, (l) => l.map((e) => e.textContent)), [
+      "Book value",
+      "Items held",
+    ]);
+    assert.equal(await page.locator(`${svg} path.line`).count(), 2);
+    // By keyboard: the last point first, then one to the left.
+    await page.focus(svg);
+    await page.keyboard.press("ArrowLeft");
+    assert.match(await page.textContent("#invchart .charttip"), /2025-04-22Book value 363\.00Items held 30/);
+    await page.keyboard.press("Enter");
+    await page.locator("#invtbl tr.marked").waitFor();
+    assert.match(await page.textContent("#invtbl tr.marked"), /Buy fund units/);
+    await chartShot(page, "invchart", "kind");
+  });
+});
+
+test("charts are in the print view, without their pointer marks", async (t) => {
+  await withHousehold(t, async (page) => {
+    await page.locator("#balchart svg").waitFor();
+    await page.emulateMedia({ media: "print" });
+    assert.ok(await page.isVisible("#balchart svg"));
+    assert.equal(await page.$eval("#balchart .band", (b) => getComputedStyle(b).display), "none");
+    await page.emulateMedia({ media: "screen" });
+  });
+});
+
+// The contrast of two CSS colours, as WCAG computes it.
+function contrast(a, b) {
+  const lum = (c) => {
+    const [r, g, bl] = c.match(/\d+(\.\d+)?/g).slice(0, 3).map(Number).map((v) => {
+      v /= 255;
+      return v <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4;
+    });
+    return 0.2126 * r + 0.7152 * g + 0.0722 * bl;
+  };
+  const [hi, lo] = [lum(a), lum(b)].sort((x, y) => y - x);
+  return (hi + 0.05) / (lo + 0.05);
+}
+
+test("the dark scheme gives a dark page with readable text everywhere", async (t) => {
+  await withHousehold(
+    t,
+    async (page) => {
+      await page.locator("#balchart svg").waitFor();
+      const body = await page.$eval("body", (b) => [getComputedStyle(b).backgroundColor, getComputedStyle(b).color]);
+      assert.ok(contrast(body[0], "rgb(0, 0, 0)") < 1.6, "a dark background: " + body[0]);
+      assert.ok(contrast(body[0], body[1]) >= 7, "body text " + body);
+      // Every kind of cell on its own background: the five types and their increase sides.
+      const cells = await page.$$eval("#balance td", (tds) =>
+        tds.map((td) => {
+          let bg = "rgba(0, 0, 0, 0)";
+          for (let e = td; e && /rgba\(0, 0, 0, 0\)/.test(bg); e = e.parentElement) bg = getComputedStyle(e).backgroundColor;
+          const link = td.querySelector("a");
+          return [bg, getComputedStyle(link || td).color];
+        }),
+      );
+      for (const [bg, fg] of cells) assert.ok(contrast(bg, fg) >= 4.5, `${fg} on ${bg}`);
+      const tick = await page.$eval("#balchart .tick", (e) => getComputedStyle(e).fill);
+      assert.ok(contrast(body[0], tick) >= 4.5, "chart labels " + tick);
+      await shot(page, "dark-balance");
+      await openAccount(page, 1);
+      await page.click('#records tr:has-text("Salary January")');
+      await page.waitForSelector("#popup", { state: "visible" });
+      const popup = await page.$eval("#popup", (p) => [getComputedStyle(p).backgroundColor, getComputedStyle(p).color]);
+      assert.ok(contrast(popup[0], popup[1]) >= 7, "popup " + popup);
+      await shot(page, "dark-account");
+      await page.keyboard.press("Escape");
+      await page.keyboard.press("h");
+      await page.waitForFunction(() => document.querySelector("#man.active") !== null);
+      await shot(page, "dark-manual");
+    },
+    { scheme: "dark" },
+  );
+});
+
+test("keyboard shortcuts move around the page, ? shows them", async (t) => {
+  await withHousehold(t, async (page) => {
+    await page.keyboard.press("?");
+    await page.locator("#keyhelp").waitFor({ state: "visible" });
+    assert.ok((await page.locator("#keyhelp tr").count()) >= 8);
+    assert.match(await page.textContent("#keyhelp"), /the next or previous account/);
+    await shot(page, "keyboard-help");
+    await page.keyboard.press("m");
+    assert.ok(await page.isVisible("#keyhelp"), "other keys wait while the help is open");
+    await page.keyboard.press("Escape");
+    assert.ok(!(await page.isVisible("#keyhelp")));
+    await page.keyboard.press("m");
+    await page.waitForFunction(() => document.querySelector("#jump.active") !== null);
+    await page.keyboard.press("b");
+    await page.waitForFunction(() => document.querySelector("#accb.active") !== null);
+    await page.keyboard.press("n");
+    await page.waitForSelector("#acc.active #accounttbl");
+    assert.equal(page.url().split("#")[1], "a0");
+    await page.keyboard.press("n");
+    await page.waitForFunction(() => location.hash === "#a1" && document.querySelector("#acc a#a1"));
+    await page.keyboard.press("p");
+    await page.waitForFunction(() => location.hash === "#a0" && document.querySelector("#acc a#a0"));
+    await page.keyboard.press("/");
+    assert.equal(await page.evaluate(() => document.activeElement.name), "filter");
+    await page.keyboard.type("m");
+    assert.equal(page.url().split("#")[1], "a0", "letters typed into the filter are text");
+    await page.keyboard.press("Escape");
+    assert.notEqual(await page.evaluate(() => document.activeElement.name), "filter");
+    await page.keyboard.press("n");
+    await page.waitForFunction(() => location.hash === "#a1" && document.querySelector("#acc a#a1"));
+    await page.click('#records tr:has-text("Salary January")');
+    await page.waitForSelector("#popup", { state: "visible" });
+    await page.keyboard.press("Escape");
+    assert.ok(!(await page.isVisible("#popup")));
+    await page.keyboard.press("i");
+    await page.waitForFunction(() => document.querySelector("#invb.active") !== null);
+    await page.keyboard.press("h");
+    await page.waitForFunction(() => document.querySelector("#man.active") !== null);
+    assert.ok(await page.isVisible("#keytable"));
+  });
+});
+
 // ---- The month-by-month page and the CSV downloads.
 
 test("the monthly page opens from the menu and a cell shows the account's month", async (t) => {
@@ -490,4 +729,38 @@ test("every report table downloads its CSV", async (t) => {
     assert.equal(d.name, "books-monthly-2024Y.csv");
     assert.match(d.lines[0], /^account,2024-01,2024-02,.*,2024-12,total$/);
   });
+});
+
+test("the monthly page stacks each month's expenses and income by account", async (t) => {
+  await withHousehold(
+    t,
+    async (page) => {
+      await page.click("#header");
+      await page.click('#jump a[href="#mon"]');
+      await page.waitForSelector("#monthly");
+      for (const id of ["expchart", "incchart"]) await page.locator(`#mon #${id} svg`).waitFor();
+      assert.ok(await page.$eval("#incchart", (f) => f.nextElementSibling.id === "monthly"));
+      assert.equal(await page.getAttribute("#expchart svg", "data-months"), "12");
+      assert.deepEqual(await page.$$eval("#expchart .legend", (l) => l.map((e) => e.textContent)), [
+        "Rent",
+        "Transport",
+        "Groceries",
+      ]);
+      // 2024: rent in February, groceries in March and August, the bicycle in May.
+      assert.equal(await page.locator("#expchart rect.bar").count(), 4);
+      assert.equal(await page.locator("#incchart rect.bar").count(), 3);
+      const feb = await centre(page, "#expchart rect.bar", 0);
+      await page.mouse.move(feb.x, feb.y);
+      await page.locator("#expchart .charttip").waitFor({ state: "visible" });
+      assert.match(await page.textContent("#expchart .charttip"), /2024-02-01 – 2024-02-29Rent 1,150\.00Total 1,150\.00/);
+      await page.mouse.move(1, 1);
+      await chartShot(page, "expchart", "monthly-expenses");
+      await chartShot(page, "incchart", "monthly-income");
+      // One account's tree: its sub-accounts stacked.
+      await page.evaluate(() => (location.hash = "#mon9"));
+      await page.locator("#mon #subchart svg").waitFor();
+      assert.match(await page.textContent("#subchart figcaption"), /Expenses per month, by account/);
+    },
+    { args: ["-p", "2024Y"] },
+  );
 });
