@@ -66,7 +66,7 @@
       return true;
     }
     const popup = byId("popup");
-    if (popup && popup.style.display !== "none") {
+    if (popup && popup.style.display === "block") {
       popup.style.display = "none";
       return true;
     }

@@ -39,14 +39,10 @@ function route(fragment) {
   if (typeof fragment !== "string" || !fragment.startsWith("#")) fragment = "#a";
   if (fragment === "#") return;
   lastRouted = fragment;
-  if (fragment === "#quit") {
-    quit();
-    return;
-  }
   let view = "man";
   if (hasError()) {
     view = "err";
-  } else if (fragment === "#j") {
+  } else if (fragment === "#j" || fragment === "#quit") {
     view = "jump";
   } else if (fragment === "#a") {
     view = "accb";
@@ -204,7 +200,7 @@ async function openPopup(splitPos, x, y) {
 
 function popupVisible() {
   const popup = $("popup");
-  return popup !== null && popup.style.display !== "none";
+  return popup !== null && popup.style.display === "block";
 }
 
 // The fragment of a link's own target, or null for a link elsewhere.
@@ -236,6 +232,13 @@ function start() {
         return;
       }
       const fragment = linkFragment(event.target);
+      // Only the user's own click on the quit link ends the viewer: the fragment itself, in
+      // an address or the history, never does.
+      if (fragment === "#quit") {
+        event.preventDefault();
+        if (event.isTrusted) quit();
+        return;
+      }
       if (fragment !== null) route(fragment);
     },
     true,

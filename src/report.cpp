@@ -433,7 +433,7 @@ std::string kindReport(const App& app, int64_t kindPos) {
       "<th>New Balance</th><th>Avg. Price</th><th>Description</th></tr></thead>\n"
       "<tbody>\n$rows</tbody>\n"
       "</table>\n"
-      "<div id=\"invpopup\" style=\"display:none\"></div>\n",
+      "<div id=\"invpopup\" hidden></div>\n",
       {{"kindPos", decimal(kindPos)},
        {"kindName", escapeHtml(kindLabel(app.ledger->kinds, kindPos))},
        {"perStart", dateText(app, app.fromDate)},

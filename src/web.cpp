@@ -34,10 +34,10 @@ bool numberRoute(std::string_view path, std::string_view prefix, int64_t& number
 // The viewer is reached as localhost only: any other name means a page of another site
 // reaching us through a rebound address.
 bool hostAllowed(const http::Request& request) {
-  const std::vector<std::string>* host = request.headers.find("host");
-  if (!host) return true;
-  if (host->size() != 1) return false;
-  std::string_view h = host->front();
+  const std::vector<std::string_view> host = request.headers.values("host");
+  if (!request.headers.find("host")) return true;
+  if (host.size() != 1) return false;
+  std::string_view h = host.front();
   const size_t colon = h.rfind(':');
   if (colon != std::string_view::npos && h.find(']', colon) == std::string_view::npos) {
     const std::string_view port = h.substr(colon + 1);
@@ -48,6 +48,26 @@ bool hostAllowed(const http::Request& request) {
   }
   const std::string name = lowerUnicode(h);
   return name == "localhost" || name == "127.0.0.1" || name == "[::1]";
+}
+
+// The routes that change what the viewer shows, or end it.
+bool changesState(std::string_view path) {
+  return path == "/quit" || path == "/toggleFuture" || path == "/changed" ||
+         path.starts_with("/period/");
+}
+
+// A request that a browser marks as sent for a page of another site: by its Sec-Fetch-Site,
+// or by an Origin other than the viewer's own. Clients that send neither (curl, scripts) are
+// no site's pages.
+bool fromAnotherSite(const http::Request& request) {
+  if (const std::string* site = request.headers.find("sec-fetch-site")) {
+    const std::string fetchSite = lowerUnicode(*site);
+    if (fetchSite == "cross-site" || fetchSite == "same-site") return true;
+  }
+  const std::string* origin = request.headers.find("origin");
+  if (!origin) return false;
+  const std::string* host = request.headers.find("host");
+  return !host || lowerUnicode(*origin) != "http://" + lowerUnicode(*host);
 }
 
 // One left-to-right pass; inserted text is not searched again.
@@ -143,7 +163,7 @@ WebAnswer errorAnswer(App& app, const PeriodState& before, const http::Request& 
                       bool valueError, const std::string& message, std::string_view report) {
   restorePeriod(app, before);
   WebAnswer answer;
-  answer.headers.set("content-type", "text/plain");
+  answer.headers.set("content-type", "text/plain; charset=utf-8");
   if (request.path == "/changed") {
     // The file could not be loaded again (gone since the check, not a regular file, too
     // large for the memory left): the previous ledger stays.
@@ -234,12 +254,14 @@ WebAnswer webCallback(App& app, const http::Request& request) {
   const Ledger* ledger = app.ledger.get();
   const bool reports = ledger && canReport(*ledger);
   int64_t number = 0;
-  if (!hostAllowed(request)) {
+  // A page of another site may show the viewer, but never change or end it: its image, form
+  // or fetch is refused before anything is done.
+  if (!hostAllowed(request) || (changesState(path) && fromAnotherSite(request))) {
     a.status = 403;
   } else if (path == "/") {
     a.body = mainPage(app);
   } else if (path == "/changed") {
-    type = "text/plain";
+    type = "text/plain; charset=utf-8";
     if (fileChanged(app)) {
       parseFile(app, LoadFrom::Reload);
       a.body = "yes";
@@ -316,6 +338,14 @@ WebAnswer webCallback(App& app, const http::Request& request) {
 void serve(App& app) {
   http::Server server;
   http::createServer(server, true, false, 8388608);
+  // With every answer: the page may use only its own files and no other page may frame it;
+  // no type is guessed, no address leaves with a link, and nothing shown is kept in a cache.
+  server.commonHeaders.set("content-security-policy",
+                           "default-src 'self'; frame-ancestors 'none'; base-uri 'none'; "
+                           "form-action 'self'");
+  server.commonHeaders.set("x-content-type-options", "nosniff");
+  server.commonHeaders.set("referrer-policy", "no-referrer");
+  server.commonHeaders.set("cache-control", "no-store");
   // Loopback only: the viewer shows a private ledger and has an unauthenticated quit route.
   if (!http::tryListen(server, 7777, "127.0.0.1")) http::listen(server, 0, "127.0.0.1");
   std::printf("Server listening on:\n\n    http://localhost:%d/\n", http::boundPort(server));

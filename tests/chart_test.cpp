@@ -213,7 +213,7 @@ WebAnswer get(App& app, std::string_view target) {
 Json chartOf(App& app, std::string_view target) {
   const WebAnswer a = get(app, target);
   EXPECT_EQ(a.status, 200) << target;
-  EXPECT_EQ(a.headers.find("content-type")->front(), "application/json");
+  EXPECT_EQ(*a.headers.find("content-type"), "application/json");
   return parseJson(a.body);
 }
 

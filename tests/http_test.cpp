@@ -40,10 +40,16 @@ struct ErrorCase {
 TEST(ParseRequest, AnswersEveryProtocolErrorExactly) {
   const std::string longLine(maxLineBytes + 1, 'a');
   std::string manyHeaders = "GET / HTTP/1.1\r\n";
-  for (int i = 0; i <= maxHeaders; ++i) manyHeaders += "h" + std::to_string(i) + ": v\r\n";
+  for (int i = 0; i <= maxHeaders; ++i) manyHeaders += "h:\r\n";
   manyHeaders += "\r\n";
+  std::string bigBlock = "GET / HTTP/1.1\r\n";
+  while (bigBlock.size() <= maxHeaderBlockBytes) bigBlock += "x: " + std::string(1000, ',') + "\r\n";
   const std::string bad = resp("400 Bad Request", "400 Bad Request");
   const std::string tooLarge = resp("413 Request Entity Too Large", "413 Request Entity Too Large");
+  const std::string tooLargeBlock =
+      resp("431 Request Header Fields Too Large", "431 Request Header Fields Too Large");
+  const std::string notSupported =
+      resp("505 HTTP Version Not Supported", "505 HTTP Version Not Supported");
   const ErrorCase cases[] = {
       {"unknown method", "BREW / HTTP/1.1\r\n\r\n", bad, false},
       {"lower-case method", "get / HTTP/1.1\r\n\r\n", bad, false},
@@ -63,11 +69,29 @@ TEST(ParseRequest, AnswersEveryProtocolErrorExactly) {
       {"post without length", "POST / HTTP/1.1\r\n\r\n",
        resp("411 Length Required", "Content-Length required."), false},
       {"length not a number", "GET / HTTP/1.1\r\nContent-Length: 1x\r\n\r\n",
-       resp("400 Bad Request", "Bad Request. Invalid Content-Length."), false},
+       resp("400 Bad Request", "Bad Request. Invalid Content-Length."), true},
       {"negative length", "GET / HTTP/1.1\r\nContent-Length: -1\r\n\r\n",
-       resp("400 Bad Request", "Bad Request. Invalid Content-Length."), false},
+       resp("400 Bad Request", "Bad Request. Invalid Content-Length."), true},
       {"two different lengths", "GET / HTTP/1.1\r\nContent-Length: 1, 2\r\n\r\nab",
-       resp("400 Bad Request", "Bad Request. Invalid Content-Length."), false},
+       resp("400 Bad Request", "Bad Request. Invalid Content-Length."), true},
+      {"two different length lines",
+       "POST / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab",
+       resp("400 Bad Request", "Bad Request. Invalid Content-Length."), true},
+      {"length and chunks",
+       "POST / HTTP/1.1\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
+       bad, true},
+      {"coding not ending in chunked",
+       "POST / HTTP/1.1\r\nTransfer-Encoding: chunked, gzip\r\n\r\n", bad, true},
+      {"two hosts", "GET / HTTP/1.1\r\nHost: localhost\r\nHost: other\r\n\r\n", bad, true},
+      {"version 2.0", "GET / HTTP/2.0\r\n\r\n", notSupported, true},
+      {"version 1.2", "GET / HTTP/1.2\r\n\r\n", notSupported, true},
+      {"version 0.9", "GET / HTTP/0.9\r\n\r\n", notSupported, true},
+      {"header block over its bound", bigBlock + "\r\n", tooLargeBlock, true},
+      {"unfinished header block over its bound", bigBlock, tooLargeBlock, true},
+      {"trailers over the block bound",
+       "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n" +
+           bigBlock.substr(16),
+       tooLargeBlock, true},
       {"length over the limit", "POST / HTTP/1.1\r\nContent-Length: 1001\r\n\r\n", tooLarge, true},
       {"chunk size not hex", "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n",
        resp("411 Length Required",
@@ -105,7 +129,6 @@ TEST(ParseRequest, ReadsRequestsAndTheirKeepAliveRule) {
       {"GET / http/1.0\r\n\r\n", "GET", "/", "", "", false},
       {"GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n", "GET", "/", "", "", true},
       {"GET / HTTP/1.1\r\nConnection: keep-alive, Upgrade\r\n\r\n", "GET", "/", "", "", false},
-      {"GET / HTTP/2.0\r\n\r\n", "GET", "/", "", "", false},
       {"GET http://h:1/p?q HTTP/1.1\r\n\r\n", "GET", "/p", "q", "", true},
       {"OPTIONS * HTTP/1.1\r\n\r\n", "OPTIONS", "*", "", "", true},
       {"POST /p HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello", "POST", "/p", "", "hello", true},
@@ -142,20 +165,25 @@ TEST(ParseRequest, KeepsHeadersLowerCaseSplitAtCommasLaterOnesWinning) {
   EXPECT_EQ(r.minor, 1);
   ASSERT_EQ(r.headers.entries.size(), 4u);
   EXPECT_EQ(r.headers.entries[0].first, "accept");
-  EXPECT_EQ(*r.headers.find("ACCEPT"), (std::vector<std::string>{"a/b", "c/d", "e"}));
-  EXPECT_EQ(*r.headers.find("cookie"), (std::vector<std::string>{"x=1, y=2"}));
-  EXPECT_EQ(*r.headers.find("x-one"), (std::vector<std::string>{"second"}));
-  EXPECT_TRUE(r.headers.find("empty")->empty());
+  using Views = std::vector<std::string_view>;
+  EXPECT_EQ(*r.headers.find("ACCEPT"), "a/b, c/d ,e");
+  EXPECT_EQ(r.headers.values("ACCEPT"), (Views{"a/b", "c/d", "e"}));
+  EXPECT_EQ(r.headers.values("cookie"), (Views{"x=1, y=2"}));
+  EXPECT_EQ(r.headers.values("x-one"), (Views{"second"}));
+  EXPECT_TRUE(r.headers.values("empty").empty());
+  EXPECT_EQ(*r.headers.find("empty"), "");
   EXPECT_EQ(r.headers.find("missing"), nullptr);
+  EXPECT_TRUE(r.headers.hasValue("accept", "C/D"));
+  EXPECT_FALSE(r.headers.hasValue("accept", "c"));
 
   std::string many = "GET / HTTP/1.1\r\n";
   for (int i = 0; i < 40; ++i) many += "H" + std::to_string(i) + ": " + std::to_string(i) + "\r\n";
   many += "h3: again\r\nh39: last\r\n\r\n";
   ASSERT_EQ(parseRequest(many, limit, &r).kind, StepKind::Request);
   EXPECT_EQ(r.headers.entries.size(), 40u);
-  EXPECT_EQ(*r.headers.find("h3"), (std::vector<std::string>{"again"}));
-  EXPECT_EQ(*r.headers.find("h39"), (std::vector<std::string>{"last"}));
-  EXPECT_EQ(*r.headers.find("h20"), (std::vector<std::string>{"20"}));
+  EXPECT_EQ(*r.headers.find("h3"), "again");
+  EXPECT_EQ(*r.headers.find("h39"), "last");
+  EXPECT_EQ(*r.headers.find("h20"), "20");
 }
 
 TEST(ParseRequest, SendsAnInterimAnswerForExpectOnPostOnly) {
@@ -228,7 +256,7 @@ TEST(ParseStep, AnswersAShortBodyAtTheEndOfInput) {
 TEST(AppendResponse, WritesStatusHeadersAndLength) {
   Headers h;
   h.set("Content-type", "text/plain");
-  h.set("location", std::vector<std::string>{"/", "/b"});
+  h.set("location", "/, /b");
   std::string out;
   appendResponse(out, 303, "", h);
   EXPECT_EQ(out,
@@ -239,11 +267,25 @@ TEST(AppendResponse, WritesStatusHeadersAndLength) {
   out.clear();
   appendResponse(out, 200, "ab", own);
   EXPECT_EQ(out, "HTTP/1.1 200 OK\r\ncontent-length: 2\r\n\r\nab");
+  // The server's common headers follow the answer's own, which win over them.
+  Headers common;
+  common.set("cache-control", "no-store");
+  common.set("Content-type", "text/html");
+  out.clear();
+  appendResponse(out, 200, "ab", h, common);
+  EXPECT_EQ(out,
+            "HTTP/1.1 200 OK\r\ncontent-type: text/plain\r\nlocation: /, /b\r\n"
+            "cache-control: no-store\r\nContent-Length: 2\r\n\r\nab");
+  EXPECT_EQ(withHeaders(shortError(400), common),
+            "HTTP/1.1 400 Bad Request\r\ncache-control: no-store\r\ncontent-type: text/html\r\n"
+            "Content-Length: 15\r\n\r\n400 Bad Request");
   const std::pair<int, std::string_view> texts[] = {{200, "200 OK"},
                                                     {404, "404 Not Found"},
                                                     {411, "411 Length Required"},
                                                     {413, "413 Request Entity Too Large"},
                                                     {417, "417 Expectation Failed"},
+                                                    {431, "431 Request Header Fields Too Large"},
+                                                    {505, "505 HTTP Version Not Supported"},
                                                     {500, "500 Internal Server Error"},
                                                     {599, "599"}};
   for (const auto& [code, text] : texts) EXPECT_EQ(statusText(code), text);

@@ -296,8 +296,7 @@ TEST(KindReport, HtmlKeepsEmptyClassesOfSplitRows) {
                        "<td>- </td><td>2.00 </td><td>1.50 </td><td>Buy</td></tr>\n"))
       << html;
   EXPECT_TRUE(
-      html.ends_with("</tbody>\n</table>\n<div id=\"invpopup\" "
-                     "style=\"display:none\"></div>\n"));
+      html.ends_with("</tbody>\n</table>\n<div id=\"invpopup\" hidden></div>\n"));
 }
 
 TEST(KindReportText, ConsoleRowsWithFilter) {

@@ -81,8 +81,9 @@ struct Answer {
   }
 };
 
+// extra: more header lines, each ending in "\r\n".
 Answer request(int port, std::string_view method, std::string_view path,
-               std::string_view host = "localhost") {
+               std::string_view host = "localhost", std::string_view extra = "") {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
@@ -97,7 +98,7 @@ Answer request(int port, std::string_view method, std::string_view path,
   }
   std::string req = std::string(method) + " " + std::string(path) + " HTTP/1.1\r\n";
   if (!host.empty()) req += "Host: " + std::string(host) + "\r\n";
-  req += "Connection: close\r\n\r\n";
+  req += std::string(extra) + "Connection: close\r\n\r\n";
   EXPECT_EQ(send(fd, req.data(), req.size(), MSG_NOSIGNAL), static_cast<ssize_t>(req.size()));
   std::string got;
   char buf[65536];
@@ -113,6 +114,21 @@ Answer request(int port, std::string_view method, std::string_view path,
   return ans;
 }
 Answer get(int port, std::string_view path) { return request(port, "GET", path); }
+
+// What every answer of the viewer carries: only the page's own files, no framing, no guessed
+// types, no referrer, no cache; and a charset with every text.
+void expectSafetyHeaders(const Answer& a, std::string_view what) {
+  EXPECT_EQ(a.header("content-security-policy"),
+            "default-src 'self'; frame-ancestors 'none'; base-uri 'none'; form-action 'self'")
+      << what;
+  EXPECT_EQ(a.header("x-content-type-options"), "nosniff") << what;
+  EXPECT_EQ(a.header("referrer-policy"), "no-referrer") << what;
+  EXPECT_EQ(a.header("cache-control"), "no-store") << what;
+  const std::string type = a.header("content-type");
+  if (type.starts_with("text/")) {
+    EXPECT_NE(type.find("; charset=utf-8"), std::string::npos) << what;
+  }
+}
 
 // One running viewer with its own settings folder; stdout and stderr go to files.
 struct Viewer {
@@ -234,7 +250,7 @@ TEST_F(WebRoutes, AnswersEveryRouteLikeTheReports) {
       {"/murex.svg", 200, "image/svg+xml", std::string(assets::murex_svg)},
       {"/favicon.svg", 200, "image/svg+xml", std::string(assets::favicon_svg)},
       {"/favicon.png", 200, "image/png", std::string(assets::favicon_png)},
-      {"/changed", 200, "text/plain", "no"},
+      {"/changed", 200, "text/plain; charset=utf-8", "no"},
       {"/account/0", 200, html, accountReport(e.app, 0)},
       {"/account/2", 200, html, accountReport(e.app, 2)},
       {"/account/002", 200, html, accountReport(e.app, 2)},
@@ -271,6 +287,7 @@ TEST_F(WebRoutes, AnswersEveryRouteLikeTheReports) {
     EXPECT_EQ(a.status, c.status) << c.path;
     EXPECT_EQ(a.header("content-type"), c.type) << c.path;
     EXPECT_EQ(a.body, c.body) << c.path;
+    expectSafetyHeaders(a, c.path);
   }
   EXPECT_NE(selectionSums(e.app, "1,2"), "");
   // HEAD is routed like GET and answered with the whole body.
@@ -392,7 +409,7 @@ TEST_F(WebRoutes, SwitchesPeriodAndFutureAndRefusesBadPeriods) {
 
   const Answer bad = get(port(), "/period/2030Y");
   EXPECT_EQ(bad.status, 400);
-  EXPECT_EQ(bad.header("content-type"), "text/plain");
+  EXPECT_EQ(bad.header("content-type"), "text/plain; charset=utf-8");
   EXPECT_EQ(bad.body, "Period 2030Y outside of ledger's dates: 20240101 - 20240501");
   const Answer wrong = get(port(), "/period/Q9");
   EXPECT_EQ(wrong.status, 400);
@@ -433,6 +450,47 @@ TEST_F(WebRoutes, RefusesHostsOtherThanThisMachine) {
       EXPECT_EQ(a.body, "") << host;
     }
   }
+}
+
+// A page of another site may link to the viewer and show it, but its image, form or fetch
+// never changes or ends it; the page's own requests, and those of curl or a script, do.
+TEST_F(WebRoutes, RefusesChangesAskedForByAPageOfAnotherSite) {
+  const std::string home = get(port(), "/").body;
+  const std::string host = "localhost:" + std::to_string(port());
+  const std::string own = "Origin: http://" + host + "\r\n";
+  const struct {
+    std::string what, method, path, headers;
+    int status;
+  } cases[] = {
+      {"an image", "GET", "/quit",
+       "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: no-cors\r\nSec-Fetch-Dest: image\r\n", 403},
+      {"a form", "POST", "/period/Q1", "Origin: http://evil.example\r\nContent-Length: 0\r\n", 403},
+      {"a fetch", "GET", "/toggleFuture",
+       "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: cors\r\nOrigin: http://evil.example\r\n",
+       403},
+      {"another port's page", "GET", "/changed",
+       "Sec-Fetch-Site: same-site\r\nOrigin: http://localhost:1\r\n", 403},
+      {"a sandboxed page", "POST", "/quit", "Origin: null\r\nContent-Length: 0\r\n", 403},
+      {"a link to the page", "GET", "/", "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\n",
+       200},
+      {"a report's image", "GET", "/account/0", "Sec-Fetch-Site: cross-site\r\n", 200},
+      {"the page itself", "GET", "/toggleFuture", "Sec-Fetch-Site: same-origin\r\n" + own, 303},
+      {"the page again", "GET", "/toggleFuture", own, 303},
+      {"an address typed", "GET", "/period/Y", "Sec-Fetch-Site: none\r\n", 303},
+      {"curl", "GET", "/changed", "", 200},
+  };
+  for (const auto& c : cases) {
+    const Answer a = request(port(), c.method, c.path, host, c.headers);
+    EXPECT_EQ(a.status, c.status) << c.what;
+    expectSafetyHeaders(a, c.what);
+    if (c.status == 403) {
+      EXPECT_EQ(a.body, "") << c.what;
+    }
+  }
+  EXPECT_EQ(get(port(), "/").body, home);
+  EXPECT_EQ(viewer->err(), "");
+  EXPECT_EQ(request(port(), "GET", "/quit", host, own).status, 200);
+  EXPECT_EQ(viewer->wait(), 0);
 }
 
 TEST_F(WebRoutes, ReloadsAChangedFileAndKeepsTheLedgerThroughFaultsAndGaps) {
@@ -582,12 +640,152 @@ TEST(WebErrors, AnswersAnErrorInAReportWith500AndGoesOnServing) {
   ASSERT_GT(v.port, 0) << v.err();
   const Answer a = get(v.port, "/");
   EXPECT_EQ(a.status, 500);
-  EXPECT_EQ(a.header("content-type"), "text/plain");
+  EXPECT_EQ(a.header("content-type"), "text/plain; charset=utf-8");
   EXPECT_EQ(a.body, "Arithmetic overflow");
   EXPECT_EQ(get(v.port, "/account/1").status, 200);
   EXPECT_EQ(get(v.port, "/quit").status, 200);
   EXPECT_EQ(v.wait(), 0);
   EXPECT_EQ(v.err(), "Error: unhandled exception: Arithmetic overflow [OverflowError]\nBye\n");
+}
+
+// Sends bytes on one connection, giving up when the server closes, and reads for at most
+// waitMs: what arrived, and whether the server closed the connection.
+struct Exchange {
+  std::string bytes;
+  bool closed = false;
+};
+Exchange talk(int port, std::string_view bytes, int64_t waitMs = 2000) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  Exchange got;
+  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    close(fd);
+    return got;
+  }
+  fcntl(fd, F_SETFL, O_NONBLOCK);
+  const int64_t start = http::monotonicMs();
+  while (http::monotonicMs() - start < waitMs) {
+    if (!bytes.empty()) {
+      const ssize_t n = send(fd, bytes.data(), std::min<size_t>(bytes.size(), 1 << 16), MSG_NOSIGNAL);
+      if (n > 0) bytes.remove_prefix(size_t(n));
+      if (n < 0 && errno != EAGAIN) bytes = {};  // the server stopped listening to us
+    }
+    char buf[65536];
+    const ssize_t n = recv(fd, buf, sizeof buf, 0);
+    if (n > 0) {
+      got.bytes.append(buf, size_t(n));
+    } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+      got.closed = true;
+      break;
+    } else if (bytes.empty()) {
+      pollfd p{fd, POLLIN, 0};
+      poll(&p, 1, 20);
+    }
+  }
+  close(fd);
+  return got;
+}
+
+// The viewer's resident memory now and at its peak, in bytes.
+std::pair<int64_t, int64_t> residentMemory(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  int64_t now = 0, peak = 0;
+  while (std::getline(in, line)) {
+    if (line.starts_with("VmRSS:")) now = std::atoll(line.c_str() + 6) * 1024;
+    if (line.starts_with("VmHWM:")) peak = std::atoll(line.c_str() + 6) * 1024;
+  }
+  return {now, peak};
+}
+
+// Requests that a proxy in front could read otherwise than the viewer does are refused and
+// their connection closed; a header block is bounded before anything of it is stored, so a
+// flood of headers or commas costs the viewer next to nothing.
+TEST(WebFraming, RefusesAmbiguousRequestsAndBoundsTheHeaderBlock) {
+  Folder folder;
+  const fs::path ledger = folder.path / "book.ledger";
+  writeFile(ledger, ledgerText);
+  Viewer v(folder.path, {ledger.string()});
+  ASSERT_GT(v.port, 0) << v.err();
+  const std::string next = "GET /changed HTTP/1.1\r\nHost: localhost\r\n\r\n";
+  std::string commas = "GET / HTTP/1.1\r\nHost: localhost\r\n";  // 32 MB of commas
+  for (int i = 0; i < 4000; ++i) commas += "x" + std::to_string(i) + ": " + std::string(8000, ',') + "\r\n";
+  std::string unfinished = "GET / HTTP/1.1\r\n";  // 80 MB, never ending
+  for (int i = 0; i < 9990; ++i) unfinished += "y" + std::to_string(i) + ": " + std::string(8000, 'a') + "\r\n";
+  const struct {
+    std::string what, bytes, status;
+  } cases[] = {
+      {"length and chunks",
+       "POST /x HTTP/1.1\r\nHost: localhost\r\nContent-Length: 3\r\nTransfer-Encoding: chunked"
+       "\r\n\r\n0\r\n\r\n" + next,
+       "HTTP/1.1 400 Bad Request\r\n"},
+      {"two lengths",
+       "POST /x HTTP/1.1\r\nHost: localhost\r\nContent-Length: 3\r\nContent-Length: 5\r\n\r\n"
+       "abcde" + next,
+       "HTTP/1.1 400 Bad Request\r\n"},
+      {"two hosts", "GET / HTTP/1.1\r\nHost: localhost\r\nHost: evil.example\r\n\r\n" + next,
+       "HTTP/1.1 400 Bad Request\r\n"},
+      {"a length not a number",
+       "POST /x HTTP/1.1\r\nHost: localhost\r\nContent-Length: 1x\r\n\r\n" + next,
+       "HTTP/1.1 400 Bad Request\r\n"},
+      {"version 2.0", "GET / HTTP/2.0\r\nHost: localhost\r\n\r\n" + next,
+       "HTTP/1.1 505 HTTP Version Not Supported\r\n"},
+      {"version 0.9", "GET / HTTP/0.9\r\n\r\n" + next,
+       "HTTP/1.1 505 HTTP Version Not Supported\r\n"},
+      {"a flood of commas", commas, "HTTP/1.1 431 Request Header Fields Too Large\r\n"},
+      {"an endless header block", unfinished, "HTTP/1.1 431 Request Header Fields Too Large\r\n"},
+  };
+  const int64_t before = residentMemory(v.pid).first;
+  for (const auto& c : cases) {
+    const int64_t start = http::monotonicMs();
+    const Exchange got = talk(v.port, c.bytes);
+    EXPECT_TRUE(got.bytes.starts_with(c.status)) << c.what << ": " << got.bytes.substr(0, 80);
+    // One answer, then the connection ends: nothing after it is read as a request.
+    EXPECT_EQ(got.bytes.find("HTTP/1.1", 1), std::string::npos) << c.what;
+    EXPECT_TRUE(got.closed) << c.what;
+    EXPECT_LT(http::monotonicMs() - start, 1500) << c.what;
+  }
+  const auto [now, peak] = residentMemory(v.pid);
+  EXPECT_LT(peak - before, int64_t(16) << 20) << "resident before " << before << ", peak " << peak;
+  EXPECT_EQ(get(v.port, "/changed").body, "no");
+}
+
+// A client that sends requests and never reads the answers holds at most the output mark and
+// one answer; the viewer goes on serving others.
+TEST(WebFraming, BoundsWhatAClientThatNeverReadsHolds) {
+  Folder folder;
+  const fs::path ledger = folder.path / "book.ledger";
+  writeFile(ledger, ledgerText);
+  Viewer v(folder.path, {ledger.string()});
+  ASSERT_GT(v.port, 0) << v.err();
+  const int64_t before = residentMemory(v.pid).first;
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  const int small = 4096;
+  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(v.port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  pollfd p{fd, POLLOUT, 0};
+  poll(&p, 1, 1000);
+  std::string requests;
+  for (int i = 0; i < 1000; ++i) requests += "GET /script.js HTTP/1.1\r\nHost: localhost\r\n\r\n";
+  int64_t sent = 0;
+  const int64_t start = http::monotonicMs();
+  while (http::monotonicMs() - start < 1500) {
+    const ssize_t n = send(fd, requests.data(), requests.size(), MSG_NOSIGNAL);
+    if (n > 0) sent += n;
+    if (n < 0) usleep(20000);
+  }
+  EXPECT_GT(sent, int64_t(1) << 20);
+  const auto [now, peak] = residentMemory(v.pid);
+  EXPECT_LT(peak - before, int64_t(16) << 20) << "resident before " << before << ", peak " << peak;
+  EXPECT_EQ(get(v.port, "/changed").body, "no");
+  close(fd);
 }
 
 TEST(WebManual, ServesTheManualWithoutALedger) {

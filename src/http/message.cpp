@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 
 namespace murex::http {
 
@@ -127,61 +128,70 @@ bool parseRequestLine(std::string_view line, Request& r) {
   return parseUrl(parts[1], r) && parseProtocol(parts[2], r);
 }
 
+// Calls part with each comma-separated part of value, trimmed, until it answers true.
+template <typename Part>
+bool anyPart(std::string_view value, Part part) {
+  size_t start = 0;
+  while (true) {
+    const size_t comma = value.find(',', start);
+    const std::string_view piece =
+        value.substr(start, comma == std::string_view::npos ? comma : comma - start);
+    if (part(trimBlanks(piece))) return true;
+    if (comma == std::string_view::npos) return false;
+    start = comma + 1;
+  }
+}
+
 void addHeader(ParseState& st, std::string_view line) {
   const size_t colon = line.find(':');
   std::string key = lowerCopy(line.substr(0, colon));
-  std::vector<std::string> values;
-  if (colon != std::string_view::npos) {
-    std::string_view value = trimBlanks(line.substr(colon + 1));
-    if (key == "cookie") {
-      values.emplace_back(value);
-    } else if (!value.empty()) {
-      size_t start = 0;
-      while (true) {
-        const size_t comma = value.find(',', start);
-        values.emplace_back(
-            trimBlanks(value.substr(start, comma == value.npos ? comma : comma - start)));
-        if (comma == std::string_view::npos) break;
-        start = comma + 1;
-      }
-    }
-  }
+  std::string value =
+      colon == std::string_view::npos ? "" : std::string(trimBlanks(line.substr(colon + 1)));
   auto& entries = st.request.headers.entries;
+  std::string* earlier = nullptr;
   // A few headers are searched in place; the index keeps 10000 of them from going quadratic.
   constexpr size_t indexFrom = 16;
   if (entries.size() < indexFrom) {
-    for (auto& e : entries) {
-      if (e.first == key) {
-        e.second = std::move(values);
-        return;
-      }
-    }
-    entries.emplace_back(std::move(key), std::move(values));
+    for (auto& e : entries)
+      if (e.first == key) earlier = &e.second;
+  } else {
+    if (st.headerIndex.empty())
+      for (size_t i = 0; i < entries.size(); ++i) st.headerIndex.emplace(entries[i].first, i);
+    const auto it = st.headerIndex.find(key);
+    if (it != st.headerIndex.end()) earlier = &entries[it->second].second;
+  }
+  if (!earlier) {
+    if (!st.headerIndex.empty()) st.headerIndex.emplace(key, std::ssize(entries));
+    entries.emplace_back(std::move(key), std::move(value));
     return;
   }
-  if (st.headerIndex.empty())
-    for (size_t i = 0; i < entries.size(); ++i) st.headerIndex.emplace(entries[i].first, i);
-  auto [it, fresh] = st.headerIndex.try_emplace(key, std::ssize(entries));
-  if (fresh) {
-    entries.emplace_back(std::move(key), std::move(values));
+  // A later header replaces an earlier one, but not where two could be read as two requests
+  // or two targets: every length given must agree, and a second Host is refused.
+  if (key == "host") st.repeatedHost = true;
+  if (key == "content-length") {
+    earlier->append(", ").append(value);
   } else {
-    entries[it->second].second = std::move(values);
+    *earlier = std::move(value);
   }
 }
 
 // The length of "Content-Length: v, v" when every value is the same run of digits, else -1.
-int64_t contentLength(const std::vector<std::string>& values) {
-  if (values.empty()) return -1;
-  for (const std::string& v : values)
-    if (v != values.front()) return -1;
-  const std::string& v = values.front();
-  if (v.empty() || v.size() > 18) return -1;
-  int64_t n = 0;
-  for (char c : v) {
-    if (c < '0' || c > '9') return -1;
-    n = n * 10 + (c - '0');
-  }
-  return n;
+int64_t contentLength(std::string_view value) {
+  std::string_view first;
+  int64_t n = -1;
+  const bool bad = anyPart(value, [&](std::string_view v) {
+    if (n >= 0) return v != first;
+    if (v.empty() || v.size() > 18) return true;
+    int64_t length = 0;
+    for (char c : v) {
+      if (c < '0' || c > '9') return true;
+      length = length * 10 + (c - '0');
+    }
+    first = v;
+    n = length;
+    return false;
+  });
+  return bad ? -1 : n;
 }
 
 // A chunk size line: hexadecimal digits, optionally followed by ";extension". -1 if not.
@@ -216,58 +226,99 @@ Step requestStep(ParseState& st) {
           .keepAlive = keepAlive(st.request)};
 }
 
+// The request line and header lines, read only once the whole block has arrived: until then
+// the block is only measured, line by line, so that nothing of one over its bound is split or
+// stored. Nothing when the block has been read and the request has its headers.
+std::optional<Step> readHeaderBlock(ParseState& st, std::string_view buf) {
+  const int64_t n = std::ssize(buf);
+  std::string_view line;
+  while (true) {
+    const LineResult got = readLine(buf, st.pos, line);
+    if (got == LineResult::TooLong) return errorStep(n, shortError(413), true);
+    if ((got == LineResult::NeedMore ? n : st.pos) - st.blockStart > maxHeaderBlockBytes)
+      return errorStep(n, shortError(431), true);
+    if (got == LineResult::NeedMore) return Step{};
+    if (st.lineCount == 0 && line.empty()) {
+      // One empty line before the request line is skipped; a second one is refused.
+      if (st.skippedEmpty) return errorStep(st.pos, shortError(400), false);
+      st.skippedEmpty = true;
+      st.blockStart = st.pos;
+      continue;
+    }
+    if (line.empty()) break;
+    if (++st.lineCount > maxHeaders + 1) return errorStep(n, bareStatus(400), true);
+  }
+  const int64_t end = st.pos;
+  int64_t pos = st.blockStart;
+  readLine(buf, pos, line);
+  Request& r = st.request;
+  // A refused request line is answered once its block has been read past, so the next
+  // request starts where the client thinks it does.
+  if (!parseRequestLine(line, r)) return errorStep(end, shortError(400), false);
+  // Another version's framing is not ours to guess.
+  if (r.major != 1 || (r.minor != 0 && r.minor != 1)) return errorStep(n, shortError(505), true);
+  while (readLine(buf, pos, line) == LineResult::Line && !line.empty()) addHeader(st, line);
+  st.phase = ParseState::Phase::HeadersDone;
+  return std::nullopt;
+}
+
 }  // namespace
 
-const std::vector<std::string>* Headers::find(std::string_view key) const {
+const std::string* Headers::find(std::string_view key) const {
   for (const auto& [k, v] : entries)
     if (equalsFolded(k, key)) return &v;
   return nullptr;
 }
 
-void Headers::set(std::string_view key, std::vector<std::string> values) {
+std::vector<std::string_view> Headers::values(std::string_view key) const {
+  std::vector<std::string_view> out;
+  const std::string* value = find(key);
+  if (!value || value->empty()) return out;
+  if (equalsFolded(key, "cookie")) return {*value};
+  anyPart(*value, [&out](std::string_view v) {
+    out.push_back(v);
+    return false;
+  });
+  return out;
+}
+
+void Headers::set(std::string_view key, std::string value) {
   std::string k = lowerCopy(key);
   for (auto& e : entries) {
     if (e.first == k) {
-      e.second = std::move(values);
+      e.second = std::move(value);
       return;
     }
   }
-  entries.emplace_back(std::move(k), std::move(values));
+  entries.emplace_back(std::move(k), std::move(value));
 }
 
 bool Headers::hasValue(std::string_view key, std::string_view word) const {
-  const std::vector<std::string>* values = find(key);
-  if (!values) return false;
-  for (const std::string& v : *values)
-    if (equalsFolded(v, word)) return true;
-  return false;
+  const std::string* value = find(key);
+  if (!value) return false;
+  if (equalsFolded(key, "cookie")) return equalsFolded(*value, word);
+  return anyPart(*value, [word](std::string_view v) { return equalsFolded(v, word); });
 }
 
 Step parseStep(ParseState& st, std::string_view buf, int64_t bodyLimit) {
   using Phase = ParseState::Phase;
   Request& r = st.request;
+  const int64_t n = std::ssize(buf);
   while (true) {
     std::string_view line;
     switch (st.phase) {
-      case Phase::RequestLine:
-      case Phase::Headers:
-      case Phase::SkipHeaders:
-      case Phase::Chunks:
-      case Phase::Trailers: {
-        const LineResult got = readLine(buf, st.pos, line);
-        if (got == LineResult::NeedMore) return {};
-        if (got == LineResult::TooLong) return errorStep(std::ssize(buf), shortError(413), true);
-        break;
-      }
+      case Phase::HeaderBlock:
+        if (std::optional<Step> step = readHeaderBlock(st, buf)) return *step;
+        continue;
       case Phase::HeadersDone:
         break;
       case Phase::Body:
-        if (std::ssize(buf) - st.pos < st.wanted) return {};
+        if (n - st.pos < st.wanted) return {};
         r.body.assign(buf.substr(st.pos, st.wanted));
         st.pos += st.wanted;
         return requestStep(st);
-      case Phase::ChunkData: {
-        if (std::ssize(buf) - st.pos < st.wanted + 2) return {};
+      case Phase::ChunkData:
+        if (n - st.pos < st.wanted + 2) return {};
         r.body.append(buf.substr(st.pos, st.wanted));
         st.pos += st.wanted;
         if (buf.substr(st.pos, 2) != "\r\n")
@@ -276,40 +327,18 @@ Step parseStep(ParseState& st, std::string_view buf, int64_t bodyLimit) {
         st.pos += 2;
         st.phase = Phase::Chunks;
         continue;
-      }
-    }
-    switch (st.phase) {
-      case Phase::RequestLine:
-        if (line.empty() && !st.skippedEmpty) {
-          st.skippedEmpty = true;
+      case Phase::Chunks:
+      case Phase::Trailers: {
+        const LineResult got = readLine(buf, st.pos, line);
+        if (got == LineResult::TooLong) return errorStep(n, shortError(413), true);
+        if (st.phase == Phase::Trailers &&
+            (got == LineResult::NeedMore ? n : st.pos) - st.blockStart > maxHeaderBlockBytes)
+          return errorStep(n, shortError(431), true);
+        if (got == LineResult::NeedMore) return {};
+        if (st.phase == Phase::Trailers) {
+          if (line.empty()) return requestStep(st);
           continue;
         }
-        // A refused request line is answered once its header block has been read past, so
-        // the next request starts where the client thinks it does.
-        if (parseRequestLine(line, r)) {
-          st.phase = Phase::Headers;
-        } else if (line.empty()) {
-          return errorStep(st.pos, shortError(400), false);
-        } else {
-          st.phase = Phase::SkipHeaders;
-        }
-        continue;
-      case Phase::Headers:
-      case Phase::SkipHeaders:
-      case Phase::Trailers:
-        if (!line.empty()) {
-          if (++st.headerCount > maxHeaders)
-            return errorStep(std::ssize(buf), bareStatus(400), true);
-          if (st.phase == Phase::Headers) addHeader(st, line);
-          continue;
-        }
-        if (st.phase == Phase::SkipHeaders) return errorStep(st.pos, shortError(400), false);
-        if (st.phase == Phase::Trailers) return requestStep(st);
-        st.phase = Phase::HeadersDone;
-        break;
-      case Phase::HeadersDone:
-        break;
-      case Phase::Chunks: {
         const int64_t size = chunkSize(line);
         if (size < 0)
           return errorStep(st.pos,
@@ -317,20 +346,23 @@ Step parseStep(ParseState& st, std::string_view buf, int64_t bodyLimit) {
                                     "Invalid chunked transfer encoding - chunk data size "
                                     "must be hex encoded"),
                            true);
-        if (size > bodyLimit - std::ssize(r.body))
-          return errorStep(std::ssize(buf), shortError(413), true);
+        // The limit holds for the body as sent, its chunks' size lines included.
+        if (size > bodyLimit - (st.pos - st.bodyStart)) return errorStep(n, shortError(413), true);
         st.wanted = size;
         st.phase = size == 0 ? Phase::Trailers : Phase::ChunkData;
+        st.blockStart = st.pos;
         continue;
       }
-      default:
-        continue;
     }
-    // The header block has ended.
+    // The header block has been read: how the body is framed.
+    const std::string* length = r.headers.find("content-length");
+    const std::string* coding = r.headers.find("transfer-encoding");
+    // Where a proxy in front of us could read the request otherwise than we do: refused, and
+    // the connection ends, so that no part of it is ever taken for the next request.
+    if (st.repeatedHost || (length && coding)) return errorStep(n, shortError(400), true);
     if (r.method == "POST" && !st.interimSent && r.headers.find("expect")) {
       st.interimSent = true;
-      const std::vector<std::string>& expect = *r.headers.find("expect");
-      const bool cont = std::any_of(expect.begin(), expect.end(), [](const std::string& v) {
+      const bool cont = anyPart(*r.headers.find("expect"), [](std::string_view v) {
         return lowerCopy(v).find("100-continue") != std::string::npos;
       });
       return {.kind = StepKind::Interim,
@@ -339,21 +371,26 @@ Step parseStep(ParseState& st, std::string_view buf, int64_t bodyLimit) {
               .close = false,
               .keepAlive = false};
     }
-    if (const std::vector<std::string>* cl = r.headers.find("content-length")) {
-      const int64_t length = contentLength(*cl);
-      if (length < 0)
-        return errorStep(st.pos, response(400, "Bad Request. Invalid Content-Length."), false);
-      if (length > bodyLimit) return errorStep(std::ssize(buf), shortError(413), true);
-      st.wanted = length;
+    if (length) {
+      const int64_t bytes = contentLength(*length);
+      if (bytes < 0)
+        return errorStep(n, response(400, "Bad Request. Invalid Content-Length."), true);
+      if (bytes > bodyLimit) return errorStep(n, shortError(413), true);
+      st.wanted = bytes;
       st.phase = Phase::Body;
       continue;
     }
-    if (const std::vector<std::string>* te = r.headers.find("transfer-encoding")) {
-      if (std::any_of(te->begin(), te->end(),
-                      [](const std::string& v) { return equalsFolded(v, "chunked"); })) {
-        st.phase = Phase::Chunks;
-        continue;
-      }
+    if (coding) {
+      // Only a body whose last coding is chunked shows where it ends.
+      std::string_view last;
+      anyPart(*coding, [&last](std::string_view v) {
+        last = v;
+        return false;
+      });
+      if (!equalsFolded(last, "chunked")) return errorStep(n, shortError(400), true);
+      st.bodyStart = st.pos;
+      st.phase = Phase::Chunks;
+      continue;
     }
     if (r.method == "POST")
       return errorStep(st.pos, response(411, "Content-Length required."), false);
@@ -574,22 +611,27 @@ std::string statusText(int status) {
   return text;
 }
 
-void appendResponse(std::string& out, int status, std::string_view body, const Headers& headers) {
+void appendResponse(std::string& out, int status, std::string_view body, const Headers& headers,
+                    const Headers& common) {
   out.append("HTTP/1.1 ").append(statusText(status)).append("\r\n");
-  for (const auto& [key, values] : headers.entries) {
-    out.append(key).append(": ");
-    for (size_t i = 0; i < values.size(); ++i) {
-      if (i) out.append(", ");
-      out.append(values[i]);
-    }
-    out.append("\r\n");
-  }
+  for (const auto& [key, value] : headers.entries) out.append(key).append(": ").append(value).append("\r\n");
+  for (const auto& [key, value] : common.entries)
+    if (!headers.find(key)) out.append(key).append(": ").append(value).append("\r\n");
   if (!headers.find("content-length")) {
     char digits[24];
     const auto res = std::to_chars(digits, digits + sizeof digits, body.size());
-    out.append("Content-Length: ").append(digits, res.ptr).append("\r\n");
+    out.append("Content-Length: ").append(digits, size_t(res.ptr - digits)).append("\r\n");
   }
   out.append("\r\n").append(body);
+}
+
+std::string withHeaders(std::string_view answer, const Headers& common) {
+  const size_t line = answer.find("\r\n");
+  if (line == std::string_view::npos || common.entries.empty()) return std::string(answer);
+  std::string out(answer.substr(0, line + 2));
+  for (const auto& [key, value] : common.entries) out.append(key).append(": ").append(value).append("\r\n");
+  out.append(answer.substr(line + 2));
+  return out;
 }
 
 std::string shortError(int status) { return response(status, statusText(status)); }

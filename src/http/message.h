@@ -13,16 +13,22 @@ namespace murex::http {
 
 constexpr int64_t maxLineBytes = 8192;  // a request line or header line, without its end
 constexpr int64_t maxHeaders = 10000;
+// A request line with its header lines and the empty line after them, or a chunked body's
+// trailer lines: the common bound. It is checked before anything of the block is stored.
+constexpr int64_t maxHeaderBlockBytes = 65536;
 
-// Header table: keys in lower case, each holding a list of values; kept in insertion order.
+// Header table: keys in lower case, each with its value as received, blanks around it
+// trimmed; kept in insertion order. A value is a list separated by commas ("cookie" is one
+// piece), split only where it is read, so that a list costs no more than its bytes.
 struct Headers {
-  std::vector<std::pair<std::string, std::vector<std::string>>> entries;
-  // The values of key (any case), or nullptr.
-  const std::vector<std::string>* find(std::string_view key) const;
-  // Replaces every value of key (stored lower-case).
-  void set(std::string_view key, std::vector<std::string> values);
-  void set(std::string_view key, std::string value) { set(key, std::vector{std::move(value)}); }
-  // True when one value of key equals word without regard to case.
+  std::vector<std::pair<std::string, std::string>> entries;
+  // The value of key (any case) as received, or nullptr.
+  const std::string* find(std::string_view key) const;
+  // The value of key split at commas, each part trimmed; empty when key is missing or empty.
+  std::vector<std::string_view> values(std::string_view key) const;
+  // Replaces the value of key (stored lower-case).
+  void set(std::string_view key, std::string value);
+  // True when one of the values of key equals word without regard to case.
   bool hasValue(std::string_view key, std::string_view word) const;
 };
 
@@ -57,22 +63,16 @@ struct Step {
 
 // Where the reading of one request stands; a fresh value starts a request.
 struct ParseState {
-  enum class Phase {
-    RequestLine,
-    Headers,
-    SkipHeaders,
-    HeadersDone,
-    Body,
-    Chunks,
-    ChunkData,
-    Trailers
-  };
-  Phase phase = Phase::RequestLine;
-  int64_t pos = 0;  // bytes of the buffer already read
+  enum class Phase { HeaderBlock, HeadersDone, Body, Chunks, ChunkData, Trailers };
+  Phase phase = Phase::HeaderBlock;
+  int64_t pos = 0;         // bytes of the buffer already read
+  int64_t blockStart = 0;  // HeaderBlock, Trailers: where the block began
+  int64_t lineCount = 0;   // HeaderBlock: lines of the block seen so far
   bool skippedEmpty = false;
   bool interimSent = false;
-  int64_t headerCount = 0;
-  int64_t wanted = 0;  // Body: the length; ChunkData: the chunk size
+  bool repeatedHost = false;
+  int64_t bodyStart = 0;  // Chunks: where the chunked body began
+  int64_t wanted = 0;     // Body: the length; ChunkData: the chunk size
   std::unordered_map<std::string, int64_t> headerIndex;
   Request request;
 };
@@ -88,9 +88,12 @@ Step parseRequest(std::string_view buf, int64_t bodyLimit, Request* out);
 
 // "200 OK", "404 Not Found", ...: the code and its registered reason phrase.
 std::string statusText(int status);
-// Appends the status line, the headers ("name: v1, v2"), "Content-Length" unless present,
-// an empty line and the body.
-void appendResponse(std::string& out, int status, std::string_view body, const Headers& headers);
+// Appends the status line, the headers ("name: value"), then those of common whose keys
+// headers lacks, "Content-Length" unless present, an empty line and the body.
+void appendResponse(std::string& out, int status, std::string_view body, const Headers& headers,
+                    const Headers& common = {});
+// Puts the header lines of common after the status line of answer, a response as bytes.
+std::string withHeaders(std::string_view answer, const Headers& common);
 // The answer of a protocol error: the status text as body.
 std::string shortError(int status);
 

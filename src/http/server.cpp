@@ -16,8 +16,13 @@ namespace murex::http {
 
 namespace {
 
-// Pipelined answers beyond this wait: reading stops until the peer takes them.
+// Pipelined answers beyond this wait: reading stops until the peer takes them. The kernel's
+// send buffer holds as much again, so a reading peer never waits on the mark; a peer that
+// never reads holds at most the mark and the one answer that crossed it.
 constexpr int64_t outputHighWater = 1 << 20;
+// Read at most this much per readiness, then answer what it holds, so that a fast sender
+// cannot heap up input faster than its requests are read.
+constexpr int64_t readPerEvent = 1 << 18;
 
 [[noreturn]] void raiseOs(std::string_view what) {
   raiseError(ErrorKind::OS, std::string(what) + ": " + std::strerror(errno));
@@ -100,7 +105,7 @@ void processInput(Server& s, Connection& c) {
       Step step = parseStep(c.parse, buf, s.bodyLimit);
       if (step.kind == StepKind::NeedMore) {
         if (c.peerClosed) {
-          c.out.append(answerAtEnd(c.parse, buf));
+          c.out.append(withHeaders(answerAtEnd(c.parse, buf), s.commonHeaders));
           c.closing = true;
         }
         break;
@@ -116,7 +121,7 @@ void processInput(Server& s, Connection& c) {
       }
       if (step.kind == StepKind::Error) {
         c.parse = ParseState{};
-        c.out.append(step.answer);
+        c.out.append(withHeaders(step.answer, s.commonHeaders));
         if (step.close) c.closing = true;
         continue;
       }
@@ -139,10 +144,12 @@ void processInput(Server& s, Connection& c) {
 void onReadable(Server& s, int fd) {
   Connection& c = *s.connections[fd];
   char chunk[65536];
-  while (true) {
+  int64_t got = 0;
+  while (got < readPerEvent) {
     const ssize_t n = recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
     if (n > 0) {
       c.in.append(chunk, static_cast<size_t>(n));
+      got += n;
       if (n < static_cast<ssize_t>(sizeof chunk)) break;
       continue;
     }
@@ -224,7 +231,7 @@ void onAcceptable(Server& s) {
 }  // namespace
 
 void Responder::respond(int status, std::string_view body, const Headers& headers) {
-  appendResponse(conn.out, status, body, headers);
+  appendResponse(conn.out, status, body, headers, server.commonHeaders);
   responded = true;
 }
 

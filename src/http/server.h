@@ -52,6 +52,7 @@ struct Server {
   bool reusePort = false;
   int64_t bodyLimit = 0;
   int64_t descriptorLimit = 16000;
+  Headers commonHeaders;  // sent with every answer, the protocol's own errors included
   EventLoop loop;
   Callback callback;
   std::vector<std::unique_ptr<Connection>> connections;  // indexed by descriptor

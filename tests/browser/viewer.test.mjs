@@ -4,6 +4,7 @@ import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import { spawn } from "node:child_process";
 import fs from "node:fs";
+import http from "node:http";
 import os from "node:os";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
@@ -118,9 +119,13 @@ async function withViewer(t, args, body, cwd) {
   page.setDefaultTimeout(waitMs);
   const errors = [];
   page.on("pageerror", (e) => errors.push(String(e)));
+  // Everything the page does must hold under its security policy.
+  page.on("console", (m) => {
+    if (/Content Security Policy/i.test(m.text())) errors.push(m.text());
+  });
   await page.goto(url);
   await body(page, url, murex);
-  assert.deepEqual(errors, [], "script errors on the page");
+  assert.deepEqual(errors, [], "script errors or refused resources on the page");
 }
 
 async function shot(page, name) {
@@ -385,6 +390,46 @@ test("#quit shows Bye! and ends murex", async (t) => {
     await page.waitForFunction(() => document.body.textContent === "Bye!");
     assert.equal(await murex.exited, 0);
     assert.match(murex.stderr(), /^Bye\n$/);
+  });
+});
+
+// A page of another site (here 127.0.0.1 on another port, the viewer being "localhost")
+// tries an image, a form and a fetch on the routes that change or end the viewer, then sends
+// the browser to the viewer's address with "#quit". Nothing changes and murex goes on.
+test("a page of another site can neither steer nor end the viewer", async (t) => {
+  await withViewer(t, [ledgerFile("foreign.ledger", ledgerText)], async (page, url, murex) => {
+    const viewer = url.replace("127.0.0.1", "localhost");
+    const home = await (await fetch(url)).text();
+    const foreign = http.createServer((req, res) => {
+      res.writeHead(200, { "content-type": "text/html; charset=utf-8" });
+      res.end(`<!DOCTYPE html><title>elsewhere</title>
+<img src="${viewer}quit"><img src="${viewer}toggleFuture">
+<form id="f" method="POST" action="${viewer}period/2024Q1"></form>
+<iframe name="sink"></iframe>
+<script>
+  document.getElementById("f").target = "sink";
+  document.getElementById("f").submit();
+  fetch("${viewer}quit", { mode: "no-cors" }).catch(() => {});
+  fetch("${viewer}period/2024Q2", { method: "POST", mode: "no-cors" }).catch(() => {});
+</script>`);
+    });
+    await new Promise((resolve) => foreign.listen(0, "127.0.0.1", resolve));
+    t.after(() => foreign.close());
+    const other = await browser.newPage();
+    t.after(() => other.close());
+    await other.goto(`http://127.0.0.1:${foreign.address().port}/`);
+    await other.waitForTimeout(1000);
+    await other.goto(viewer + "#quit");
+    await other.waitForSelector("section.active");
+    await other.waitForTimeout(500);
+    assert.equal(murex.proc.exitCode, null, "murex still runs");
+    assert.equal(await (await fetch(url)).text(), home, "the period and switches are as before");
+    assert.match(murex.stderr(), /^$/);
+    // The user's own click still ends it.
+    await page.click("#header");
+    await page.click('#jump a[href="#quit"]');
+    await page.waitForFunction(() => document.body.textContent === "Bye!");
+    assert.equal(await murex.exited, 0);
   });
 });
 
