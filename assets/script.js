@@ -90,6 +90,7 @@ async function loadAccount(pos) {
   const section = $("acc");
   section.innerHTML = "";
   const ticket = ++tickets.acc;
+  drawCharts("beforeAccount", pos);
   const html = await fetchText("/account/" + pos);
   if (ticket !== tickets.acc) return;
   section.innerHTML = html;
@@ -131,6 +132,7 @@ async function loadKind(pos) {
   const section = $("inv");
   section.innerHTML = "";
   const ticket = ++tickets.inv;
+  drawCharts("beforeKind", pos);
   const html = await fetchText("/inv/" + pos);
   if (ticket !== tickets.inv) return;
   section.innerHTML = html;
