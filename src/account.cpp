@@ -30,20 +30,6 @@ AccountWord splitAccountWord(std::string_view word) {
   return {.ok = true, .account = account, .kind = kind};
 }
 
-Found addAccount(Accounts& accounts, Account account) {
-  assert(accNameOK(account.name));
-  const Found f = findAccount(accounts, account.name);
-  if (f.ok) return {.ok = false, .pos = f.pos};
-  accounts.push_back(std::move(account));
-  return {.ok = true, .pos = std::ssize(accounts) - 1};
-}
-
-Found findAccount(const Accounts& accounts, std::string_view name) {
-  for (int64_t i = 0; i < std::ssize(accounts); ++i)
-    if (accounts[i].name == name) return {.ok = true, .pos = i};
-  return {};
-}
-
 int64_t accountLevel(const Accounts& accounts, int64_t accountPos) {
   assert(accountPos >= 0 && accountPos < std::ssize(accounts));
   int64_t cur = accounts[accountPos].indent;

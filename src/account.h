@@ -34,8 +34,6 @@ struct AccountWord {
 };
 AccountWord splitAccountWord(std::string_view word);
 
-Found addAccount(Accounts& accounts, Account account);  // not ok: a duplicate name
-Found findAccount(const Accounts& accounts, std::string_view name);
 int64_t accountLevel(const Accounts& accounts, int64_t accountPos);  // 0: top level
 bool isSubAccount(const Accounts& accounts, int64_t parentPos, int64_t accountPos);
 

@@ -33,10 +33,6 @@ struct Slot {
 };
 using Slots = std::vector<Slot>;
 
-Found addKind(Kinds& kinds, int64_t accountPos, std::string_view name,
-              std::string_view description);  // not ok: the name exists already
-Found findKind(const Kinds& kinds, int64_t accountPos, std::string_view name);
-bool hasKinds(const Kinds& kinds, int64_t accountPos);
 void setKindDescription(Kinds& kinds, int64_t kindPos, std::string_view text);  // if empty
 std::string kindLabel(const Kinds& kinds, int64_t kindPos);   // "name (description)"
 Found searchKind(const Kinds& kinds, std::string_view text);  // as searchAccount
@@ -50,23 +46,18 @@ ItemsAtPrice splitMoney(std::string_view word, bool decimalComma);
 
 // Appends an addition and returns its value (moneyMul, may warn).
 Money addItems(Slots& slots, int64_t splitPos, int64_t kindPos, Items numItems, Money unitPrice);
-// Takes numItems out FIFO, one removal record per slot drawn from; returns the value.
-Money removeItems(Slots& slots, int64_t splitPos, int64_t kindPos, Items numItems);
-Items itemsInSlot(const Slots& slots, int64_t slotPos);
 
 struct Holding {
   Items items = 0;
   Money money = 0;  // at FIFO cost
 };
-// Over the records of the kind, only those with splitPos <= upTo when upTo >= 0. Silent.
-Holding kindTotal(const Slots& slots, int64_t kindPos, int64_t upTo);
 // Running state of one parse: per kind the current holding and a first-in, first-out cursor,
-// so a movement costs time in the records it writes, not in the records before it. Writes the
-// same records, returns the same values and warns the same as addItems and removeItems.
+// so a movement costs time in the records it writes, not in the records before it; the
+// records hold what taking items out of the oldest additions first gives.
 struct KindRun {
   Items items = 0;
-  Money money = 0;                 // book value, as kindTotal sums it
-  bool overflow = false;           // a running sum left the 64-bit range: kindTotal would raise
+  Money money = 0;                 // book value, summed record by record
+  bool overflow = false;           // a running sum left the 64-bit range
   std::vector<int64_t> additions;  // the kind's addition slots, oldest first
   int64_t oldest = 0;              // index in additions of the oldest slot still holding items
   Items oldestLeft = 0;            // the items it still holds
@@ -77,9 +68,7 @@ Money runAddItems(KindRuns& runs, Slots& slots, int64_t splitPos, int64_t kindPo
                   Money unitPrice);
 Money runRemoveItems(KindRuns& runs, Slots& slots, int64_t splitPos, int64_t kindPos,
                      Items numItems);
-// kindTotal(slots, kindPos, -1).items; raises "Arithmetic overflow" where kindTotal would.
+// The items the kind holds; raises "Arithmetic overflow" where a sum of its records would.
 Items runItems(const KindRuns& runs, int64_t kindPos);
-Items itemsOfSplit(const Slots& slots, int64_t splitPos);
-Money unitPriceOfSplit(const Slots& slots, int64_t splitPos);  // of its first record
 
 }  // namespace murex

@@ -69,8 +69,7 @@ std::string_view splitComment(const Ledger& ledger, int64_t splitPos);
 std::pair<int64_t, int64_t> splitSlots(const Ledger& ledger, int64_t splitPos);
 // The same for the i-th split of a kind (ledger.kindSplits[kindPos][i]), without a search.
 std::pair<int64_t, int64_t> kindSplitSlots(const Ledger& ledger, int64_t kindPos, size_t i);
-// The slot records' item sum and first unit price of a split (itemsOfSplit and
-// unitPriceOfSplit).
+// The slot records' item sum and first unit price of a split.
 Items splitItems(const Ledger& ledger, int64_t splitPos);
 Money splitUnitPrice(const Ledger& ledger, int64_t splitPos);
 

@@ -77,7 +77,7 @@ void reserveLists(Ledger& ledger, std::string_view sample, int64_t textSize) {
   for (size_t at = 0; at < sample.size();) {
     const char c = sample[at];
     dated += c >= '0' && c <= '9';
-    indented += c == ' ' || c == '\t';
+    indented += isBlank(c);
     const size_t nl = sample.find('\n', at);
     const size_t end = nl == std::string_view::npos ? sample.size() : nl;
     semicolons += std::count(sample.begin() + int64_t(at), sample.begin() + int64_t(end), ';');
@@ -407,13 +407,17 @@ inline void takeToken(Parse& p, std::string_view text, const Token& tok, TokenTy
   if (type == TokenType::CommentStart) return;
   const std::string_view raw(text.data() + tok.pos + tok.spaces, size_t(tok.len - tok.spaces));
   const std::string_view word = shown(raw, p.buf, hasFormFeed);
+  // The token with its leading blanks: how a word after the first is added to a text.
+  const auto withBlanks = [&] {
+    return shown(std::string_view(text.data() + tok.pos, size_t(tok.len)), p.bufSpaces,
+                 hasFormFeed);
+  };
   switch (type) {
     case TokenType::Datum:
       procDatum(p, word);
       break;
     case TokenType::Description:
-      appendWord(ledger.texts, ledger.transactions.back().descriptionLen, word,
-                 shown(std::string_view(text.data() + tok.pos, size_t(tok.len)), p.bufSpaces, hasFormFeed));
+      appendWord(ledger.texts, ledger.transactions.back().descriptionLen, word, withBlanks());
       break;
     case TokenType::Account:
       addSplit(p, toSplit(p, tok, raw, word, NameIndex::hash(raw)));
@@ -424,8 +428,7 @@ inline void takeToken(Parse& p, std::string_view text, const Token& tok, TokenTy
       break;
     case TokenType::Comment:
       if (p.onSplitLine)
-        appendWord(ledger.texts, lastSplitComment(ledger).len, word,
-                   shown(std::string_view(text.data() + tok.pos, size_t(tok.len)), p.bufSpaces, hasFormFeed));
+        appendWord(ledger.texts, lastSplitComment(ledger).len, word, withBlanks());
       break;
     case TokenType::Tag:
       procTag(p, word, p.onSplitLine);

@@ -12,8 +12,9 @@
 
 namespace murex {
 
-// Fills a fresh ledger from normalised text; a content error becomes errorText (the framed
-// report "Error at line N: message" with context). lineNr ends as the last line counted.
+// Fills a fresh ledger from normalised text, as one piece of parseLedgerPieces; a content
+// error becomes errorText (the framed report "Error at line N: message" with context).
+// lineNr ends as the last line counted.
 void parseLedger(Ledger& ledger, std::string_view text, int64_t& lineNr);
 // The same parse over a text that arrives in pieces, so that a large file is never held
 // whole: next(piece) puts the next piece into piece (a buffer to reuse) and answers false

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "literal_ledger.h"
+
 namespace murex {
 namespace {
 

@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "literal_ledger.h"
 #include "util.h"
 
 namespace murex {

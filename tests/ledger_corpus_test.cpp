@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "ledger_text.h"
+#include "literal_ledger.h"
 #include "ledgertext.h"
 #include "parse.h"
 #include "queries.h"

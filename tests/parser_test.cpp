@@ -10,6 +10,7 @@
 #include <random>
 
 #include "ledger_text.h"
+#include "literal_ledger.h"
 #include "util.h"
 
 namespace murex {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ledger_text.h"
+#include "literal_ledger.h"
 #include "ledgertext.h"
 #include "parse.h"
 #include "queries.h"

@@ -29,6 +29,9 @@
 #include "queries.h"
 #include "token.h"
 #include "report.h"
+#include "export.h"
+#include "monthlyreport.h"
+#include "webreports.h"
 #include "util.h"
 
 using namespace murex;
@@ -272,6 +275,90 @@ TEST_F(WebRoutes, AnswersEveryRouteLikeTheReports) {
   EXPECT_NE(selectionSums(e.app, "1,2"), "");
   // HEAD is routed like GET and answered with the whole body.
   EXPECT_EQ(request(port(), "HEAD", "/account/0").body, accountReport(e.app, 0));
+}
+
+struct DownloadCase {
+  std::string path;
+  int status;
+  std::string body;
+  std::string file;  // the download's name; "" for an answer that is not a download
+};
+
+// The month-by-month page, an account's month and the CSV downloads. Accounts: 0 Bank,
+// 1 Stocks, 2 Equity, 3 Food, 4 Gains; kind 0 ACME.
+TEST_F(WebRoutes, AnswersTheMonthlyPageTheAccountsMonthsAndTheDownloads) {
+  const Expected e(ledger);
+  const Expected february(ledger, "2024M2");
+  const Expected march(ledger, "2024M3");
+  const std::string n = std::to_string(e.app.ledger->accounts.size());
+  const DownloadCase cases[] = {
+      {"/monthly", 200, monthlyReport(e.app, -1, false), ""},
+      {"/monthly/3", 200, monthlyReport(e.app, 3, false), ""},
+      {"/monthly/balance", 200, monthlyReport(e.app, -1, true), ""},
+      {"/monthly/balance/0", 200, monthlyReport(e.app, 0, true), ""},
+      {"/monthly/" + n, 404, "", ""},
+      {"/monthly/", 404, "Not found", ""},
+      {"/monthly/x", 404, "Not found", ""},
+      {"/monthly/balance/", 404, "Not found", ""},
+      {"/monthlyx", 404, "Not found", ""},
+      {"/account/3/2024-03", 200, accountReport(march.app, 3), ""},
+      {"/filter/3/2024-03?gro", 200, accountRows(march.app, 3, "gro"), ""},
+      {"/filter/3/2024-03", 200, accountRows(march.app, 3, ""), ""},
+      {"/account/3/2023-03", 404, "", ""},  // outside the shown period
+      {"/account/" + n + "/2024-03", 404, "", ""},
+      {"/account/3/2024-13", 404, "Not found", ""},
+      {"/account/3/2024-3", 404, "Not found", ""},
+      {"/account/3/2024-03/", 404, "Not found", ""},
+      {"/csv/accounts", 200, csvText(accountsExport(e.app)), "book-accounts-2024Y.csv"},
+      {"/csv/account/0?a+b", 200, csvText(accountExport(e.app, 0, "a b")),
+       "book-account-Bank-2024Y.csv"},
+      {"/csv/account/0/2024-02", 200, csvText(accountExport(february.app, 0, "")),
+       "book-account-Bank-2024-02.csv"},
+      {"/csv/inventory", 200, csvText(inventoryExport(e.app)), "book-inventory-2024Y.csv"},
+      {"/csv/inv/0", 200, csvText(kindExport(e.app, 0, "")), "book-kind-ACME-2024Y.csv"},
+      {"/csv/monthly", 200, csvText(monthlyExport(e.app, -1, false, "")),
+       "book-monthly-2024Y.csv"},
+      {"/csv/monthly/balance/0", 200, csvText(monthlyExport(e.app, 0, true, "")),
+       "book-monthly-balance-Bank-2024Y.csv"},
+      {"/csv/inv/1", 404, "", ""},
+      {"/csv/account/" + n, 404, "", ""},
+      {"/csv/account/0/2023-01", 404, "", ""},
+      {"/csv/monthly/x", 404, "", ""},
+      {"/csv", 404, "", ""},
+  };
+  for (const DownloadCase& c : cases) {
+    const Answer a = get(port(), c.path);
+    EXPECT_EQ(a.status, c.status) << c.path;
+    EXPECT_EQ(a.body, c.body) << c.path;
+    const bool csv = !c.file.empty();
+    EXPECT_EQ(a.header("content-type"), csv ? "text/csv; charset=utf-8" : "text/html; charset=utf-8")
+        << c.path;
+    EXPECT_EQ(a.header("content-disposition"),
+              csv ? "attachment; filename=\"" + c.file + "\"" : "(none)")
+        << c.path;
+  }
+  // The month's page leaves the shown period as it was.
+  EXPECT_EQ(get(port(), "/csv/accounts").body, csvText(accountsExport(e.app)));
+}
+
+TEST(CsvFileName, KeepsPlainCharactersOfTheLedgersName) {
+  struct Case {
+    std::string fileName, want;
+  };
+  const Case cases[] = {
+      {"books.txt", "books-r-2024Y.csv"},
+      {"/home/me/2024/books.ledger", "books-r-2024Y.csv"},
+      {"my books (2024).v2.txt", "my_books__2024_.v2-r-2024Y.csv"},
+      {"Bücher", "B__cher-r-2024Y.csv"},
+      {"a\"b;c", "a_b_c-r-2024Y.csv"},
+      {".hidden", "ledger.hidden-r-2024Y.csv"},
+      {"dir/", "ledger-r-2024Y.csv"},
+  };
+  for (const Case& c : cases) {
+    App app;
+    app.args.fileName = c.fileName;
+    EXPECT_EQ(csvFileName(app, "r", "2024Y"), c.want) << c.fileName;
+  }
 }
 
 TEST_F(WebRoutes, FillsTheMainPageAndPrintsTheAddress) {

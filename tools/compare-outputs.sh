@@ -76,14 +76,22 @@ done
 for f in "$ledgers"/*.ledger; do
   [ -f "$f" ] || continue
   run_all "" "$f"
-  # The same ledger with one unbalanced amount near its middle, and with a bad date.
+  # The same ledger with a word after an amount near its middle, and with a date too early.
   lines=$(wc -l <"$f")
   mid=$((lines / 2))
-  at=$(awk -v m="$mid" 'NR >= m && /^    [A-Za-z]+[0-9]* -?[0-9]+\.[0-9][0-9]$/ { print NR; exit }' "$f")
-  awk -v a="$at" 'NR == a { sub(/[0-9]$/, "7") } { print }' "$f" >"$work/fault.ledger"
+  plain='^    [A-Za-z]+[0-9]* -?[0-9]+\.[0-9][0-9]$'
+  at=$(awk -v m="$mid" -v re="$plain" 'NR >= m && $0 ~ re { print NR; exit }' "$f")
+  awk -v a="$at" 'NR == a { $0 = $0 " extra" } { print }' "$f" >"$work/fault.ledger"
   compare "" "$work/fault.ledger" acc
   awk -v a="$mid" 'NR > a && /^[0-9]/ && !done { sub(/^[0-9]+/, "1999"); done = 1 } { print }' \
     "$f" >"$work/fault.ledger"
+  compare "" "$work/fault.ledger" acc
+  # And a transaction that does not add up, found at the next date line: its report quotes
+  # the lines around its last split.
+  at=$(awk -v m="$mid" -v re="$plain" 'NR > m && prev ~ re && /^[0-9]/ { print NR - 1; exit }
+                                      { prev = $0 }' "$f")
+  awk -v a="$at" 'NR == a { sub(/[0-9]$/, ($0 ~ /0$/ ? "1" : "0")) } { print }' "$f" \
+    >"$work/fault.ledger"
   compare "" "$work/fault.ledger" acc
 done
 echo "$runs runs, $diffs differences"

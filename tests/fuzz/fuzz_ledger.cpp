@@ -15,6 +15,7 @@
 
 #include "app.h"
 #include "loader.h"
+#include "../literal_ledger.h"
 #include "fuzz_support.h"
 #include "ledgertext.h"
 #include "parse.h"
