@@ -100,7 +100,7 @@ Money moneyMul(int64_t a, int64_t b) {
     const auto end = std::to_chars(num, num + sizeof num, lost).ptr;
     std::string line = "loss of precision: ";
     line.append(moneyStr(a)).append(" * ").append(moneyStr(b)).append(". Cents lost: ");
-    line.append(num, end).push_back('\n');
+    line.append(num, size_t(end - num)).push_back('\n');
     std::fwrite(line.data(), 1, line.size(), stdout);
   }
   return c / 100;

@@ -5,6 +5,9 @@
 #   check-install.sh install BUILD      cmake --install gives a murex that runs from anywhere
 #   check-install.sh package BUILD      cpack builds a .deb with the right name, version,
 #                                       dependencies and files; its murex runs when unpacked
+#   check-install.sh packager SOURCE    a packager's build: Release, GoogleTest absent, no
+#                                       warnings as errors; it configures with the tests
+#                                       off, builds, installs and runs
 # Exit status 0 passes, 77 skips (a tool is missing and cannot be installed), anything else fails.
 set -u
 
@@ -156,10 +159,28 @@ checkPackage() {
   checkVersion "$root/usr/bin/murex"
 }
 
+checkPackagerBuild() {
+  local source=$1 build="$tmp/build" prefix="$tmp/prefix"
+  # GoogleTest hidden from the search, as on a machine without it.
+  cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
+    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >"$tmp/configure.log" 2>&1 ||
+    fail "configuring without GoogleTest failed: $(cat "$tmp/configure.log")"
+  grep -q "GoogleTest not found: the tests are off" "$tmp/configure.log" ||
+    fail "configuring without GoogleTest does not say that the tests are off"
+  ! grep -q -- "-Werror" "$build/compile_commands.json" ||
+    fail "a packager's build treats warnings as errors"
+  cmake --build "$build" -j2 >"$tmp/build.log" 2>&1 ||
+    fail "the Release build failed: $(tail -n 30 "$tmp/build.log")"
+  cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" 2>&1 ||
+    fail "cmake --install failed: $(cat "$tmp/install.log")"
+  checkVersion "$prefix/bin/murex"
+}
+
 case ${1:-} in
   man) [ $# = 3 ] || fail "usage: $0 man MANPAGE MUREX"; checkMan "$2" "$3" ;;
   install) [ $# = 2 ] || fail "usage: $0 install BUILD"; checkInstall "$2" ;;
   package) [ $# = 2 ] || fail "usage: $0 package BUILD"; checkPackage "$2" ;;
-  *) fail "usage: $0 man|install|package ..." ;;
+  packager) [ $# = 2 ] || fail "usage: $0 packager SOURCE"; checkPackagerBuild "$2" ;;
+  *) fail "usage: $0 man|install|package|packager ..." ;;
 esac
 echo "ok: $1"

@@ -96,7 +96,8 @@ bool parseUrl(std::string_view s, Request& r) {
     if (scheme != std::string_view::npos) {
       const size_t slash = rest.find_first_of("/?", scheme + 3);
       rest = slash == std::string_view::npos ? std::string_view("/") : rest.substr(slash);
-      if (rest.front() == '?') r.path = "/";
+      // Not `= "/"`: GCC 12 at -O3 warns falsely of overlapping copies in that assignment.
+      if (rest.front() == '?') r.path.assign(1, '/');
     }
   }
   const size_t q = rest.find('?');
