@@ -46,12 +46,24 @@ const Charts = (() => {
     return figure;
   }
 
+  // Figures asked for ahead of their report, by figure id: { key, answer }.
+  const early = new Map();
+
+  // Asks for a chart's figures before its report arrives, so that both are put on the page
+  // in one go: each change of a page that holds a long table costs a frame of the whole table.
+  function prefetch(id, key, url) {
+    const section = document.querySelector("section.active") || document.body;
+    early.set(id, { key, answer: fetchJson(url(plotWidth(section))) });
+  }
+
   // Fetches a chart's figures and draws them; answers for a figure that was replaced are dropped.
-  async function load(id, anchor, url, draw) {
+  async function load(id, anchor, url, draw, key) {
+    const asked = early.get(id);
+    early.delete(id);
     if (!anchor) return;
     const figure = figureBefore(id, anchor);
     const ticket = (tickets[id] = (tickets[id] || 0) + 1);
-    const data = await fetchJson(url(plotWidth(figure)));
+    const data = await (asked && asked.key === key ? asked.answer : fetchJson(url(plotWidth(figure))));
     if (ticket !== tickets[id] || !figure.isConnected) return;
     if (!data) {
       figure.remove();
@@ -135,10 +147,19 @@ const Charts = (() => {
     }
   }
 
+  // The tooltip of a figure, made when first shown: a positioned element costs the whole
+  // page's compositing a walk, which a chart drawn without being pointed at need not pay.
   function tooltip(figure) {
-    const tip = html(figure, "div", "charttip");
-    tip.hidden = true;
-    return tip;
+    let tip = null;
+    return {
+      show: (s, x, y, heading, lines) => {
+        if (!tip) tip = html(figure, "div", "charttip");
+        showTip(tip, s, x, y, heading, lines);
+      },
+      hide: () => {
+        if (tip) tip.hidden = true;
+      },
+    };
   }
 
   // Lines of [label, value] in the tooltip, placed beside the point x, y (SVG units).
@@ -257,7 +278,7 @@ const Charts = (() => {
     const cursor = svg(s, "line", { class: "cursor", y1: top0, y2: bottom, visibility: "hidden" });
     const tip = tooltip(figure);
     const hide = () => {
-      tip.hidden = true;
+      tip.hide();
       for (const m of [cursor, ...markers]) m.setAttribute("visibility", "hidden");
     };
     if (points.length === 0) return;
@@ -279,8 +300,7 @@ const Charts = (() => {
         markers[n].setAttribute("cy", ys[n](one.points[i][1]));
       });
       for (const m of [cursor, ...markers]) m.setAttribute("visibility", "visible");
-      showTip(
-        tip,
+      tip.show(
         s,
         px,
         ys[0](points[i][1]),
@@ -302,15 +322,18 @@ const Charts = (() => {
     row.scrollIntoView({ block: "center", behavior: "smooth" });
   }
 
+  const accountUrl = (pos, filter) => (w) =>
+    `/chart/account/${pos}?w=${w}` + (filter ? "&f=" + encodeURIComponent(filter) : "");
+  const kindUrl = (pos) => (w) => `/chart/inv/${pos}?w=${w}`;
+
   function account(pos, filter) {
-    const table = document.getElementById("accounttbl");
-    const query = filter ? "&f=" + encodeURIComponent(filter) : "";
     load(
       "accchart",
-      table,
-      (w) => `/chart/account/${pos}?w=${w}${query}`,
+      document.getElementById("accounttbl"),
+      accountUrl(pos, filter),
       (figure, data, width) =>
         drawLine(figure, data, width, (spos) => markRow(document.getElementById("records"), spos)),
+      filter ? null : `${pos}`,
     );
   }
 
@@ -319,9 +342,19 @@ const Charts = (() => {
     load(
       "invchart",
       table,
-      (w) => `/chart/inv/${pos}?w=${w}`,
+      kindUrl(pos),
       (figure, data, width) => drawLine(figure, data, width, (spos) => markRow(table && table.tBodies[0], spos)),
+      `${pos}`,
     );
+  }
+
+  // Called before the report is asked for (the server answers in the order it is asked).
+  function beforeAccount(pos) {
+    prefetch("accchart", `${pos}`, accountUrl(pos, ""));
+  }
+
+  function beforeKind(pos) {
+    prefetch("invchart", `${pos}`, kindUrl(pos));
   }
 
   // ---- Month by month
@@ -386,7 +419,7 @@ const Charts = (() => {
       (i) => {
         hilite.setAttribute("x", left + i * band);
         hilite.setAttribute("visibility", "visible");
-        showTip(tip, s, mid(i) + barWidth / 2, y(0), `${data.months[i].from} – ${data.months[i].to}`, [
+        tip.show(s, mid(i) + barWidth / 2, y(0), `${data.months[i].from} – ${data.months[i].to}`, [
           ["Income", data.income[i][1], "income"],
           ["Expenses", data.expenses[i][1], "expense"],
           ["Profit/(Loss)", data.profit[i][1], "profit"],
@@ -395,7 +428,7 @@ const Charts = (() => {
       },
       () => {},
       () => {
-        tip.hidden = true;
+        tip.hide();
         hilite.setAttribute("visibility", "hidden");
       },
     );
@@ -456,11 +489,11 @@ const Charts = (() => {
           .map((one, k) => [one.name, one.values[i][1], `s${k}`, one.values[i][0]])
           .filter((line) => line[3] !== 0);
         lines.push(["Total", data.totals[i][1]]);
-        showTip(tip, s, mid(i) + barWidth / 2, margin.top + 60, `${data.months[i].from} – ${data.months[i].to}`, lines);
+        tip.show(s, mid(i) + barWidth / 2, margin.top + 60, `${data.months[i].from} – ${data.months[i].to}`, lines);
       },
       () => {},
       () => {
-        tip.hidden = true;
+        tip.hide();
         hilite.setAttribute("visibility", "hidden");
       },
     );
@@ -482,5 +515,5 @@ const Charts = (() => {
     }
   }
 
-  return { account, kind, balance, monthly };
+  return { account, kind, balance, monthly, beforeAccount, beforeKind };
 })();

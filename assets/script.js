@@ -86,6 +86,7 @@ async function loadAccount(pos) {
   const section = $("acc");
   section.innerHTML = "";
   const ticket = ++tickets.acc;
+  drawCharts("beforeAccount", pos);
   const html = await fetchText("/account/" + pos);
   if (ticket !== tickets.acc) return;
   section.innerHTML = html;
@@ -127,6 +128,7 @@ async function loadKind(pos) {
   const section = $("inv");
   section.innerHTML = "";
   const ticket = ++tickets.inv;
+  drawCharts("beforeKind", pos);
   const html = await fetchText("/inv/" + pos);
   if (ticket !== tickets.inv) return;
   section.innerHTML = html;
