@@ -499,8 +499,15 @@ const Charts = (() => {
     );
   }
 
+  // Its place is kept at once; its figures are asked for once the page has loaded, so that
+  // the server's month-by-month walk never holds up the page's own files.
   function balance() {
-    load("balchart", document.getElementById("balance"), () => "/chart/balance", drawBalance);
+    const table = document.getElementById("balance");
+    if (!table) return;
+    figureBefore("balchart", table);
+    const go = () => load("balchart", table, () => "/chart/balance", drawBalance);
+    if (document.readyState === "complete") go();
+    else window.addEventListener("load", go, { once: true });
   }
 
   // The month-by-month page: the sub-accounts of the expense and of the income root stacked

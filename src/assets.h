@@ -9,8 +9,8 @@ namespace murex::assets {
 extern const std::string_view page_html;    // the page template with its [placeholders]
 extern const std::string_view style_css;
 extern const std::string_view script_js;
-extern const std::string_view chart_js;  // the charts above the reports
-extern const std::string_view keys_js;   // the keyboard shortcuts and their help
+extern const std::string_view chart_js;  // the charts above the reports, served in
+extern const std::string_view keys_js;   // script.js with the keyboard shortcuts
 extern const std::string_view murex_svg;    // the logo
 extern const std::string_view favicon_svg;
 extern const std::string_view favicon_png;  // 113 by 113 pixels

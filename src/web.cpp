@@ -229,13 +229,21 @@ struct StaticAsset {
   std::string_view body;
 };
 
+}  // namespace
+
+const std::string& pageScript() {
+  static const std::string script =
+      std::string(assets::chart_js) + std::string(assets::keys_js) + std::string(assets::script_js);
+  return script;
+}
+
+namespace {
+
 // The files of the page, served from memory as compiled in.
 const StaticAsset* staticAsset(std::string_view path) {
   static const StaticAsset table[] = {
       {"/style.css", "text/css; charset=utf-8", assets::style_css},
-      {"/script.js", "text/javascript; charset=utf-8", assets::script_js},
-      {"/chart.js", "text/javascript; charset=utf-8", assets::chart_js},
-      {"/keys.js", "text/javascript; charset=utf-8", assets::keys_js},
+      {"/script.js", "text/javascript; charset=utf-8", pageScript()},
       {"/murex.svg", "image/svg+xml", assets::murex_svg},
       {"/favicon.svg", "image/svg+xml", assets::favicon_svg},
       {"/favicon.png", "image/png", assets::favicon_png},

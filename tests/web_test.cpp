@@ -246,7 +246,7 @@ TEST_F(WebRoutes, AnswersEveryRouteLikeTheReports) {
   const std::string splits = std::to_string(l.splits.size());
   const RouteCase cases[] = {
       {"/style.css", 200, "text/css; charset=utf-8", std::string(assets::style_css)},
-      {"/script.js", 200, "text/javascript; charset=utf-8", std::string(assets::script_js)},
+      {"/script.js", 200, "text/javascript; charset=utf-8", pageScript()},
       {"/murex.svg", 200, "image/svg+xml", std::string(assets::murex_svg)},
       {"/favicon.svg", 200, "image/svg+xml", std::string(assets::favicon_svg)},
       {"/favicon.png", 200, "image/png", std::string(assets::favicon_png)},
