@@ -66,8 +66,10 @@ std::string valueText(const App& app, int64_t v, bool items) {
 
 std::string dateText(const App& app, Datum d) { return formatDatum(d, app.settings.outDate); }
 
+// A period that has not begun yet (it starts after today and the future is hidden) ends
+// before it starts: it is drawn as one empty day.
 int64_t periodDays(const App& app) {
-  return dayNumber(app.toDate) - dayNumber(app.fromDate) + 1;
+  return std::max<int64_t>(dayNumber(app.toDate) - dayNumber(app.fromDate) + 1, 1);
 }
 
 // Month starts inside the period, or for a period of two months or less every seventh day.
@@ -297,7 +299,9 @@ std::vector<ChartPoint> rowPoints(const App& app, const std::vector<RowValues>& 
 
 std::vector<ChartPoint> thinPoints(const std::vector<ChartPoint>& points, int64_t days,
                                    int64_t width) {
-  assert(days > 0 && width > 0);
+  // Callers give a day count of at least one; a wrong one must not divide by zero.
+  days = std::max<int64_t>(days, 1);
+  width = std::max<int64_t>(width, 1);
   std::vector<ChartPoint> out;
   size_t i = 0;
   while (i < points.size()) {

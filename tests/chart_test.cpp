@@ -372,6 +372,25 @@ TEST(ChartRoutes, WhatIsNotThereIsNotFound) {
   EXPECT_EQ(get(app, "/chart/account/0?w=0").status, 200);
 }
 
+TEST(ChartRoutes, APeriodThatHasNotBegunIsOneEmptyDay) {
+  // The future hidden, a period starting tomorrow ends today: before it starts.
+  const struct {
+    Datum from, to;
+  } periods[] = {{20240102, 20240101}, {20240601, 20240101}};
+  for (const auto& p : periods) {
+    App app = appOf(std::string(book), p.from, p.to);
+    for (const std::string_view target : {"/chart/account/0", "/chart/account/0?w=40",
+                                          "/chart/inv/0", "/chart/balance", "/chart/expenses",
+                                          "/chart/stack/6"}) {
+      const WebAnswer a = get(app, target);
+      EXPECT_EQ(a.status, 200) << target << " " << p.from;
+      if (target.starts_with("/chart/account") || target.starts_with("/chart/inv")) {
+        EXPECT_EQ(parseJson(a.body)["days"].num(), 1) << target;
+      }
+    }
+  }
+}
+
 TEST(ChartRoutes, NamesAreWrittenAsJsonStrings) {
   std::string text(book);
   text.replace(text.find("; Groceries"), 11, "; \"Food\" \\ more");
