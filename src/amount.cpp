@@ -84,6 +84,8 @@ Money parseMoneyMul(std::string_view text, bool decimalComma) {
 
 namespace {
 
+FILE* warningStream = stdout;
+
 int64_t checkedProduct(int64_t a, int64_t b) {
   int64_t c = 0;
   if (__builtin_mul_overflow(a, b, &c)) raiseOverflow();
@@ -101,10 +103,13 @@ Money moneyMul(int64_t a, int64_t b) {
     std::string line = "loss of precision: ";
     line.append(moneyStr(a)).append(" * ").append(moneyStr(b)).append(". Cents lost: ");
     line.append(num, size_t(end - num)).push_back('\n');
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    if (warningStream != nullptr) std::fwrite(line.data(), 1, line.size(), warningStream);
   }
   return c / 100;
 }
+
+void setPrecisionWarnings(FILE* stream) { warningStream = stream; }
+FILE* precisionWarnings() { return warningStream; }
 
 Money moneyMulSilent(int64_t a, int64_t b) { return checkedProduct(a, b) / 100; }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -31,6 +32,10 @@ bool readPlainMoney(std::string_view text, bool decimalComma, Money& out);
 // a * b, both with two implied decimals, truncated to cents; raises on overflow. Prints
 // "loss of precision: a * b. Cents lost: r" on standard output when positive cents drop.
 Money moneyMul(int64_t a, int64_t b);
+// Where moneyMul writes its warning: standard output by default, standard error for a
+// command whose standard output is ledger text, nullptr for none.
+void setPrecisionWarnings(FILE* stream);
+FILE* precisionWarnings();
 // The same product without the warning, for values recomputed from the ledger.
 Money moneyMulSilent(int64_t a, int64_t b);
 // a / b with two implied decimals, truncated; raises on overflow and on b == 0.

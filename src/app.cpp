@@ -37,7 +37,7 @@ void checkFileKind(const std::string& name, mode_t mode, LoadFrom from) {
 
 }  // namespace
 
-void parseFile(App& app, LoadFrom from) {
+void parseFile(App& app, LoadFrom from, std::string* keptText) {
   const std::string& name = app.args.fileName;
   struct stat st {};
   if (stat(name.c_str(), &st) != 0) raiseValue("Cannot read file: '$1'", {name});
@@ -58,8 +58,14 @@ void parseFile(App& app, LoadFrom from) {
   ledger->dateFormat = app.settings.inDate;
   LedgerReader reader(fd, size_t(1) << 18);  // pieces small enough to stay in the caches
   int64_t lineNr = 1;
+  if (keptText != nullptr && S_ISREG(st.st_mode)) keptText->reserve(size_t(st.st_size));
   parseLedgerPieces(
-      *ledger, [&reader](std::string& piece) { return reader.next(piece); },
+      *ledger,
+      [&reader, keptText](std::string& piece) {
+        const bool more = reader.next(piece);
+        if (more && keptText != nullptr) keptText->append(piece);
+        return more;
+      },
       S_ISREG(st.st_mode) ? int64_t(st.st_size) : 0, lineNr);
   if (reader.failed()) raiseValue("Cannot read file: '$1'", {name});
   // A pipe's time moves while its writer writes; read to its end, it cannot change again.

@@ -39,7 +39,9 @@ enum class LoadFrom { CommandLine, Reload };
 // Reads args.fileName into a new ledger (parse errors go to its errorText); raises
 // "Cannot read file: '<name>'", "Not a regular file: '<name>'" (reload) or "Not a regular
 // file or pipe: '<name>'" (command line), and then keeps the previous ledger.
-void parseFile(App& app, LoadFrom from = LoadFrom::CommandLine);
+// keptText, when given, receives the normalised text that was parsed (for a command that
+// parses it once more: the import's proof).
+void parseFile(App& app, LoadFrom from = LoadFrom::CommandLine, std::string* keptText = nullptr);
 // Applies args.period and args.future; raises the period errors and
 // "Period P outside of ledger's dates: 20210101 - 20231231".
 void periodSet(App& app);

@@ -8,12 +8,12 @@ namespace murex {
 
 namespace {
 
-enum class Pending { None, Period, Filter };
+enum class Pending { None, Period, Filter, Rules };
 
 struct Option {
   std::string_view shortForm;
   std::string_view longForm;
-  bool Args::*flag;  // null for the two options that take the next word
+  bool Args::*flag;  // null for the options that take the next word
   Pending pending;
 };
 
@@ -28,6 +28,7 @@ const Option options[] = {
     {"-b", "--balance", &Args::balances, Pending::None},
     {"", "--csv", &Args::csv, Pending::None},
     {"", "--json", &Args::json, Pending::None},
+    {"-r", "--rules", nullptr, Pending::Rules},
 };
 
 struct CommandWord {
@@ -39,11 +40,12 @@ const CommandWord commandWords[] = {
     {"web", "web"},       {"account", "account"}, {"acc", "account"}, {"inventory", "inventory"},
     {"inv", "inventory"}, {"newopen", "newopen"}, {"nop", "newopen"},
     {"monthly", "monthly"}, {"mon", "monthly"},
+    {"import", "import"},
 };
 
 // The words of the options that only some commands read, as first typed.
 struct ChosenWords {
-  std::string balances, csv, json, filter;
+  std::string balances, csv, json, filter, period, future, ascii, rules;
   bool csvFirst = false;  // --csv was given before --json
 };
 
@@ -51,7 +53,11 @@ void remember(ChosenWords& chosen, const Option& o, std::string_view word) {
   std::string* slot = o.flag == &Args::balances ? &chosen.balances
                       : o.flag == &Args::csv    ? &chosen.csv
                       : o.flag == &Args::json   ? &chosen.json
+                      : o.flag == &Args::future ? &chosen.future
+                      : o.flag == &Args::ascii  ? &chosen.ascii
                       : o.pending == Pending::Filter ? &chosen.filter
+                      : o.pending == Pending::Period ? &chosen.period
+                      : o.pending == Pending::Rules  ? &chosen.rules
                                                      : nullptr;
   if (slot == &chosen.csv && chosen.json.empty()) chosen.csvFirst = true;
   if (slot && slot->empty()) *slot = word;
@@ -63,6 +69,13 @@ std::string fitError(const Args& args, const ChosenWords& chosen) {
     return "Option unexpected " + std::string(with) + ": " + std::string(word);
   };
   const std::string forCommand = "for " + args.command;
+  // An import prints ledger text for the whole statement: no period, filter or table.
+  if (args.command == "import") {
+    for (const std::string* word : {&chosen.period, &chosen.filter, &chosen.future, &chosen.ascii})
+      if (!word->empty()) return unexpected(forCommand, *word);
+  } else if (!chosen.rules.empty()) {
+    return unexpected(forCommand, chosen.rules);
+  }
   if (args.balances && args.command != "monthly") return unexpected(forCommand, chosen.balances);
   const bool exports = args.command == "account" || args.command == "inventory" ||
                        args.command == "monthly";
@@ -106,7 +119,9 @@ Args parseCommandLine(const std::vector<std::string_view>& words) {
   for (size_t i = 0; i < words.size() && args.cmdLineError.empty(); ++i) {
     const std::string_view word = words[i];
     if (pending != Pending::None) {
-      (pending == Pending::Period ? args.period : args.filter) = word;
+      (pending == Pending::Period   ? args.period
+       : pending == Pending::Filter ? args.filter
+                                    : args.rules) = word;
       pending = Pending::None;
     } else if (word.empty()) {
       // Most often an unset shell variable: naming its place says which one.
@@ -129,9 +144,13 @@ Args parseCommandLine(const std::vector<std::string_view>& words) {
     }
   }
   if (args.command.empty()) args.command = "web";
+
   // Help, version and the manual read no other option.
-  if (args.cmdLineError.empty() && !args.help && !args.version && !args.man)
+  if (args.cmdLineError.empty() && !args.help && !args.version && !args.man) {
     args.cmdLineError = fitError(args, chosen);
+    if (args.cmdLineError.empty() && args.command == "import" && args.arg.empty())
+      args.cmdLineError = "Param missing for import: the statement's CSV file";
+  }
   return args;
 }
 

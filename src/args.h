@@ -10,9 +10,10 @@ namespace murex {
 struct Args {
   std::string fileName;
   std::string period = "Y";
-  std::string command;  // long form: web, account, inventory, monthly, newopen
+  std::string command;  // long form: web, account, inventory, monthly, newopen, import
   std::string arg;
   std::string filter;
+  std::string rules;         // import: the rules file; "" for the statement's name + ".rules"
   std::string cmdLineError;  // the first error found, empty when none
   bool help = false;
   bool version = false;

@@ -30,9 +30,13 @@ bool dateFmtVerify(std::string_view fmt) {
   return s.find('y') != s.npos && s.find('m') != s.npos && s.find('d') != s.npos;
 }
 
-DateRead parseDate(std::string_view text, std::string_view fmt, int64_t pos) {
+DateCheck checkDate(std::string_view text, std::string_view fmt, int64_t pos) {
   assert(pos >= 0);
-  if (!dateFmtVerify(fmt)) raiseValue("Date pattern wrong: $1", {fmt});
+  DateCheck c;
+  if (!dateFmtVerify(fmt)) {
+    c.error = "Date pattern wrong: ";
+    return c;
+  }
   const int64_t n = std::ssize(text);
   int64_t year = 0;
   int64_t month = 0;
@@ -41,7 +45,10 @@ DateRead parseDate(std::string_view text, std::string_view fmt, int64_t pos) {
   // A field whose digits do not fit ends the walk; the range checks below then name the
   // first of year, month and day that is still wrong.
   for (const char f : fmt) {
-    if (q >= n) raiseValue("do not match format");
+    if (q >= n) {
+      c.error = "do not match format";
+      return c;
+    }
     int64_t v = 0;
     if (f == 'y' || f == 'Y' || f == 'm' || f == 'd') {
       if (!parseDigits(text, q, f == 'y' ? 4 : 2, v)) break;
@@ -56,18 +63,32 @@ DateRead parseDate(std::string_view text, std::string_view fmt, int64_t pos) {
       q += run.len;
       (f == 'M' ? month : day) = run.value;
     } else {
-      if (text[q] != f) raiseValue("do not match format");
+      if (text[q] != f) {
+        c.error = "do not match format";
+        return c;
+      }
       ++q;
     }
   }
-  if (year < yearMin || year > yearMax) raiseValue("year wrong");
-  if (month == 0 || month > 12) raiseValue("month wrong");
-  if (day == 0 || day > 31) raiseValue("day wrong");
-  if (day == 31 && (month == 2 || month == 4 || month == 6 || month == 9 || month == 11))
-    raiseValue("day wrong");
-  if (month == 2 && day == 30) raiseValue("day wrong");
-  if (month == 2 && day == 29 && !isLeapYear(year)) raiseValue("day wrong");
-  return DateRead{.consumed = q - pos, .date = year * 10000 + month * 100 + day};
+  if (year < yearMin || year > yearMax) {
+    c.error = "year wrong";
+  } else if (month == 0 || month > 12) {
+    c.error = "month wrong";
+  } else if (day == 0 || day > 31 ||
+             (day == 31 && (month == 2 || month == 4 || month == 6 || month == 9 || month == 11)) ||
+             (month == 2 && day == 30) || (month == 2 && day == 29 && !isLeapYear(year))) {
+    c.error = "day wrong";
+  } else {
+    c.read = DateRead{.consumed = q - pos, .date = year * 10000 + month * 100 + day};
+  }
+  return c;
+}
+
+DateRead parseDate(std::string_view text, std::string_view fmt, int64_t pos) {
+  const DateCheck c = checkDate(text, fmt, pos);
+  if (c.error == "Date pattern wrong: ") raiseValue("Date pattern wrong: $1", {fmt});
+  if (!c.error.empty()) raiseValue(c.error);
+  return c.read;
 }
 
 namespace {

@@ -31,6 +31,13 @@ struct DateRead {
 // Reads a date that starts exactly at pos; raises "Date pattern wrong: <fmt>",
 // "do not match format", "year wrong", "month wrong" or "day wrong".
 DateRead parseDate(std::string_view text, std::string_view fmt, int64_t pos);
+// The same reading without raising: error is the message parseDate would raise ("" when
+// the date is good; "Date pattern wrong: " still lacks the format).
+struct DateCheck {
+  DateRead read;
+  std::string_view error;
+};
+DateCheck checkDate(std::string_view text, std::string_view fmt, int64_t pos);
 std::string formatDatum(Datum d, std::string_view fmt);
 
 Datum today();  // the UTC calendar day of the system clock

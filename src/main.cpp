@@ -13,6 +13,7 @@
 #include "args.h"
 #include "config.h"
 #include "export.h"
+#include "importer.h"
 #include "ledgertext.h"
 #include "monthlyreport.h"
 #include "queries.h"
@@ -140,6 +141,24 @@ std::string consoleReport(const App& app) {
   return newOpeningText(ledger);
 }
 
+// Prints the ledger text of the statement's new rows, proven to append cleanly, and the
+// summary line on standard error.
+int runImport(App& app) {
+  // Standard output is ledger text: a warning of the parse must not end up in the ledger.
+  setPrecisionWarnings(stderr);
+  std::string ledgerText;
+  parseFile(app, LoadFrom::CommandLine, &ledgerText);
+  if (!app.ledger->errorText.empty()) raiseError(ErrorKind::Value, app.ledger->errorText);
+  const Args& args = app.args;
+  const ImportRules rules =
+      readImportRules(args.rules.empty() ? args.arg + ".rules" : args.rules, *app.ledger);
+  const Statement statement = readStatement(args.arg, rules);
+  const ImportResult result = importStatement(*app.ledger, ledgerText, rules, statement);
+  writeOut(stdout, result.text);
+  writeLine(stderr, importSummary(statement, result));
+  return 0;
+}
+
 int run(const std::vector<std::string_view>& words) {
   App app;
   app.settings = configFileLoad();
@@ -158,6 +177,7 @@ int run(const std::vector<std::string_view>& words) {
     writeLine(stderr, fillNumbered(usageText, {configFile()}));
     return 1;
   }
+  if (args.command == "import") return runImport(app);
   parseFile(app);
   if (!app.ledger->errorText.empty()) raiseError(ErrorKind::Value, app.ledger->errorText);
   periodSet(app);
