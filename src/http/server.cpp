@@ -129,7 +129,7 @@ void processInput(Server& s, Connection& c) {
       c.parse = ParseState{};
       req.clientAddress = c.peer;
       req.clientFd = c.fd;
-      Responder responder{s, c};
+      Responder responder{s, c, req.method == "HEAD"};
       s.callback(req, responder);
       if (!step.keepAlive) c.closing = true;
     }
@@ -231,7 +231,7 @@ void onAcceptable(Server& s) {
 }  // namespace
 
 void Responder::respond(int status, std::string_view body, const Headers& headers) {
-  appendResponse(conn.out, status, body, headers, server.commonHeaders);
+  appendResponse(conn.out, status, body, headers, server.commonHeaders, !head);
   responded = true;
 }
 

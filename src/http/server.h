@@ -36,6 +36,7 @@ struct Server;
 struct Responder {
   Server& server;
   Connection& conn;
+  bool head = false;  // the request was HEAD: the answer goes without its body
   bool responded = false;
   // Queues the whole response; it goes out as the socket takes it.
   void respond(int status, std::string_view body, const Headers& headers = {});
