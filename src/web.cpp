@@ -311,6 +311,9 @@ WebAnswer webCallback(App& app, const http::Request& request) {
     type = "text/plain; charset=utf-8";
     if (fileChanged(app)) {
       parseFile(app, LoadFrom::Reload);
+      // The console that started the viewer sees the warnings of each load.
+      for (const LedgerWarning& w : app.ledger->warnings) std::printf("%s\n", w.message.c_str());
+      std::fflush(stdout);
       a.body = "yes";
     } else {
       a.body = "no";
