@@ -22,9 +22,11 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # Seconds of wall and CPU of one console run, or ">limit".
 console() {
-  local out
-  out=$( { /usr/bin/time -f '%e %U %S' timeout "$limit" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -1)
-  read -r e u s <<<"$out"
+  local tf
+  tf=$(mktemp)
+  /usr/bin/time -o "$tf" -f '%e %U %S' timeout "$limit" "$@" >/dev/null 2>&1 || true
+  read -r e u s < <(tail -1 "$tf")
+  rm -f "$tf"
   if awk -v e="$e" -v l="$limit" 'BEGIN { exit !(e >= l) }'; then echo ">$limit >$limit"; return; fi
   awk -v e="$e" -v u="$u" -v s="$s" 'BEGIN { printf "%.3f %.3f\n", e, u + s }'
 }
