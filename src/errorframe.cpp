@@ -31,6 +31,14 @@ std::string quoteBounded(std::string_view text, size_t limit, bool showsFormFeed
   return out;
 }
 
+}  // namespace
+
+std::string quotedMessage(std::string_view message) {
+  return quoteBounded(message, quotedMessageBytes, false);
+}
+
+namespace {
+
 // The numbered lines around lineNr, the failing one marked.
 std::string frameContext(std::string_view text, int64_t firstLine, int64_t lineNr) {
   const int64_t first = std::max<int64_t>(1, lineNr - 3);
@@ -63,15 +71,14 @@ std::string frameContext(std::string_view text, int64_t firstLine, int64_t lineN
 std::string errorFrame(std::string_view text, int64_t firstLine, int64_t lineNr,
                        std::string_view message) {
   return fillNumbered("Error at line $1: $2\n\n$3\n",
-                      {std::to_string(lineNr), quoteBounded(message, quotedMessageBytes, false),
+                      {std::to_string(lineNr), quotedMessage(message),
                        frameContext(text, firstLine, lineNr)});
 }
 
 std::string fileErrorFrame(std::string_view fileName, std::string_view text, int64_t lineNr,
                            std::string_view message) {
   return fillNumbered("Error in $1 at line $2: $3\n\n$4\n",
-                      {fileName, std::to_string(lineNr),
-                       quoteBounded(message, quotedMessageBytes, false),
+                      {fileName, std::to_string(lineNr), quotedMessage(message),
                        frameContext(text, 1, lineNr)});
 }
 

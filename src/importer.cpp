@@ -206,11 +206,8 @@ void prove(const Ledger& ledger, std::string_view ledgerText, const ImportRules&
     return true;
   };
   int64_t lineNr = 1;
-  // The ledger's own warnings were given when it was loaded.
-  FILE* const warnings = precisionWarnings();
-  setPrecisionWarnings(nullptr);
+  // Its warnings are the ledger's own, given when it was loaded.
   parseLedgerPieces(after, next, int64_t(ledgerText.size() + result.text.size()), lineNr);
-  setPrecisionWarnings(warnings);
   if (!after.errorText.empty())
     raiseValue("Import not proven, the ledger would not read: $1", {after.errorText});
   const auto balance = [&](const Ledger& l) {
