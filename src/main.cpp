@@ -60,6 +60,11 @@ constexpr std::string_view usageText =
     "       Reads the ledger and prints nothing when it is good. Each\n"
     "       error or warning starts with the line editors read:\n"
     "       fileName:line:column: error: message\n"
+    "import <csvFile>\n"
+    "       Prints the transactions of a bank's CSV statement that the\n"
+    "       ledger does not have yet, as ledger text to append to it,\n"
+    "       and those it leaves out commented out. The rules file\n"
+    "       (csvFile.rules, or -r) says how to read the statement.\n"
     "\n"
     "Options (`opts`) are:\n"
     "\n"
@@ -88,6 +93,9 @@ constexpr std::string_view usageText =
     "--json\n"
     "       print the report of account, inventory or monthly as JSON\n"
     "       for scripts\n"
+    "-r, --rules rulesFile\n"
+    "       import reads its rules from rulesFile instead of\n"
+    "       csvFile.rules\n"
     "\n"
     "Config file: $1\n";
 
