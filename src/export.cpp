@@ -2,6 +2,7 @@
 // view) and write them without any of the display forms.
 #include "export.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "account.h"
@@ -164,12 +165,13 @@ ExportTable accountsExport(const App& app) {
   ExportTable t;
   periodFields(t, app, "accounts");
   t.columns = {"account", "description", "debit", "credit", "end_balance"};
+  const std::vector<Sums> subtrees = everySubtreeSums(ledger, app.fromDate, app.toDate);
   for (int64_t a = 0; a < std::ssize(ledger.accounts); ++a) {
     const Sums own = accountSums(ledger, a, app.fromDate, app.toDate);
     t.rows.push_back({text(accountPath(ledger.accounts, a).namePath),
                       text(ledger.accounts[a].description), number(own.debit),
                       number(own.credit),
-                      number(subtreeSums(ledger, a, app.fromDate, app.toDate).balance)});
+                      number(subtrees[static_cast<size_t>(a)].balance)});
   }
   // The profit or loss as the console report counts it.
   Money profit = 0;
@@ -210,14 +212,16 @@ ExportTable inventoryExport(const App& app) {
   periodFields(t, app, "inventory");
   t.columns = {"kind", "description", "debit", "credit", "balance", "avg_price", "value"};
   // By account in account order, then in kind order, as the console report lists them.
-  for (int64_t a = 0; a < std::ssize(ledger.accounts); ++a) {
-    for (int64_t k = 0; k < std::ssize(ledger.kinds); ++k) {
-      if (ledger.kinds[k].accountPos != a) continue;
-      const KindSums s = kindSums(ledger, k, app.fromDate, app.toDate);
-      t.rows.push_back({text(kindPath(ledger, k)), text(ledger.kinds[k].description),
-                        number(s.itemsIn), number(s.itemsOut), number(s.items),
-                        number(averagePrice(s.money, s.items)), number(s.money)});
-    }
+  std::vector<int64_t> order(ledger.kinds.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = static_cast<int64_t>(k);
+  std::stable_sort(order.begin(), order.end(), [&](int64_t x, int64_t y) {
+    return ledger.kinds[x].accountPos < ledger.kinds[y].accountPos;
+  });
+  for (const int64_t k : order) {
+    const KindSums s = kindSums(ledger, k, app.fromDate, app.toDate);
+    t.rows.push_back({text(kindPath(ledger, k)), text(ledger.kinds[k].description),
+                      number(s.itemsIn), number(s.itemsOut), number(s.items),
+                      number(averagePrice(s.money, s.items)), number(s.money)});
   }
   return t;
 }

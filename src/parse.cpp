@@ -403,6 +403,7 @@ void afterLoop(Parse& p) {
       s.balance = balances[s.accountPos];
     }
   }
+  linkAccounts(ledger.accounts);
   indexSplits(ledger, p.accountSplitCounts, p.kindSplitCounts);
   ledger.moneyWhole = p.cents == 0;
   if (ledger.transactions.empty() || ledger.splits.empty()) {

@@ -1,5 +1,7 @@
 #include "web.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -213,8 +215,21 @@ WebAnswer errorAnswer(App& app, const PeriodState& before, const http::Request& 
   return answer;
 }
 
-// The request handler: the only place where an error raised by a route is answered.
 void handle(App& app, const http::Request& request, http::Responder& out) {
+  const WebAnswer answer = answerRequest(app, request);
+  out.respond(answer.status, answer.body, answer.headers);
+  if (answer.quit) {
+    out.afterSent([] {
+      std::fputs("Bye\n", stderr);
+      std::exit(0);
+    });
+  }
+}
+
+}  // namespace
+
+// The only place where an error raised by a route is answered.
+WebAnswer answerRequest(App& app, const http::Request& request) {
   WebAnswer answer;
   const PeriodState before = savePeriod(app);
   try {
@@ -226,16 +241,8 @@ void handle(App& app, const http::Request& request, http::Responder& out) {
     answer = errorAnswer(app, before, request, false, "Out of memory",
                          "Error: unhandled exception: Out of memory [MemoryError]\n");
   }
-  out.respond(answer.status, answer.body, answer.headers);
-  if (answer.quit) {
-    out.afterSent([] {
-      std::fputs("Bye\n", stderr);
-      std::exit(0);
-    });
-  }
+  return answer;
 }
-
-}  // namespace
 
 std::string decodeQuery(std::string_view query) {
   std::string out;
@@ -386,6 +393,9 @@ WebAnswer webCallback(App& app, const http::Request& request) {
 }
 
 void serve(App& app) {
+  // Large buffers are mapped apart, so that the memory of an answer goes back to the system
+  // as soon as it has been sent, rather than staying with the process.
+  mallopt(M_MMAP_THRESHOLD, 1 << 18);
   http::Server server;
   http::createServer(server, true, false, 8388608);
   // With every answer: the page may use only its own files and no other page may frame it;

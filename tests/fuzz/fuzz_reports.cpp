@@ -15,6 +15,7 @@
 #include "app.h"
 #include "fuzz_support.h"
 #include "ledgertext.h"
+#include "loader.h"
 #include "parse.h"
 #include "queries.h"
 #include "token.h"
