@@ -31,8 +31,11 @@ struct DateRead {
 // Reads a date that starts exactly at pos; raises "Date pattern wrong: <fmt>",
 // "do not match format", "year wrong", "month wrong" or "day wrong".
 DateRead parseDate(std::string_view text, std::string_view fmt, int64_t pos);
+// The whole word as a date, without raising: false where parseDate would raise or leave
+// characters over.
+bool readDateWord(std::string_view word, std::string_view fmt, Datum& date);
 // The same reading without raising: error is the message parseDate would raise ("" when
-// the date is good; "Date pattern wrong: " still lacks the format).
+// the date is good; "Date pattern wrong: $1" still lacks the format).
 struct DateCheck {
   DateRead read;
   std::string_view error;

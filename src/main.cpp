@@ -12,11 +12,13 @@
 
 #include "app.h"
 #include "args.h"
+#include "completion.h"
 #include "config.h"
 #include "export.h"
 #include "importer.h"
 #include "ledgertext.h"
 #include "monthlyreport.h"
+#include "names.h"
 #include "queries.h"
 #include "inventory.h"
 #include "report.h"
@@ -60,6 +62,9 @@ constexpr std::string_view usageText =
     "       Reads the ledger and prints nothing when it is good. Each\n"
     "       error or warning starts with the line editors read:\n"
     "       fileName:line:column: error: message\n"
+    "names, nam\n"
+    "       Prints the names the other commands accept, one per line:\n"
+    "       the accounts, the inventory kinds and the periods.\n"
     "import <csvFile>\n"
     "       Prints the transactions of a bank's CSV statement that the\n"
     "       ledger does not have yet, as ledger text to append to it,\n"
@@ -93,6 +98,10 @@ constexpr std::string_view usageText =
     "--json\n"
     "       print the report of account, inventory or monthly as JSON\n"
     "       for scripts\n"
+    "--accounts, --kinds, --periods\n"
+    "       names prints only these lists. Without them it prints all three\n"
+    "--completion shell\n"
+    "       prints the completion script for bash, zsh or fish\n"
     "-r, --rules rulesFile\n"
     "       import reads its rules from rulesFile instead of\n"
     "       csvFile.rules\n"
@@ -226,10 +235,27 @@ int run(App& app, const std::vector<std::string_view>& words) {
     writeLine(stderr, versionText);
     return 0;
   }
+  if (!args.completion.empty()) {
+    writeOut(stdout, completionScript(args.completion));
+    return 0;
+  }
   if (args.man) serve(app);
   if (args.help || args.fileName.empty()) {
     writeLine(stderr, fillNumbered(usageText, {configFile()}));
     return 1;
+  }
+  if (args.command == "names") {
+    // Read quickly, for a completion on every key: the names stand in the opening
+    // transaction, the periods need only the last date.
+    const Datum last = parseFileOpening(app);
+    const Ledger& ledger = *app.ledger;
+    if (!ledger.errorText.empty()) raiseError(ErrorKind::Value, ledger.errorText);
+    const bool all = !args.accounts && !args.kinds && !args.periods;
+    writeOut(stdout, namesText(ledger, ledger.transactions.front().date, last,
+                               {.accounts = all || args.accounts,
+                                .kinds = all || args.kinds,
+                                .periods = all || args.periods}));
+    return 0;
   }
   if (args.command == "import") return runImport(app);
   parseFile(app);

@@ -95,7 +95,7 @@ StatementRow rowOf(const Statement& st, const ImportRules& rules, const Layout& 
   const DateCheck date = checkDate(dateCell, rules.dateFormat, 0);
   if (!date.error.empty() || date.read.consumed != std::ssize(dateCell)) {
     const std::string why = date.error.empty() ? "format " + rules.dateFormat
-                            : date.error == "Date pattern wrong: " ? "format " + rules.dateFormat
+                            : date.error == "Date pattern wrong: $1" ? "format " + rules.dateFormat
                                                                    : std::string(date.error);
     raiseInFile(st.fileName, st.text, rec.lineNr,
                 "Date wrong: '" + std::string(dateCell) + "' (" + why + ")");
