@@ -12,13 +12,13 @@
 #include "app.h"
 #include "args.h"
 #include "config.h"
+#include "error.h"
 #include "export.h"
 #include "ledgertext.h"
 #include "monthlyreport.h"
 #include "queries.h"
 #include "inventory.h"
 #include "report.h"
-#include "util.h"
 #include "web.h"
 
 namespace murex {

@@ -19,7 +19,6 @@
 #include "queries.h"
 #include "token.h"
 #include "report.h"
-#include "util.h"
 
 using namespace murex;
 
