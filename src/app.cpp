@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <string>
 
+#include "error.h"
 #include "loader.h"
 #include "parse.h"
-#include "util.h"
 
 namespace murex {
 

@@ -14,6 +14,7 @@
 #include "args.h"
 #include "completion.h"
 #include "config.h"
+#include "error.h"
 #include "export.h"
 #include "ledgertext.h"
 #include "monthlyreport.h"
@@ -21,7 +22,6 @@
 #include "queries.h"
 #include "inventory.h"
 #include "report.h"
-#include "util.h"
 #include "web.h"
 
 namespace murex {

@@ -9,11 +9,15 @@
 
 #include "assets.h"
 #include "config.h"
+#include "error.h"
 #include "http/server.h"
 #include "ledgertext.h"
 #include "queries.h"
 #include "report.h"
-#include "util.h"
+#include "digits.h"
+#include "html.h"
+#include "template.h"
+#include "unicode.h"
 #include "webcharts.h"
 #include "webreports.h"
 

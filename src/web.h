@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app.h"
-#include "http/message.h"
+#include "http/request.h"
 
 namespace murex {
 

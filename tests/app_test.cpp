@@ -1,5 +1,6 @@
 // tests/app_test.cpp: reading the ledger file, the period range and change detection.
 #include "app.h"
+#include "error.h"
 #include "loader.h"
 
 #include <fcntl.h>
@@ -14,7 +15,6 @@
 #include <string>
 
 #include "ledger_text.h"
-#include "util.h"
 
 namespace murex {
 namespace {
