@@ -23,8 +23,8 @@ struct WebAnswer {
 // period selection raise (serve answers those).
 WebAnswer webCallback(App& app, const http::Request& request);
 
-// The page's one script: the charts and the keyboard first, then the page script that uses
-// them. One file, so that opening the page asks for no more files than it did without them.
+// The page's one script: its kit, the charts, the keyboard and the rows first, then the page
+// script that uses them. One file, so that opening the page asks for one file only.
 const std::string& pageScript();
 
 // The query of the filter route as text: "+" is a blank, "%" and two hex digits a byte.

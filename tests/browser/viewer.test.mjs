@@ -362,8 +362,11 @@ test("a faulty ledger shows only the error section, a fixed one the reports agai
     await focusAndReload(page);
     assert.deepEqual(await activeSections(page), ["err"]);
     assert.match(await page.textContent("#errorStr"), /^Error at line \d+: month wrong/);
-    await page.click("#header");
-    assert.deepEqual(await activeSections(page), ["err"], "the menu stays behind the error");
+    assert.ok(!(await headerShown(page)), "the error page offers no menu");
+    await page.keyboard.press("m");
+    await page.keyboard.press("?");
+    assert.deepEqual(await activeSections(page), ["err"], "nor the shortcuts");
+    assert.ok(!(await page.isVisible("#keyhelp")));
     await shot(page, "error");
     fs.writeFileSync(file, ledgerText);
     await focusAndReload(page);
@@ -483,6 +486,11 @@ async function chartShot(page, id, name) {
   await page.emulateMedia({ colorScheme: "light" });
 }
 
+// The id of the table right below a chart, in the box of its own that the table sits in.
+async function aboveTable(page, id) {
+  return page.$eval(`#${id}`, (f) => f.nextElementSibling.classList.contains("tablebox") && f.nextElementSibling.firstElementChild.id);
+}
+
 // The centre of the n-th element of a selector, in page coordinates.
 async function centre(page, selector, n = 0) {
   const box = await page.locator(selector).nth(n).boundingBox();
@@ -498,7 +506,7 @@ test("the balance chart shows each month's income, expenses, profit and net wort
     assert.equal(await page.locator(`${svg} rect.expense`).count(), 12);
     assert.equal(await page.locator(`${svg} circle.worthpt`).count(), 12);
     // Above the table, and described for screen readers.
-    assert.ok(await page.$eval("#balchart", (f) => f.nextElementSibling.id === "balance"));
+    assert.equal(await aboveTable(page, "balchart"), "balance");
     assert.match(await page.textContent(`${svg} desc`), /Income 2,826\.00, expenses 1,347\.50/);
     const labelled = await page.$eval(svg, (s) =>
       s.getAttribute("aria-labelledby").split(" ").map((id) => document.getElementById(id).textContent),
@@ -536,7 +544,7 @@ test("an account's chart: a point per split, pointing tells, clicking marks the 
     // The opening row and one row per split; sums and change are not points.
     assert.equal(await page.getAttribute(svg, "data-points"), String(rows - 2));
     assert.equal(await page.locator(`${svg} circle.pt`).count(), rows - 2);
-    assert.ok(await page.$eval("#accchart", (f) => f.nextElementSibling.id === "accounttbl"));
+    assert.equal(await aboveTable(page, "accchart"), "accounttbl");
     const point = await centre(page, `${svg} circle.pt`, 4);
     await page.mouse.move(point.x, point.y);
     await page.locator("#accchart .charttip").waitFor({ state: "visible" });
@@ -785,7 +793,7 @@ test("the monthly page stacks each month's expenses and income by account", asyn
       await page.click('#jump a[href="#mon"]');
       await page.waitForSelector("#monthly");
       for (const id of ["expchart", "incchart"]) await page.locator(`#mon #${id} svg`).waitFor();
-      assert.ok(await page.$eval("#incchart", (f) => f.nextElementSibling.id === "monthly"));
+      assert.equal(await aboveTable(page, "incchart"), "monthly");
       assert.equal(await page.getAttribute("#expchart svg", "data-months"), "12");
       assert.deepEqual(await page.$$eval("#expchart .legend", (l) => l.map((e) => e.textContent)), [
         "Rent",
