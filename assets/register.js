@@ -7,8 +7,8 @@
 
 const Register = (() => {
   const { html } = Kit;
-  const all = 400; // up to this many rows, every row is in the document
-  const around = 80; // rows kept beyond each edge of the screen
+  const all = 300; // up to this many rows, every row is in the document
+  const around = 40; // rows kept beyond each edge of the screen
   const lists = new Map(); // table body -> its list
 
   // The report's HTML without the rows of the body that starts with open, and those rows.
@@ -25,31 +25,15 @@ const Register = (() => {
     return m ? m[1] : null;
   };
 
-  // The text of the first count cells of a row.
-  function cellTexts(line, count) {
-    const cells = [];
-    let i = 0;
-    for (let c = 0; c < count; c++) {
-      const open = line.indexOf("<td", i);
-      if (open < 0) break;
-      const from = line.indexOf(">", open) + 1;
-      const to = line.indexOf("</td>", from);
-      if (to < 0) break;
-      cells.push(line.slice(from, to));
-      i = to + 5;
-    }
-    return cells;
-  }
-
   // A row of no height holding the longest text of each column but the last, so that the
-  // columns keep their widths whichever rows are in the document.
-  function sizerRow(lines) {
-    const count = cellTexts(lines[0], 99).length;
+  // columns keep their widths whichever rows are in the document. One pass over the text.
+  function sizerRow(text, lines) {
+    const count = (lines[0].match(/<td/g) || []).length;
     const longest = new Array(count).fill("");
-    for (const line of lines) {
-      cellTexts(line, count - 1).forEach((text, c) => {
-        if (text.length > longest[c].length) longest[c] = text;
-      });
+    let c = 0;
+    for (const m of text.matchAll(/<td[^>]*>([^<]*)<\/td>|\n/g)) {
+      if (m[0] === "\n") c = 0;
+      else if (c++ < count - 1 && m[1].length > longest[c - 1].length) longest[c - 1] = m[1];
     }
     longest[count - 1] = "";
     return `<tr class="sizer" aria-hidden="true">${longest.map((t) => `<td>${t}</td>`).join("")}</tr>`;
@@ -60,21 +44,18 @@ const Register = (() => {
   function show(body, text) {
     const lines = text.split("\n");
     if (lines[lines.length - 1] === "") lines.pop();
-    const list = {
-      body,
-      lines,
-      spos: lines.map(posOf),
-      selected: new Set(),
-      marked: -1,
-      from: 0,
-      to: 0,
-      rowHeight: 0,
-      sizer: lines.length > all ? sizerRow(lines) : "",
-      frame: 0,
-    };
+    const list = { body, lines, selected: new Set(), marked: -1, from: 0, to: 0, rowHeight: 0, sizer: "", frame: 0 };
     for (const [b] of lists) if (!b.isConnected || b === body) lists.delete(b);
     lists.set(body, list);
     draw(list, true);
+    // The widths of a long list's columns right after its first screen is shown.
+    if (lines.length > all) {
+      setTimeout(() => {
+        if (lists.get(body) !== list) return;
+        list.sizer = sizerRow(text, lines);
+        draw(list, true);
+      }, 0);
+    }
   }
 
   // The part of the body on the screen, in pixels from its top: the window, and the box of
@@ -113,7 +94,7 @@ const Register = (() => {
     body.innerHTML = list.sizer + list.lines.slice(from, to).join("\n");
     if (n > all) {
       const h = list.rowHeight || 24;
-      body.insertBefore(gap(body, from * h), body.rows[1] || null);
+      body.insertBefore(gap(body, from * h), body.querySelector("tr[data-spos]"));
       body.appendChild(gap(body, (n - to) * h));
     }
     const rows = body.querySelectorAll("tr[data-spos]");
@@ -172,7 +153,7 @@ const Register = (() => {
   function selected(body) {
     const list = lists.get(body);
     if (!list) return [];
-    return [...list.selected].map((i) => list.spos[i]).filter((p) => p !== null && p !== "-1");
+    return [...list.selected].map((i) => posOf(list.lines[i])).filter((p) => p !== null && p !== "-1");
   }
 
   function clear(body) {
@@ -185,7 +166,8 @@ const Register = (() => {
   function mark(body, splitPos) {
     const list = body && lists.get(body);
     if (!list) return;
-    const i = splitPos >= 0 ? list.spos.indexOf(String(splitPos)) : list.spos.findIndex((p) => p !== null);
+    const attr = splitPos >= 0 ? `data-spos="${splitPos}"` : "data-spos=";
+    const i = list.lines.findIndex((line) => line.includes(attr));
     if (i < 0) return;
     list.marked = i;
     for (const row of body.querySelectorAll("tr.marked")) row.classList.remove("marked");
