@@ -23,6 +23,10 @@ struct WebAnswer {
 // period selection raise (serve answers those).
 WebAnswer webCallback(App& app, const http::Request& request);
 
+// The request handler's answer: webCallback's, or the answer to the error it raised, with
+// the period it may have half changed put back.
+WebAnswer answerRequest(App& app, const http::Request& request);
+
 // The page's one script: its kit, the charts, the keyboard and the rows first, then the page
 // script that uses them. One file, so that opening the page asks for one file only.
 const std::string& pageScript();

@@ -83,6 +83,20 @@ TEST(ParseRequest, AnswersEveryProtocolErrorExactly) {
       {"coding not ending in chunked",
        "POST / HTTP/1.1\r\nTransfer-Encoding: chunked, gzip\r\n\r\n", bad, true},
       {"two hosts", "GET / HTTP/1.1\r\nHost: localhost\r\nHost: other\r\n\r\n", bad, true},
+      // A name with blanks before its colon, a folded line or a line that is no header: a
+      // proxy may read them as the header named, so the body could pass for a request.
+      {"blank before the colon of a length",
+       "POST / HTTP/1.1\r\nContent-Length : 4\r\n\r\nGET /quit HTTP/1.1\r\n\r\n", bad, true},
+      {"tab before the colon of a coding",
+       "POST / HTTP/1.1\r\nContent-Length: 5\r\nTransfer-Encoding\t: chunked\r\n\r\n0\r\n\r\n",
+       bad, true},
+      {"blank before the colon of a host", "GET / HTTP/1.1\r\nHost : evil\r\n\r\n", bad, true},
+      {"folded line", "GET / HTTP/1.1\r\nX: a\r\n Transfer-Encoding: chunked\r\n\r\n", bad,
+       true},
+      {"line without a colon", "GET / HTTP/1.1\r\nContent-Length 4\r\n\r\n", bad, true},
+      {"empty name", "GET / HTTP/1.1\r\n: x\r\n\r\n", bad, true},
+      {"absolute form without a host", "GET http:///x HTTP/1.1\r\n\r\n", bad, false},
+      {"only a fragment", "GET #x HTTP/1.1\r\n\r\n", bad, false},
       {"version 2.0", "GET / HTTP/2.0\r\n\r\n", notSupported, true},
       {"version 1.2", "GET / HTTP/1.2\r\n\r\n", notSupported, true},
       {"version 0.9", "GET / HTTP/0.9\r\n\r\n", notSupported, true},
@@ -119,6 +133,7 @@ struct GoodCase {
   std::string bytes;
   std::string method, path, query, body;
   bool keepAlive;
+  std::string authority = "";
 };
 
 TEST(ParseRequest, ReadsRequestsAndTheirKeepAliveRule) {
@@ -129,7 +144,9 @@ TEST(ParseRequest, ReadsRequestsAndTheirKeepAliveRule) {
       {"GET / http/1.0\r\n\r\n", "GET", "/", "", "", false},
       {"GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n", "GET", "/", "", "", true},
       {"GET / HTTP/1.1\r\nConnection: keep-alive, Upgrade\r\n\r\n", "GET", "/", "", "", false},
-      {"GET http://h:1/p?q HTTP/1.1\r\n\r\n", "GET", "/p", "q", "", true},
+      {"GET http://h:1/p?q HTTP/1.1\r\n\r\n", "GET", "/p", "q", "", true, "h:1"},
+      {"GET https://u:pw@h?q HTTP/1.1\r\n\r\n", "GET", "/", "q", "", true, "h"},
+      {"GET / HTTP/1.1\r\nX-A.b_c~!: 1\r\n\r\n", "GET", "/", "", "", true},
       {"OPTIONS * HTTP/1.1\r\n\r\n", "OPTIONS", "*", "", "", true},
       {"POST /p HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello", "POST", "/p", "", "hello", true},
       {"PUT /p HTTP/1.1\r\nContent-Length: 0\r\n\r\n", "PUT", "/p", "", "", true},
@@ -151,6 +168,7 @@ TEST(ParseRequest, ReadsRequestsAndTheirKeepAliveRule) {
     EXPECT_EQ(r.query, c.query) << c.bytes;
     EXPECT_EQ(r.body, c.body) << c.bytes;
     EXPECT_EQ(step.keepAlive, c.keepAlive) << c.bytes;
+    EXPECT_EQ(r.authority, c.authority) << c.bytes;
   }
 }
 
@@ -276,6 +294,12 @@ TEST(AppendResponse, WritesStatusHeadersAndLength) {
   EXPECT_EQ(out,
             "HTTP/1.1 200 OK\r\ncontent-type: text/plain\r\nlocation: /, /b\r\n"
             "cache-control: no-store\r\nContent-Length: 2\r\n\r\nab");
+  // The answer to HEAD: the same head, the length that of the body left out.
+  out.clear();
+  appendResponse(out, 200, "ab", h, common, false);
+  EXPECT_EQ(out,
+            "HTTP/1.1 200 OK\r\ncontent-type: text/plain\r\nlocation: /, /b\r\n"
+            "cache-control: no-store\r\nContent-Length: 2\r\n\r\n");
   EXPECT_EQ(withHeaders(shortError(400), common),
             "HTTP/1.1 400 Bad Request\r\ncache-control: no-store\r\ncontent-type: text/html\r\n"
             "Content-Length: 15\r\n\r\n400 Bad Request");
@@ -502,6 +526,43 @@ TEST(Server, ServesOthersWhileAClientStopsReadingALargeResponse) {
   EXPECT_EQ(ts.await(fast, 1).bytes, ok("GET /again "));
   close(fast);
   close(slow);
+}
+
+// Clients that ask for large answers and read none of them hold at most the bound in all; a
+// large answer past it is 503, small ones still go, and all is free once they have left.
+TEST(Server, AnswersBusyPastTheBoundOfWaitingAnswers) {
+  TestServer ts;
+  ts.server.pendingLimit = int64_t(12) << 20;
+  std::vector<int> slow;
+  int busy = 0;
+  for (int i = 0; i < 6; ++i) {
+    const int c = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int small = 4096;
+    setsockopt(c, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(ts.port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    sendAll(c, "GET /big HTTP/1.1\r\n\r\n");
+    ts.pump(10);
+    slow.push_back(c);
+    EXPECT_LE(ts.server.pendingBytes, ts.server.pendingLimit);
+  }
+  for (const int c : slow) {
+    const std::string got = ts.await(c, 1, 200).bytes;
+    if (got.starts_with("HTTP/1.1 503 Service Unavailable\r\nretry-after: 1\r\n")) ++busy;
+  }
+  EXPECT_GE(busy, 1);
+  const int fast = connectTo(ts.port);
+  sendAll(fast, "GET /small HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(ts.await(fast, 1).bytes, ok("GET /small "));
+  for (const int c : slow) close(c);
+  ts.pump(20);
+  EXPECT_EQ(ts.server.pendingBytes, 0);
+  sendAll(fast, "GET /big HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(ts.await(fast, 1).bytes.size(), (8u << 20) + resp("200 OK", "").size() + 6);
+  close(fast);
 }
 
 TEST(Server, ServesHundredsOfKeepAliveConnectionsAtOnce) {

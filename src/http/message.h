@@ -37,6 +37,7 @@ struct Request {
   std::string url;     // the target as received
   std::string path;    // neither is percent-decoded
   std::string query;
+  std::string authority;  // of an absolute-form target ("host:port"), which outranks Host
   std::string protocol;  // as received: "HTTP/1.1"
   int64_t major = 0;
   int64_t minor = 0;
@@ -89,9 +90,10 @@ Step parseRequest(std::string_view buf, int64_t bodyLimit, Request* out);
 // "200 OK", "404 Not Found", ...: the code and its registered reason phrase.
 std::string statusText(int status);
 // Appends the status line, the headers ("name: value"), then those of common whose keys
-// headers lacks, "Content-Length" unless present, an empty line and the body.
+// headers lacks, "Content-Length" unless present, an empty line and the body; without
+// withBody (the answer to HEAD) the same head, the body left out.
 void appendResponse(std::string& out, int status, std::string_view body, const Headers& headers,
-                    const Headers& common = {});
+                    const Headers& common = {}, bool withBody = true);
 // Puts the header lines of common after the status line of answer, a response as bytes.
 std::string withHeaders(std::string_view answer, const Headers& common);
 // The answer of a protocol error: the status text as body.
