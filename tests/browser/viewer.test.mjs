@@ -129,7 +129,7 @@ async function withViewer(t, args, body, cwd) {
 }
 
 async function shot(page, name) {
-  await page.screenshot({ path: path.join(shotDir, name + ".png"), fullPage: true });
+  await page.screenshot({ path: path.join(shotDir, name + ".png"), fullPage: true, timeout: 60000 });
 }
 
 async function activeSections(page) {
