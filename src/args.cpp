@@ -25,6 +25,8 @@ const Command commands[] = {
     {"monthly", "monthly", WordKind::Account},
     {"mon", "monthly", WordKind::Account},
     {"check", "check", WordKind::None},
+    {"names", "names", WordKind::None},
+    {"nam", "names", WordKind::None},
 };
 
 const Option options[] = {
@@ -38,6 +40,9 @@ const Option options[] = {
     {"-b", "--balance", &Args::balances, nullptr, WordKind::None, "monthly"},
     {"", "--csv", &Args::csv, nullptr, WordKind::None, "account inventory monthly"},
     {"", "--json", &Args::json, nullptr, WordKind::None, "account inventory monthly"},
+    {"", "--accounts", &Args::accounts, nullptr, WordKind::None, "names"},
+    {"", "--kinds", &Args::kinds, nullptr, WordKind::None, "names"},
+    {"", "--periods", &Args::periods, nullptr, WordKind::None, "names"},
 };
 
 constexpr size_t optionCount = std::size(options);

@@ -16,6 +16,7 @@
 #include "export.h"
 #include "ledgertext.h"
 #include "monthlyreport.h"
+#include "names.h"
 #include "queries.h"
 #include "inventory.h"
 #include "report.h"
@@ -59,6 +60,9 @@ constexpr std::string_view usageText =
     "       Reads the ledger and prints nothing when it is good. Each\n"
     "       error or warning starts with the line editors read:\n"
     "       fileName:line:column: error: message\n"
+    "names, nam\n"
+    "       Prints the names the other commands accept, one per line:\n"
+    "       the accounts, the inventory kinds and the periods.\n"
     "\n"
     "Options (`opts`) are:\n"
     "\n"
@@ -87,6 +91,8 @@ constexpr std::string_view usageText =
     "--json\n"
     "       print the report of account, inventory or monthly as JSON\n"
     "       for scripts\n"
+    "--accounts, --kinds, --periods\n"
+    "       names prints only these lists. Without them it prints all three\n"
     "\n"
     "Config file: $1\n";
 
@@ -203,6 +209,19 @@ int run(App& app, const std::vector<std::string_view>& words) {
   if (args.help || args.fileName.empty()) {
     writeLine(stderr, fillNumbered(usageText, {configFile()}));
     return 1;
+  }
+  if (args.command == "names") {
+    // Read quickly, for a completion on every key: the names stand in the opening
+    // transaction, the periods need only the last date.
+    const Datum last = parseFileOpening(app);
+    const Ledger& ledger = *app.ledger;
+    if (!ledger.errorText.empty()) raiseError(ErrorKind::Value, ledger.errorText);
+    const bool all = !args.accounts && !args.kinds && !args.periods;
+    writeOut(stdout, namesText(ledger, ledger.transactions.front().date, last,
+                               {.accounts = all || args.accounts,
+                                .kinds = all || args.kinds,
+                                .periods = all || args.periods}));
+    return 0;
   }
   parseFile(app);
   writeWarnings(app);

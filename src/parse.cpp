@@ -66,6 +66,8 @@ struct Parse {
   // The token loop's state from one piece of text to the next.
   TokenType prevType = TokenType::NewLine;
   int64_t datumCount = 0;
+  bool openingOnly = false;  // ParseScope::Opening: stop at the second transaction line
+  bool stopped = false;
   bool onSplitLine = false;
   WordMasks masks;
   std::string buf;
@@ -498,6 +500,10 @@ void parsePiece(Parse& p, std::string_view text) {
       }
     }
     if (type == TokenType::End) break;
+    if (type == TokenType::Datum && p.datumCount == 2 && p.openingOnly) {
+      p.stopped = true;
+      break;
+    }
     const TokenType before = prevType;
     prevType = type;
     takeToken(p, text, tok, type, before, hasFormFeed);
@@ -525,7 +531,7 @@ void parseLedger(Ledger& ledger, std::string_view text, int64_t& lineNr) {
 }
 
 void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& next,
-                       int64_t sizeHint, int64_t& lineNr) {
+                       int64_t sizeHint, int64_t& lineNr, ParseScope scope) {
   QuotedPieces pieces;
   // The next piece into pieces, beginning with line firstLine; false after the last.
   const auto take = [&](int64_t firstLine) {
@@ -534,13 +540,15 @@ void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& 
     return false;
   };
   Parse p(ledger, lineNr);
+  p.openingOnly = scope == ParseScope::Opening;
   lineNr = 1;
   try {
     bool first = true;
-    while (take(lineNr)) {
+    while (!p.stopped && take(lineNr)) {
       const std::string& text = pieces.last();
       if (first) {
-        reserveLists(ledger, text, std::max<int64_t>(sizeHint, std::ssize(text)));
+        if (!p.openingOnly)
+          reserveLists(ledger, text, std::max<int64_t>(sizeHint, std::ssize(text)));
         first = false;
       }
       parsePiece(p, text);
@@ -563,6 +571,27 @@ void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& 
     }
     ledger.errorText = pieces.frame(lineNr, e.message);
   }
+}
+
+Datum lastTransactionDate(std::string_view text, std::string_view dateFormat) {
+  size_t end = text.size();
+  while (end > 0) {
+    const size_t nl = end > 1 ? text.rfind('\n', end - 2) : std::string_view::npos;
+    const size_t start = nl == std::string_view::npos ? 0 : nl + 1;
+    // A line's first word is a transaction's date word when no blank stands before it
+    // (classify); blank and comment lines have none.
+    int64_t datumCount = 0;
+    const Token tok = nextToken(text, int64_t(start));
+    if (tok.tokType == TokenType::Str &&
+        classify(text, tok, TokenType::NewLine, datumCount) == TokenType::Datum) {
+      const std::string_view word = text.substr(start, size_t(tok.len));
+      Datum date = 0;
+      if (word[0] < '0' || word[0] > '9' || !readDateWord(word, dateFormat, date)) return 0;
+      return date;
+    }
+    end = start;
+  }
+  return 0;
 }
 
 }  // namespace murex
