@@ -1,9 +1,11 @@
 #include "account.h"
 
 #include <cassert>
+#include <utility>
 #include <vector>
 
-#include "util.h"
+#include "digits.h"
+#include "unicode.h"
 
 namespace murex {
 
@@ -68,20 +70,11 @@ bool isSubAccount(const Accounts& accounts, int64_t parentPos, int64_t accountPo
 }
 
 std::string_view accountTypeName(char letter) {
-  switch (letter) {
-    case 'A':
-      return "Asset";
-    case 'L':
-      return "Liability";
-    case 'E':
-      return "Expense";
-    case 'I':
-      return "Income";
-    case 'C':
-      return "Capital";
-    default:
-      return "";
-  }
+  static constexpr std::pair<char, std::string_view> names[] = {
+      {'A', "Asset"}, {'L', "Liability"}, {'E', "Expense"}, {'I', "Income"}, {'C', "Capital"}};
+  for (const auto& [l, name] : names)
+    if (l == letter) return name;
+  return "";
 }
 
 AccountType accountType(const Accounts& accounts, int64_t accountPos) {

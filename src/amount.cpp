@@ -4,7 +4,8 @@
 #include <charconv>
 #include <utility>
 
-#include "util.h"
+#include "digits.h"
+#include "error.h"
 
 namespace murex {
 

@@ -15,14 +15,12 @@
 #include "monthly.h"
 #include "queries.h"
 #include "rows.h"
-#include "util.h"
+#include "template.h"
 
 namespace murex {
 
 namespace {
 
-constexpr std::string_view monthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 std::string decimal(int64_t n) { return std::to_string(n); }
 
@@ -64,7 +62,7 @@ std::string xTicksJson(const App& app) {
   if (days <= 62) {
     for (int64_t day = 0; day < days; day += 7) {
       const Datum d = dateOfDayNumber(first + day);
-      tick(day, std::string(monthNames[monthOf(d) - 1]) + " " + decimal(dayOf(d)));
+      tick(day, std::string(monthName(monthOf(d))) + " " + decimal(dayOf(d)));
     }
   } else {
     Datum d = app.fromDate;
@@ -73,7 +71,7 @@ std::string xTicksJson(const App& app) {
       const int64_t day = dayNumber(d) - first;
       if (day >= days) break;
       if (day >= 0) {
-        std::string label(monthNames[monthOf(d) - 1]);
+        std::string label(monthName(monthOf(d)));
         if (monthOf(d) == 1 || out.size() == 1) label += " " + decimal(yearOf(d));
         tick(day, label);
       }
@@ -208,7 +206,7 @@ std::string amountJson(const App& app, Money m) {
 }
 
 std::string monthLabel(const DateRange& month) {
-  return std::string(monthNames[monthOf(month.first) - 1]);
+  return std::string(monthName(monthOf(month.first)));
 }
 
 // The month-by-month charts' common fields: title, description, the period and its months.

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "datum.h"
-#include "util.h"
+#include "error.h"
 
 namespace murex {
 

@@ -4,7 +4,8 @@
 #include <charconv>
 #include <ctime>
 
-#include "util.h"
+#include "digits.h"
+#include "error.h"
 
 namespace murex {
 
@@ -15,6 +16,33 @@ Datum makeDatum(int64_t year, int64_t moDy) {
 }
 
 bool isLeapYear(int64_t year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+
+namespace {
+
+struct MonthRow {
+  std::string_view name;
+  int64_t days;  // February's in a common year
+};
+
+constexpr MonthRow months[12] = {{"Jan", 31}, {"Feb", 28}, {"Mar", 31}, {"Apr", 30},
+                                 {"May", 31}, {"Jun", 30}, {"Jul", 31}, {"Aug", 31},
+                                 {"Sep", 30}, {"Oct", 31}, {"Nov", 30}, {"Dec", 31}};
+
+}  // namespace
+
+int64_t monthLength(int64_t year, int64_t month) {
+  assert(month >= 1 && month <= 12);
+  return month == 2 && isLeapYear(year) ? 29 : months[month - 1].days;
+}
+
+Datum monthEnd(int64_t year, int64_t month) {
+  return year * 10000 + month * 100 + monthLength(year, month);
+}
+
+std::string_view monthName(int64_t month) {
+  assert(month >= 1 && month <= 12);
+  return months[month - 1].name;
+}
 
 bool dateFmtVerify(std::string_view fmt) {
   if (fmt.size() != 5) return false;
@@ -70,11 +98,7 @@ DateScan scanDate(std::string_view text, std::string_view fmt, int64_t pos) {
   }
   if (year < yearMin || year > yearMax) return {.read = {}, .fault = "year wrong"};
   if (month == 0 || month > 12) return {.read = {}, .fault = "month wrong"};
-  if (day == 0 || day > 31) return {.read = {}, .fault = "day wrong"};
-  if (day == 31 && (month == 2 || month == 4 || month == 6 || month == 9 || month == 11))
-    return {.read = {}, .fault = "day wrong"};
-  if (month == 2 && day == 30) return {.read = {}, .fault = "day wrong"};
-  if (month == 2 && day == 29 && !isLeapYear(year)) return {.read = {}, .fault = "day wrong"};
+  if (day == 0 || day > monthLength(year, month)) return {.read = {}, .fault = "day wrong"};
   return {.read = {.consumed = q - pos, .date = year * 10000 + month * 100 + day}, .fault = ""};
 }
 

@@ -20,6 +20,9 @@ constexpr int64_t monthOf(Datum d) { return d % 10000 / 100; }
 constexpr int64_t dayOf(Datum d) { return d % 100; }
 Datum makeDatum(int64_t year, int64_t moDy);  // asserts the year range and moDy <= 1231
 bool isLeapYear(int64_t year);
+int64_t monthLength(int64_t year, int64_t month);  // days, month 1 to 12
+Datum monthEnd(int64_t year, int64_t month);       // the month's last day
+std::string_view monthName(int64_t month);          // "Jan" for 1 ... "Dec" for 12
 
 // A date format: three field letters (yY, mM, dD) with "-", "/" or "." between them.
 bool dateFmtVerify(std::string_view fmt);

@@ -5,19 +5,10 @@
 namespace murex {
 
 std::string_view errorKindName(ErrorKind kind) {
-  switch (kind) {
-    case ErrorKind::Value:
-      return "ValueError";
-    case ErrorKind::IO:
-      return "IOError";
-    case ErrorKind::OS:
-      return "OSError";
-    case ErrorKind::Overflow:
-      return "OverflowError";
-    case ErrorKind::ZeroDivision:
-      return "ZeroDivisionError";
-  }
-  return "ValueError";
+  // In the order of ErrorKind.
+  static constexpr std::string_view names[] = {"ValueError", "IOError", "OSError",
+                                               "OverflowError", "ZeroDivisionError"};
+  return names[static_cast<size_t>(kind)];
 }
 
 void raiseValue(std::string_view pattern, std::initializer_list<std::string_view> args) {

@@ -35,19 +35,9 @@ void periodFields(ExportTable& t, const App& app, std::string_view report) {
 ExportCell filterField(std::string_view filter) { return filter.empty() ? empty() : text(filter); }
 
 std::string_view rowLabel(RowKind kind) {
-  switch (kind) {
-    case RowKind::Opening:
-      return "opening";
-    case RowKind::Filter:
-      return "filter";
-    case RowKind::Split:
-      return "split";
-    case RowKind::Sums:
-      return "sums";
-    case RowKind::Change:
-      return "change";
-  }
-  return "";
+  // In the order of RowKind.
+  static constexpr std::string_view labels[] = {"opening", "filter", "split", "sums", "change"};
+  return labels[static_cast<size_t>(kind)];
 }
 
 // The cells of a transaction row that accounts and kinds share: the label, the date and the

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "counteraccount.h"
+#include "error.h"
 #include "errorframe.h"
 #include "ledgertext.h"
 #include "loader.h"
 #include "parse.h"
-#include "util.h"
 
 namespace murex {
 

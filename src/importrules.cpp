@@ -10,7 +10,8 @@
 #include "datum.h"
 #include "errorframe.h"
 #include "loader.h"
-#include "util.h"
+#include "digits.h"
+#include "unicode.h"
 
 namespace murex {
 

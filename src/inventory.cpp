@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cassert>
 
-#include "util.h"
+#include "digits.h"
+#include "error.h"
+#include "unicode.h"
 
 namespace murex {
 

@@ -8,7 +8,7 @@
 
 #include "queries.h"
 #include "token.h"
-#include "util.h"
+#include "html.h"
 
 namespace murex {
 

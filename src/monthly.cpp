@@ -7,7 +7,6 @@
 #include <cassert>
 #include <string>
 
-#include "util.h"
 
 namespace murex {
 
@@ -35,13 +34,6 @@ std::vector<DateRange> monthsOf(Datum ds, Datum de) {
 }
 
 }  // namespace
-
-Datum monthEnd(int64_t year, int64_t month) {
-  static constexpr int64_t days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  assert(month >= 1 && month <= 12);
-  const int64_t last = month == 2 && isLeapYear(year) ? 29 : days[month - 1];
-  return year * 10000 + month * 100 + last;
-}
 
 MonthlyFigures monthlyFigures(const Ledger& ledger, Datum ds, Datum de, std::string_view filter) {
   assert(canReport(ledger));

@@ -36,7 +36,4 @@ MonthlyFigures monthlyFigures(const Ledger& ledger, Datum ds, Datum de,
 // income root's sub-tree less the debits of the expense root's; zero without both roots.
 std::vector<Money> monthlyProfit(const Ledger& ledger, const MonthlyFigures& figures);
 
-// The last day of a month.
-Datum monthEnd(int64_t year, int64_t month);
-
 }  // namespace murex

@@ -9,14 +9,15 @@
 #include "amount.h"
 #include "monthly.h"
 #include "queries.h"
-#include "util.h"
+#include "html.h"
+#include "template.h"
+#include "texttable.h"
+#include "unicode.h"
 
 namespace murex {
 
 namespace {
 
-constexpr std::string_view monthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 constexpr std::string_view profitLabel = "Profit/(Loss)";
 
 std::string moneyText(const App& app, Money m) {
@@ -24,7 +25,7 @@ std::string moneyText(const App& app, Money m) {
 }
 
 std::string monthLabel(const DateRange& month) {
-  return std::string(monthNames[monthOf(month.first) - 1]);
+  return std::string(monthName(monthOf(month.first)));
 }
 
 std::string shownText(bool balances) {

@@ -7,11 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "error.h"
 #include "errorframe.h"
 #include "nameindex.h"
 #include "pages.h"
 #include "token.h"
-#include "util.h"
 
 namespace murex {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "util.h"
+#include "unicode.h"
 
 namespace murex {
 

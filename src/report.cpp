@@ -14,7 +14,10 @@
 #include "ledgertext.h"
 #include "queries.h"
 #include "rows.h"
-#include "util.h"
+#include "digits.h"
+#include "html.h"
+#include "template.h"
+#include "texttable.h"
 
 namespace murex {
 

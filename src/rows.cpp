@@ -5,7 +5,6 @@
 #include <cassert>
 
 #include "queries.h"
-#include "util.h"
 
 namespace murex {
 

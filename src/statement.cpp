@@ -9,9 +9,10 @@
 #include "bankamount.h"
 #include "csv.h"
 #include "encoding.h"
+#include "error.h"
 #include "errorframe.h"
 #include "loader.h"
-#include "util.h"
+#include "unicode.h"
 
 namespace murex {
 
@@ -75,7 +76,8 @@ Money cellAmount(const Statement& st, const ImportRules& rules, const CsvRecord&
   const std::string_view cell = trim(rec.fields[size_t(index)]);
   Money m = 0;
   const std::string_view problem = readBankAmount(cell, rules.decimalComma, m);
-  if (!problem.empty()) raiseInFile(st.fileName, st.text, rec.lineNr, fillNumbered(problem, {cell}));
+  if (!problem.empty())
+    raiseInFile(st.fileName, st.text, rec.lineNr, fillNumbered(problem, {cell}));
   return m;
 }
 

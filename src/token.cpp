@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -63,32 +64,12 @@ bool WordMasks::build(std::string_view text) {
 }
 
 std::string_view tokenTypeName(TokenType type) {
-  switch (type) {
-    case TokenType::NewLine:
-      return "NewLine";
-    case TokenType::CommentStart:
-      return "CommentStart";
-    case TokenType::Comment:
-      return "Comment";
-    case TokenType::Str:
-      return "Str";
-    case TokenType::Indent:
-      return "Indent";
-    case TokenType::End:
-      return "End";
-    case TokenType::Datum:
-      return "Datum";
-    case TokenType::Description:
-      return "Description";
-    case TokenType::Account:
-      return "Account";
-    case TokenType::Amount:
-      return "Amount";
-    case TokenType::Tag:
-      return "Tag";
-    default:
-      return "Unset";
-  }
+  // In the order of TokenType.
+  static constexpr std::string_view names[] = {
+      "Unset", "NewLine",     "CommentStart", "Comment", "Str",    "Indent",
+      "End",   "Datum",       "Description",  "Account", "Amount", "Tag"};
+  const auto i = static_cast<size_t>(type);
+  return i < std::size(names) ? names[i] : names[0];
 }
 
 std::string tokenText(std::string_view text, const Token& tok, bool withSpaces) {

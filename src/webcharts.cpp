@@ -9,7 +9,7 @@
 #include "account.h"
 #include "chart.h"
 #include "queries.h"
-#include "util.h"
+#include "digits.h"
 #include "webreports.h"
 
 namespace murex {

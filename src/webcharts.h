@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "app.h"
-#include "http/message.h"
+#include "http/request.h"
 #include "web.h"
 
 namespace murex {

@@ -10,7 +10,7 @@
 #include "monthlyreport.h"
 #include "queries.h"
 #include "report.h"
-#include "util.h"
+#include "digits.h"
 
 namespace murex {
 

@@ -1,5 +1,6 @@
 // amount: reading amounts in both decimal modes, products, quotients and the written forms.
 #include "amount.h"
+#include "error.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,6 @@
 #include <limits>
 #include <string>
 
-#include "util.h"
 
 using namespace murex;
 

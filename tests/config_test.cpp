@@ -1,5 +1,6 @@
 // config: where murex.ini lives, and what each line of it does.
 #include "config.h"
+#include "error.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "util.h"
 
 using namespace murex;
 

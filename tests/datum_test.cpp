@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "raised.h"
-#include "util.h"
 
 using namespace murex;
 

@@ -1,4 +1,5 @@
 // tests/inventory_test.cpp: kinds, inventory amounts and the first-in, first-out slots.
+#include "error.h"
 #include "inventory.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +7,6 @@
 #include <random>
 
 #include "literal_ledger.h"
-#include "util.h"
 
 namespace murex {
 namespace {

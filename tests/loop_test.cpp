@@ -1,4 +1,5 @@
 // loop: descriptor callbacks over a pipe, timers on the monotonic clock, the capacity check.
+#include "error.h"
 #include "http/loop.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +7,6 @@
 
 #include <string>
 
-#include "util.h"
 
 using namespace murex;
 using namespace murex::http;

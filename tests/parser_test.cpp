@@ -1,5 +1,6 @@
 // tests/parser_test.cpp: the tokenizer, and what the parse builds beyond its messages (those
 // are in the corpus of tests/ledgers, see ledger_corpus_test.cpp).
+#include "error.h"
 #include "ledgertext.h"
 #include "parse.h"
 #include "queries.h"
@@ -11,7 +12,6 @@
 
 #include "ledger_text.h"
 #include "literal_ledger.h"
-#include "util.h"
 
 namespace murex {
 namespace {

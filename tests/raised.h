@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "util.h"
+#include "error.h"
 
 namespace murex {
 

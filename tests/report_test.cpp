@@ -1,5 +1,6 @@
 // tests/report_test.cpp: the report texts and HTML fragments, as whole strings where the
 // layout matters, by their telling parts elsewhere.
+#include "error.h"
 #include "report.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <string>
 
 #include "ledger_text.h"
-#include "util.h"
 
 namespace murex {
 namespace {

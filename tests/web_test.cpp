@@ -1,4 +1,5 @@
 // web: every route of the running viewer over loopback, against the reports computed here.
+#include "error.h"
 #include "web.h"
 
 #include <arpa/inet.h>
@@ -32,7 +33,7 @@
 #include "export.h"
 #include "monthlyreport.h"
 #include "webreports.h"
-#include "util.h"
+#include "html.h"
 
 using namespace murex;
 namespace fs = std::filesystem;

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "error.h"
+#include "http/response.h"
 
 namespace murex::http {
 

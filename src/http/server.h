@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "http/loop.h"
-#include "http/message.h"
+#include "http/request.h"
 
 namespace murex::http {
 

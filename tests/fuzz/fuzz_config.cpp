@@ -14,7 +14,7 @@
 #include "config.h"
 #include "datum.h"
 #include "fuzz_support.h"
-#include "util.h"
+#include "digits.h"
 
 using namespace murex;
 

@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "http/message.h"
+#include "http/request.h"
+#include "http/response.h"
 
 using namespace murex::http;
 

@@ -20,7 +20,6 @@
 #include "queries.h"
 #include "token.h"
 #include "report.h"
-#include "util.h"
 
 using namespace murex;
 

@@ -2,7 +2,7 @@
 // the program's own errors are expected answers to bad input.
 #pragma once
 
-#include "util.h"
+#include "error.h"
 
 namespace murex {
 

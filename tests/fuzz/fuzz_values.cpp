@@ -12,7 +12,11 @@
 #include "config.h"
 #include "datum.h"
 #include "fuzz_support.h"
-#include "util.h"
+#include "digits.h"
+#include "html.h"
+#include "template.h"
+#include "texttable.h"
+#include "unicode.h"
 
 using namespace murex;
 

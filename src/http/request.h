@@ -1,13 +1,13 @@
-// message: HTTP/1.1 requests read from bytes and responses written as bytes. A pure reader
-// over the connection's buffer, so it is tested and fuzzed without sockets.
+// request: HTTP/1.1 requests read from bytes. A pure reader over the connection's buffer, so
+// it is tested and fuzzed without sockets.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <utility>
-#include <vector>
+
+#include "http/headers.h"
 
 namespace murex::http {
 
@@ -16,21 +16,6 @@ constexpr int64_t maxHeaders = 10000;
 // A request line with its header lines and the empty line after them, or a chunked body's
 // trailer lines: the common bound. It is checked before anything of the block is stored.
 constexpr int64_t maxHeaderBlockBytes = 65536;
-
-// Header table: keys in lower case, each with its value as received, blanks around it
-// trimmed; kept in insertion order. A value is a list separated by commas ("cookie" is one
-// piece), split only where it is read, so that a list costs no more than its bytes.
-struct Headers {
-  std::vector<std::pair<std::string, std::string>> entries;
-  // The value of key (any case) as received, or nullptr.
-  const std::string* find(std::string_view key) const;
-  // The value of key split at commas, each part trimmed; empty when key is missing or empty.
-  std::vector<std::string_view> values(std::string_view key) const;
-  // Replaces the value of key (stored lower-case).
-  void set(std::string_view key, std::string value);
-  // True when one of the values of key equals word without regard to case.
-  bool hasValue(std::string_view key, std::string_view word) const;
-};
 
 struct Request {
   std::string method;  // one of the nine names, upper case
@@ -86,17 +71,5 @@ std::string answerAtEnd(const ParseState& state, std::string_view buf);
 // The same reader over a whole buffer: the first request or error, with interim answers
 // skipped; on Request, *out receives it.
 Step parseRequest(std::string_view buf, int64_t bodyLimit, Request* out);
-
-// "200 OK", "404 Not Found", ...: the code and its registered reason phrase.
-std::string statusText(int status);
-// Appends the status line, the headers ("name: value"), then those of common whose keys
-// headers lacks, "Content-Length" unless present, an empty line and the body; without
-// withBody (the answer to HEAD) the same head, the body left out.
-void appendResponse(std::string& out, int status, std::string_view body, const Headers& headers,
-                    const Headers& common = {}, bool withBody = true);
-// Puts the header lines of common after the status line of answer, a response as bytes.
-std::string withHeaders(std::string_view answer, const Headers& common);
-// The answer of a protocol error: the status text as body.
-std::string shortError(int status);
 
 }  // namespace murex::http

@@ -1,43 +1,14 @@
-#include "http/message.h"
+#include "http/request.h"
 
 #include <algorithm>
 #include <charconv>
 #include <optional>
 
+#include "http/response.h"
+
 namespace murex::http {
 
 namespace {
-
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string lowerCopy(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = lowerAscii(c);
-  return r;
-}
-
-bool equalsFolded(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-  return true;
-}
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trimBlanks(std::string_view s) {
-  while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-std::string response(int status, std::string_view body) {
-  std::string out;
-  appendResponse(out, status, body, {});
-  return out;
-}
-
-std::string bareStatus(int status) { return "HTTP/1.1 " + statusText(status) + "\r\n\r\n"; }
 
 Step errorStep(int64_t consumed, std::string answer, bool close) {
   return {.kind = StepKind::Error,
@@ -131,20 +102,6 @@ bool parseRequestLine(std::string_view line, Request& r) {
   r.method = std::string(parts[0]);
   r.protocol = std::string(parts[2]);
   return parseUrl(parts[1], r) && parseProtocol(parts[2], r);
-}
-
-// Calls part with each comma-separated part of value, trimmed, until it answers true.
-template <typename Part>
-bool anyPart(std::string_view value, Part part) {
-  size_t start = 0;
-  while (true) {
-    const size_t comma = value.find(',', start);
-    const std::string_view piece =
-        value.substr(start, comma == std::string_view::npos ? comma : comma - start);
-    if (part(trimBlanks(piece))) return true;
-    if (comma == std::string_view::npos) return false;
-    start = comma + 1;
-  }
 }
 
 // The characters of a header name (a token).
@@ -281,42 +238,6 @@ std::optional<Step> readHeaderBlock(ParseState& st, std::string_view buf) {
 
 }  // namespace
 
-const std::string* Headers::find(std::string_view key) const {
-  for (const auto& [k, v] : entries)
-    if (equalsFolded(k, key)) return &v;
-  return nullptr;
-}
-
-std::vector<std::string_view> Headers::values(std::string_view key) const {
-  std::vector<std::string_view> out;
-  const std::string* value = find(key);
-  if (!value || value->empty()) return out;
-  if (equalsFolded(key, "cookie")) return {*value};
-  anyPart(*value, [&out](std::string_view v) {
-    out.push_back(v);
-    return false;
-  });
-  return out;
-}
-
-void Headers::set(std::string_view key, std::string value) {
-  std::string k = lowerCopy(key);
-  for (auto& e : entries) {
-    if (e.first == k) {
-      e.second = std::move(value);
-      return;
-    }
-  }
-  entries.emplace_back(std::move(k), std::move(value));
-}
-
-bool Headers::hasValue(std::string_view key, std::string_view word) const {
-  const std::string* value = find(key);
-  if (!value) return false;
-  if (equalsFolded(key, "cookie")) return equalsFolded(*value, word);
-  return anyPart(*value, [word](std::string_view v) { return equalsFolded(v, word); });
-}
-
 Step parseStep(ParseState& st, std::string_view buf, int64_t bodyLimit) {
   using Phase = ParseState::Phase;
   Request& r = st.request;
@@ -339,8 +260,8 @@ Step parseStep(ParseState& st, std::string_view buf, int64_t bodyLimit) {
         r.body.append(buf.substr(st.pos, st.wanted));
         st.pos += st.wanted;
         if (buf.substr(st.pos, 2) != "\r\n")
-          return errorStep(st.pos, response(400, "Bad Request. Encoding separator must be \\r\\n"),
-                           true);
+          return errorStep(
+              st.pos, plainResponse(400, "Bad Request. Encoding separator must be \\r\\n"), true);
         st.pos += 2;
         st.phase = Phase::Chunks;
         continue;
@@ -359,9 +280,9 @@ Step parseStep(ParseState& st, std::string_view buf, int64_t bodyLimit) {
         const int64_t size = chunkSize(line);
         if (size < 0)
           return errorStep(st.pos,
-                           response(411,
-                                    "Invalid chunked transfer encoding - chunk data size "
-                                    "must be hex encoded"),
+                           plainResponse(411,
+                                         "Invalid chunked transfer encoding - chunk data size "
+                                         "must be hex encoded"),
                            true);
         // The limit holds for the body as sent, its chunks' size lines included.
         if (size > bodyLimit - (st.pos - st.bodyStart)) return errorStep(n, shortError(413), true);
@@ -391,7 +312,7 @@ Step parseStep(ParseState& st, std::string_view buf, int64_t bodyLimit) {
     if (length) {
       const int64_t bytes = contentLength(*length);
       if (bytes < 0)
-        return errorStep(n, response(400, "Bad Request. Invalid Content-Length."), true);
+        return errorStep(n, plainResponse(400, "Bad Request. Invalid Content-Length."), true);
       if (bytes > bodyLimit) return errorStep(n, shortError(413), true);
       st.wanted = bytes;
       st.phase = Phase::Body;
@@ -410,14 +331,14 @@ Step parseStep(ParseState& st, std::string_view buf, int64_t bodyLimit) {
       continue;
     }
     if (r.method == "POST")
-      return errorStep(st.pos, response(411, "Content-Length required."), false);
+      return errorStep(st.pos, plainResponse(411, "Content-Length required."), false);
     return requestStep(st);
   }
 }
 
 std::string answerAtEnd(const ParseState& st, std::string_view buf) {
   if (st.phase == ParseState::Phase::Body && std::ssize(buf) - st.pos < st.wanted)
-    return response(400, "Bad Request. Content-Length does not match actual.");
+    return plainResponse(400, "Bad Request. Content-Length does not match actual.");
   return "";
 }
 
@@ -430,228 +351,5 @@ Step parseRequest(std::string_view buf, int64_t bodyLimit, Request* out) {
     return step;
   }
 }
-
-std::string statusText(int status) {
-  std::string_view reason;
-  switch (status) {
-    case 100:
-      reason = "Continue";
-      break;
-    case 101:
-      reason = "Switching Protocols";
-      break;
-    case 102:
-      reason = "Processing";
-      break;
-    case 103:
-      reason = "Early Hints";
-      break;
-    case 200:
-      reason = "OK";
-      break;
-    case 201:
-      reason = "Created";
-      break;
-    case 202:
-      reason = "Accepted";
-      break;
-    case 203:
-      reason = "Non-Authoritative Information";
-      break;
-    case 204:
-      reason = "No Content";
-      break;
-    case 205:
-      reason = "Reset Content";
-      break;
-    case 206:
-      reason = "Partial Content";
-      break;
-    case 207:
-      reason = "Multi-Status";
-      break;
-    case 208:
-      reason = "Already Reported";
-      break;
-    case 226:
-      reason = "IM Used";
-      break;
-    case 300:
-      reason = "Multiple Choices";
-      break;
-    case 301:
-      reason = "Moved Permanently";
-      break;
-    case 302:
-      reason = "Found";
-      break;
-    case 303:
-      reason = "See Other";
-      break;
-    case 304:
-      reason = "Not Modified";
-      break;
-    case 305:
-      reason = "Use Proxy";
-      break;
-    case 307:
-      reason = "Temporary Redirect";
-      break;
-    case 308:
-      reason = "Permanent Redirect";
-      break;
-    case 400:
-      reason = "Bad Request";
-      break;
-    case 401:
-      reason = "Unauthorized";
-      break;
-    case 402:
-      reason = "Payment Required";
-      break;
-    case 403:
-      reason = "Forbidden";
-      break;
-    case 404:
-      reason = "Not Found";
-      break;
-    case 405:
-      reason = "Method Not Allowed";
-      break;
-    case 406:
-      reason = "Not Acceptable";
-      break;
-    case 407:
-      reason = "Proxy Authentication Required";
-      break;
-    case 408:
-      reason = "Request Timeout";
-      break;
-    case 409:
-      reason = "Conflict";
-      break;
-    case 410:
-      reason = "Gone";
-      break;
-    case 411:
-      reason = "Length Required";
-      break;
-    case 412:
-      reason = "Precondition Failed";
-      break;
-    case 413:
-      reason = "Request Entity Too Large";
-      break;
-    case 414:
-      reason = "Request-URI Too Long";
-      break;
-    case 415:
-      reason = "Unsupported Media Type";
-      break;
-    case 416:
-      reason = "Requested Range Not Satisfiable";
-      break;
-    case 417:
-      reason = "Expectation Failed";
-      break;
-    case 418:
-      reason = "I'm a teapot";
-      break;
-    case 421:
-      reason = "Misdirected Request";
-      break;
-    case 422:
-      reason = "Unprocessable Entity";
-      break;
-    case 423:
-      reason = "Locked";
-      break;
-    case 424:
-      reason = "Failed Dependency";
-      break;
-    case 425:
-      reason = "Too Early";
-      break;
-    case 426:
-      reason = "Upgrade Required";
-      break;
-    case 428:
-      reason = "Precondition Required";
-      break;
-    case 429:
-      reason = "Too Many Requests";
-      break;
-    case 431:
-      reason = "Request Header Fields Too Large";
-      break;
-    case 451:
-      reason = "Unavailable For Legal Reasons";
-      break;
-    case 500:
-      reason = "Internal Server Error";
-      break;
-    case 501:
-      reason = "Not Implemented";
-      break;
-    case 502:
-      reason = "Bad Gateway";
-      break;
-    case 503:
-      reason = "Service Unavailable";
-      break;
-    case 504:
-      reason = "Gateway Timeout";
-      break;
-    case 505:
-      reason = "HTTP Version Not Supported";
-      break;
-    case 506:
-      reason = "Variant Also Negotiates";
-      break;
-    case 507:
-      reason = "Insufficient Storage";
-      break;
-    case 508:
-      reason = "Loop Detected";
-      break;
-    case 510:
-      reason = "Not Extended";
-      break;
-    case 511:
-      reason = "Network Authentication Required";
-      break;
-    default:
-      break;
-  }
-  std::string text = std::to_string(status);
-  if (!reason.empty()) text.append(" ").append(reason);
-  return text;
-}
-
-void appendResponse(std::string& out, int status, std::string_view body, const Headers& headers,
-                    const Headers& common, bool withBody) {
-  out.append("HTTP/1.1 ").append(statusText(status)).append("\r\n");
-  for (const auto& [key, value] : headers.entries) out.append(key).append(": ").append(value).append("\r\n");
-  for (const auto& [key, value] : common.entries)
-    if (!headers.find(key)) out.append(key).append(": ").append(value).append("\r\n");
-  if (!headers.find("content-length")) {
-    char digits[24];
-    const auto res = std::to_chars(digits, digits + sizeof digits, body.size());
-    out.append("Content-Length: ").append(digits, size_t(res.ptr - digits)).append("\r\n");
-  }
-  out.append("\r\n");
-  if (withBody) out.append(body);
-}
-
-std::string withHeaders(std::string_view answer, const Headers& common) {
-  const size_t line = answer.find("\r\n");
-  if (line == std::string_view::npos || common.entries.empty()) return std::string(answer);
-  std::string out(answer.substr(0, line + 2));
-  for (const auto& [key, value] : common.entries) out.append(key).append(": ").append(value).append("\r\n");
-  out.append(answer.substr(line + 2));
-  return out;
-}
-
-std::string shortError(int status) { return response(status, statusText(status)); }
 
 }  // namespace murex::http
