@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <utility>
+#include <vector>
 
 #include "digits.h"
 #include "unicode.h"
@@ -32,27 +33,40 @@ AccountWord splitAccountWord(std::string_view word) {
   return {.ok = true, .account = account, .kind = kind};
 }
 
+void linkAccounts(Accounts& accounts) {
+  const int64_t n = std::ssize(accounts);
+  std::vector<int64_t> open;  // the chain of accounts the next one may belong to
+  for (int64_t a = 0; a < n; ++a) {
+    Account& acc = accounts[a];
+    while (!open.empty() && accounts[open.back()].indent >= acc.indent) {
+      accounts[open.back()].subtreeEnd = a;
+      open.pop_back();
+    }
+    acc.parentPos = open.empty() ? -1 : open.back();
+    acc.level = open.empty() ? 0 : accounts[acc.parentPos].level + 1;
+    // An account without a tag takes the type of the one above it; at the top level, with
+    // none above it indented less, it is an asset.
+    if (acc.typeChar != '-') {
+      acc.effectiveType = acc.typeChar;
+    } else {
+      acc.effectiveType = acc.parentPos < 0 ? 'A' : accounts[a - 1].effectiveType;
+    }
+    open.push_back(a);
+  }
+  for (const int64_t a : open) accounts[a].subtreeEnd = n;
+}
+
 int64_t accountLevel(const Accounts& accounts, int64_t accountPos) {
   assert(accountPos >= 0 && accountPos < std::ssize(accounts));
-  int64_t cur = accounts[accountPos].indent;
-  int64_t level = 0;
-  for (int64_t j = accountPos - 1; j >= 0; --j) {
-    if (accounts[j].indent < cur) {
-      ++level;
-      cur = accounts[j].indent;
-    }
-  }
-  return level;
+  assert(accounts[accountPos].subtreeEnd > accountPos);
+  return accounts[accountPos].level;
 }
 
 bool isSubAccount(const Accounts& accounts, int64_t parentPos, int64_t accountPos) {
   assert(parentPos >= 0 && parentPos < std::ssize(accounts));
   assert(accountPos >= 0 && accountPos < std::ssize(accounts));
-  if (accountPos <= parentPos) return false;
-  const int64_t indent = accounts[parentPos].indent;
-  for (int64_t j = parentPos + 1; j <= accountPos; ++j)
-    if (accounts[j].indent <= indent) return false;
-  return true;
+  assert(accounts[parentPos].subtreeEnd > parentPos);
+  return accountPos > parentPos && accountPos < accounts[parentPos].subtreeEnd;
 }
 
 std::string_view accountTypeName(char letter) {
@@ -65,23 +79,11 @@ std::string_view accountTypeName(char letter) {
 
 AccountType accountType(const Accounts& accounts, int64_t accountPos) {
   assert(accountPos >= 0 && accountPos < std::ssize(accounts));
-  // The backward walk stops at the nearest account that is typed or top-level (no earlier
-  // account indented less). Found here in one forward pass, which knows the smallest
-  // indent so far and so which accounts are top-level.
-  char effective = 'A';
-  int64_t minIndent = INT64_MAX;
-  for (int64_t j = 0; j <= accountPos; ++j) {
-    const Account& a = accounts[j];
-    if (a.typeChar != '-') {
-      effective = a.typeChar;
-    } else if (a.indent <= minIndent) {
-      effective = 'A';
-    }
-    if (a.indent < minIndent) minIndent = a.indent;
-  }
-  return {.own = accounts[accountPos].typeChar,
-          .effective = effective,
-          .positive = effective == 'A' || effective == 'E'};
+  const Account& acc = accounts[accountPos];
+  assert(acc.subtreeEnd > accountPos);
+  return {.own = acc.typeChar,
+          .effective = acc.effectiveType,
+          .positive = acc.effectiveType == 'A' || acc.effectiveType == 'E'};
 }
 
 Found findAccountByType(const Accounts& accounts, char letter) {
@@ -97,15 +99,17 @@ std::string_view accountDisplay(const Account& account) {
 
 AccountPath accountPath(const Accounts& accounts, int64_t accountPos) {
   assert(accountPos >= 0 && accountPos < std::ssize(accounts));
-  const Account& acc = accounts[accountPos];
-  AccountPath path{.namePath = acc.name, .displayPath = std::string(accountDisplay(acc))};
-  int64_t cur = acc.indent;
-  for (int64_t j = accountPos - 1; j >= 0 && cur > 0; --j) {
-    const Account& a = accounts[j];
-    if (a.indent >= cur) continue;
-    path.namePath = a.name + ":" + path.namePath;
-    path.displayPath = std::string(accountDisplay(a)) + ":" + path.displayPath;
-    cur = a.indent;
+  assert(accounts[accountPos].subtreeEnd > accountPos);
+  std::vector<int64_t> chain;  // from the account up to its top-level account
+  for (int64_t a = accountPos; a >= 0; a = accounts[a].parentPos) chain.push_back(a);
+  AccountPath path;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    if (it != chain.rbegin()) {
+      path.namePath += ':';
+      path.displayPath += ':';
+    }
+    path.namePath += accounts[*it].name;
+    path.displayPath += accountDisplay(accounts[*it]);
   }
   return path;
 }

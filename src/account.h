@@ -1,5 +1,6 @@
 // account: the chart of accounts, a flat list whose tree follows from the order and the
-// indentation of the declaring lines. Every tree question is a walk over the list.
+// indentation of the declaring lines. The tree is worked out once, in one pass over the
+// complete list (linkAccounts), so that every tree question costs no walk over the list.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,11 @@ struct Account {
   std::string description;  // the comment of the declaring line, may be empty
   int64_t indent = 0;       // blanks before the name on the declaring line
   char typeChar = '-';      // own type tag: A, L, E, I, C, or '-' for none
+  // The tree, filled by linkAccounts.
+  int64_t parentPos = -1;   // the nearest account above indented less; -1 at the top level
+  int64_t level = 0;        // 0: top level
+  int64_t subtreeEnd = 0;   // one past the last account of the sub-tree
+  char effectiveType = 'A';
 };
 using Accounts = std::vector<Account>;
 
@@ -33,6 +39,10 @@ struct AccountWord {
   std::string_view kind;  // empty without a kind
 };
 AccountWord splitAccountWord(std::string_view word);
+
+// Fills the tree fields of every account in one pass; the parse calls it once the list is
+// complete, and the questions below require it.
+void linkAccounts(Accounts& accounts);
 
 int64_t accountLevel(const Accounts& accounts, int64_t accountPos);  // 0: top level
 bool isSubAccount(const Accounts& accounts, int64_t parentPos, int64_t accountPos);

@@ -2,7 +2,7 @@
 
 #include <cassert>
 #include <charconv>
-#include <cstdio>
+#include <utility>
 
 #include "digits.h"
 #include "error.h"
@@ -63,7 +63,7 @@ Money parseMoney(std::string_view text, bool decimalComma) {
   return negative ? -cents : cents;
 }
 
-Money parseMoneyMul(std::string_view text, bool decimalComma) {
+Money parseMoneyMul(std::string_view text, bool decimalComma, Warnings& warnings) {
   if (text.find('*') == std::string_view::npos) return parseMoney(text, decimalComma);
   Money acc = 100;
   size_t start = 0;
@@ -75,7 +75,7 @@ Money parseMoneyMul(std::string_view text, bool decimalComma) {
     if (factor.empty()) raiseValue("Wrong amount: $1", {text});
     const Money f = parseMoney(factor, decimalComma);
     if (f < 0 && !first) raiseValue("Wrong amount:$1", {text});
-    acc = moneyMul(acc, f);
+    acc = moneyMul(acc, f, warnings);
     first = false;
     if (star == std::string_view::npos) break;
     start = star + 1;
@@ -93,7 +93,7 @@ int64_t checkedProduct(int64_t a, int64_t b) {
 
 }  // namespace
 
-Money moneyMul(int64_t a, int64_t b) {
+Money moneyMul(int64_t a, int64_t b, Warnings& warnings) {
   const int64_t c = checkedProduct(a, b);
   const int64_t lost = c % 100;
   if (lost > 0) {
@@ -101,8 +101,8 @@ Money moneyMul(int64_t a, int64_t b) {
     const auto end = std::to_chars(num, num + sizeof num, lost).ptr;
     std::string line = "loss of precision: ";
     line.append(moneyStr(a)).append(" * ").append(moneyStr(b)).append(". Cents lost: ");
-    line.append(num, size_t(end - num)).push_back('\n');
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    line.append(num, size_t(end - num));
+    warnings.push_back(std::move(line));
   }
   return c / 100;
 }

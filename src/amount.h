@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace murex {
 
@@ -22,15 +23,18 @@ Money moneyNeg(Money a);
 
 // Reads a ledger amount such as "-1,234.50"; raises ValueError on bad text.
 Money parseMoney(std::string_view text, bool decimalComma);
+// The warnings of the readers, in the order met: where they stand is the caller's to add.
+using Warnings = std::vector<std::string>;
+
 // An amount that may be a product of factors, "3*1.99"; each step may warn (moneyMul).
-Money parseMoneyMul(std::string_view text, bool decimalComma);
+Money parseMoneyMul(std::string_view text, bool decimalComma, Warnings& warnings);
 // The plain amounts of almost every split line ("-12.50", "3", "+0.5"), read without the
 // allocations of parseMoney into what parseMoneyMul gives; false for any other word.
 bool readPlainMoney(std::string_view text, bool decimalComma, Money& out);
 
-// a * b, both with two implied decimals, truncated to cents; raises on overflow. Prints
-// "loss of precision: a * b. Cents lost: r" on standard output when positive cents drop.
-Money moneyMul(int64_t a, int64_t b);
+// a * b, both with two implied decimals, truncated to cents; raises on overflow. Adds
+// "loss of precision: a * b. Cents lost: r" to warnings when positive cents drop.
+Money moneyMul(int64_t a, int64_t b, Warnings& warnings);
 // The same product without the warning, for values recomputed from the ledger.
 Money moneyMulSilent(int64_t a, int64_t b);
 // a / b with two implied decimals, truncated; raises on overflow and on b == 0.

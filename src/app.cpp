@@ -35,9 +35,8 @@ void checkFileKind(const std::string& name, mode_t mode, LoadFrom from) {
   raiseValue("Not a regular file or pipe: '$1'", {name});
 }
 
-}  // namespace
-
-void parseFile(App& app, LoadFrom from) {
+// Reads the file into a new ledger, the whole of it or only its opening transaction.
+void load(App& app, LoadFrom from, ParseScope scope) {
   const std::string& name = app.args.fileName;
   struct stat st {};
   if (stat(name.c_str(), &st) != 0) raiseValue("Cannot read file: '$1'", {name});
@@ -60,13 +59,57 @@ void parseFile(App& app, LoadFrom from) {
   int64_t lineNr = 1;
   parseLedgerPieces(
       *ledger, [&reader](std::string& piece) { return reader.next(piece); },
-      S_ISREG(st.st_mode) ? int64_t(st.st_size) : 0, lineNr);
+      S_ISREG(st.st_mode) ? int64_t(st.st_size) : 0, lineNr, scope);
   if (reader.failed()) raiseValue("Cannot read file: '$1'", {name});
   // A pipe's time moves while its writer writes; read to its end, it cannot change again.
   if (S_ISFIFO(st.st_mode) && fstat(fd, &st) == 0)
     time = {.sec = st.st_mtim.tv_sec, .nsec = st.st_mtim.tv_nsec};
   app.ledger = std::move(ledger);
   app.fileTime = time;
+}
+
+// The date of the last transaction line of a regular file, read from its end; 0 when it is
+// not there or not a date.
+Datum lastDateFromEnd(const std::string& name, const std::string& dateFormat) {
+  constexpr off_t tailBytes = 1 << 16;
+  const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return 0;
+  const FileCloser closer(fd);
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  const off_t from = std::max<off_t>(0, st.st_size - tailBytes);
+  std::string raw(size_t(st.st_size - from), '\0');
+  if (pread(fd, raw.data(), raw.size(), from) != ssize_t(raw.size())) return 0;
+  // From the first whole line on: the bytes before it may end a line in the middle of
+  // a line end or of a ";;".
+  size_t begin = 0;
+  if (from > 0) {
+    begin = raw.find('\n');
+    if (begin == std::string::npos) return 0;
+    ++begin;
+  }
+  return lastTransactionDate(normalizeLedgerText(std::string_view(raw).substr(begin)),
+                             dateFormat);
+}
+
+}  // namespace
+
+void parseFile(App& app, LoadFrom from) { load(app, from, ParseScope::Whole); }
+
+Datum parseFileOpening(App& app) {
+  struct stat st {};
+  if (stat(app.args.fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    load(app, LoadFrom::CommandLine, ParseScope::Opening);
+    const Ledger& ledger = *app.ledger;
+    if (!ledger.errorText.empty()) return 0;
+    const Datum last = lastDateFromEnd(app.args.fileName, app.settings.inDate);
+    if (last >= ledger.transactions.front().date) return last;
+  }
+  // A pipe cannot be read twice, and a last date that the end does not tell (or that
+  // comes before the first) needs the whole file, where the error it hides is found.
+  load(app, LoadFrom::CommandLine, ParseScope::Whole);
+  const Ledger& ledger = *app.ledger;
+  return ledger.errorText.empty() ? ledger.transactions.back().date : 0;
 }
 
 void periodSet(App& app) {

@@ -40,6 +40,12 @@ enum class LoadFrom { CommandLine, Reload };
 // "Cannot read file: '<name>'", "Not a regular file: '<name>'" (reload) or "Not a regular
 // file or pipe: '<name>'" (command line), and then keeps the previous ledger.
 void parseFile(App& app, LoadFrom from = LoadFrom::CommandLine);
+// The names command's quick load: for a regular file only the opening transaction, parsed
+// as every load parses it, and the date of the last transaction line read from the file's
+// end; the whole file for a pipe or when the end does not tell a date after the first.
+// Returns that last date, 0 when the ledger holds an error (in errorText). Raises as
+// parseFile.
+Datum parseFileOpening(App& app);
 // Applies args.period and args.future; raises the period errors and
 // "Period P outside of ledger's dates: 20210101 - 20231231".
 void periodSet(App& app);

@@ -1,5 +1,8 @@
 #include "args.h"
 
+#include <algorithm>
+#include <array>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,89 +11,104 @@ namespace murex {
 
 namespace {
 
-enum class Pending { None, Period, Filter };
+// The commands that read the options of the reports' period, filter and borders.
+constexpr std::string_view reportCommands = "web account inventory monthly newopen";
 
-struct Option {
-  std::string_view shortForm;
-  std::string_view longForm;
-  bool Args::*flag;  // null for the two options that take the next word
-  Pending pending;
+const Command commands[] = {
+    {"web", "web", WordKind::None},
+    {"account", "account", WordKind::Account},
+    {"acc", "account", WordKind::Account},
+    {"inventory", "inventory", WordKind::Kind},
+    {"inv", "inventory", WordKind::Kind},
+    {"newopen", "newopen", WordKind::Ignored},
+    {"nop", "newopen", WordKind::Ignored},
+    {"monthly", "monthly", WordKind::Account},
+    {"mon", "monthly", WordKind::Account},
+    {"check", "check", WordKind::None},
+    {"names", "names", WordKind::None},
+    {"nam", "names", WordKind::None},
 };
 
 const Option options[] = {
-    {"-h", "--help", &Args::help, Pending::None},
-    {"-m", "--man", &Args::man, Pending::None},
-    {"-p", "--period", nullptr, Pending::Period},
-    {"-f", "--filter", nullptr, Pending::Filter},
-    {"-v", "--version", &Args::version, Pending::None},
-    {"-F", "--future", &Args::future, Pending::None},
-    {"-a", "--ascii", &Args::ascii, Pending::None},
-    {"-b", "--balance", &Args::balances, Pending::None},
-    {"", "--csv", &Args::csv, Pending::None},
-    {"", "--json", &Args::json, Pending::None},
+    {"-h", "--help", &Args::help, nullptr, WordKind::None, ""},
+    {"-m", "--man", &Args::man, nullptr, WordKind::None, ""},
+    {"-p", "--period", nullptr, &Args::period, WordKind::Period, reportCommands},
+    {"-f", "--filter", nullptr, &Args::filter, WordKind::Text, reportCommands},
+    {"-v", "--version", &Args::version, nullptr, WordKind::None, ""},
+    {"-F", "--future", &Args::future, nullptr, WordKind::None, reportCommands},
+    {"-a", "--ascii", &Args::ascii, nullptr, WordKind::None, reportCommands},
+    {"-b", "--balance", &Args::balances, nullptr, WordKind::None, "monthly"},
+    {"", "--csv", &Args::csv, nullptr, WordKind::None, "account inventory monthly"},
+    {"", "--json", &Args::json, nullptr, WordKind::None, "account inventory monthly"},
+    {"", "--accounts", &Args::accounts, nullptr, WordKind::None, "names"},
+    {"", "--kinds", &Args::kinds, nullptr, WordKind::None, "names"},
+    {"", "--periods", &Args::periods, nullptr, WordKind::None, "names"},
 };
 
-struct CommandWord {
-  std::string_view word;
-  std::string_view longForm;
-};
+constexpr size_t optionCount = std::size(options);
 
-const CommandWord commandWords[] = {
-    {"web", "web"},       {"account", "account"}, {"acc", "account"}, {"inventory", "inventory"},
-    {"inv", "inventory"}, {"newopen", "newopen"}, {"nop", "newopen"},
-    {"monthly", "monthly"}, {"mon", "monthly"},
-};
+// Each option's word as first typed, "" for those not given.
+using TypedWords = std::array<std::string_view, optionCount>;
 
-// The words of the options that only some commands read, as first typed.
-struct ChosenWords {
-  std::string balances, csv, json, filter;
-  bool csvFirst = false;  // --csv was given before --json
-};
+bool fits(const Option& o, std::string_view command) {
+  if (o.commands.empty()) return true;
+  for (size_t at = 0; at <= o.commands.size();) {
+    const size_t blank = std::min(o.commands.find(' ', at), o.commands.size());
+    if (o.commands.substr(at, blank - at) == command) return true;
+    at = blank + 1;
+  }
+  return false;
+}
 
-void remember(ChosenWords& chosen, const Option& o, std::string_view word) {
-  std::string* slot = o.flag == &Args::balances ? &chosen.balances
-                      : o.flag == &Args::csv    ? &chosen.csv
-                      : o.flag == &Args::json   ? &chosen.json
-                      : o.pending == Pending::Filter ? &chosen.filter
-                                                     : nullptr;
-  if (slot == &chosen.csv && chosen.json.empty()) chosen.csvFirst = true;
-  if (slot && slot->empty()) *slot = word;
+size_t optionIndex(bool Args::*flag) {
+  size_t i = 0;
+  while (options[i].flag != flag) ++i;
+  return i;
 }
 
 // An option that the command does not read is an error rather than silently nothing.
-std::string fitError(const Args& args, const ChosenWords& chosen) {
+std::string fitError(const Args& args, const TypedWords& typed, size_t csvBeforeJson) {
   const auto unexpected = [](std::string_view with, std::string_view word) {
     return "Option unexpected " + std::string(with) + ": " + std::string(word);
   };
-  const std::string forCommand = "for " + args.command;
-  if (args.balances && args.command != "monthly") return unexpected(forCommand, chosen.balances);
-  const bool exports = args.command == "account" || args.command == "inventory" ||
-                       args.command == "monthly";
-  if (args.csv && !exports) return unexpected(forCommand, chosen.csv);
-  if (args.json && !exports) return unexpected(forCommand, chosen.json);
-  if (args.csv && args.json) {
-    const bool csvFirst = chosen.csvFirst;
-    return unexpected("with " + (csvFirst ? chosen.csv : chosen.json),
-                      csvFirst ? chosen.json : chosen.csv);
+  for (size_t i = 0; i < optionCount; ++i) {
+    if (!typed[i].empty() && !fits(options[i], args.command))
+      return unexpected("for " + args.command, typed[i]);
+  }
+  const std::string_view csv = typed[optionIndex(&Args::csv)];
+  const std::string_view json = typed[optionIndex(&Args::json)];
+  const std::string_view balances = typed[optionIndex(&Args::balances)];
+  if (!csv.empty() && !json.empty()) {
+    return csvBeforeJson ? unexpected("with " + std::string(csv), json)
+                         : unexpected("with " + std::string(json), csv);
   }
   // A month's end balance is what the ledger holds: no filter changes it.
-  if (args.balances && !args.filter.empty())
-    return unexpected("with " + chosen.filter, chosen.balances);
+  if (!balances.empty() && !args.filter.empty()) {
+    size_t filter = 0;
+    while (options[filter].value != &Args::filter) ++filter;
+    return unexpected("with " + std::string(typed[filter]), balances);
+  }
   return "";
+}
+
+const Command* commandNamed(std::string_view longForm) {
+  for (const Command& c : commands)
+    if (c.longForm == longForm) return &c;
+  return nullptr;
 }
 
 void positionalWord(Args& args, std::string_view word) {
   if (args.fileName.empty()) {
     args.fileName = word;
   } else if (args.command.empty()) {
-    for (const CommandWord& c : commandWords) {
+    for (const Command& c : commands) {
       if (c.word == word) {
         args.command = c.longForm;
         return;
       }
     }
     args.cmdLineError = "Command not found: " + std::string(word);
-  } else if (!args.arg.empty() || args.command == "web") {
+  } else if (!args.arg.empty() || commandNamed(args.command)->argument == WordKind::None) {
     args.cmdLineError = "Param unexpected: " + std::string(word);
   } else {
     args.arg = word;
@@ -99,39 +117,55 @@ void positionalWord(Args& args, std::string_view word) {
 
 }  // namespace
 
+std::span<const Command> commandTable() { return commands; }
+std::span<const Option> optionTable() { return options; }
+
 Args parseCommandLine(const std::vector<std::string_view>& words) {
   Args args;
-  ChosenWords chosen;
-  Pending pending = Pending::None;
+  TypedWords typed;
+  bool csvBeforeJson = false;
+  const Option* pending = nullptr;
   for (size_t i = 0; i < words.size() && args.cmdLineError.empty(); ++i) {
     const std::string_view word = words[i];
-    if (pending != Pending::None) {
-      (pending == Pending::Period ? args.period : args.filter) = word;
-      pending = Pending::None;
+    if (pending != nullptr) {
+      args.*(pending->value) = word;
+      pending = nullptr;
     } else if (word.empty()) {
       // Most often an unset shell variable: naming its place says which one.
       args.cmdLineError = "Empty argument word at position " + std::to_string(i + 1);
     } else if (word[0] == '-') {
-      const Option* found = nullptr;
-      for (const Option& o : options) {
-        if (word == o.shortForm || word == o.longForm) found = &o;
-      }
-      if (found != nullptr) remember(chosen, *found, word);
-      if (found == nullptr) {
+      size_t found = 0;
+      while (found < optionCount && word != options[found].shortForm &&
+             word != options[found].longForm)
+        ++found;
+      if (found == optionCount) {
         args.cmdLineError = "Unknown option: " + std::string(word);
-      } else if (found->flag != nullptr) {
-        args.*(found->flag) = true;
+        continue;
+      }
+      const Option& o = options[found];
+      if (typed[found].empty()) typed[found] = word;
+      if (o.flag == &Args::csv && typed[optionIndex(&Args::json)].empty()) csvBeforeJson = true;
+      if (o.flag != nullptr) {
+        args.*(o.flag) = true;
       } else {
-        pending = found->pending;
+        pending = &o;
       }
     } else {
       positionalWord(args, word);
     }
   }
   if (args.command.empty()) args.command = "web";
-  // Help, version and the manual read no other option.
-  if (args.cmdLineError.empty() && !args.help && !args.version && !args.man)
-    args.cmdLineError = fitError(args, chosen);
+  if (args.cmdLineError.empty() && pending != nullptr && pending->value == &Args::completion)
+    args.cmdLineError = "Shell missing after " + std::string(typed[pending - options]) +
+                        " (bash, zsh, fish)";
+  if (args.cmdLineError.empty() && !args.completion.empty() &&
+      std::find(std::begin(completionShells), std::end(completionShells), args.completion) ==
+          std::end(completionShells))
+    args.cmdLineError = "Shell not supported: " + args.completion + " (bash, zsh, fish)";
+  // Help, version, the manual and the completion read no other option.
+  if (args.cmdLineError.empty() && !args.help && !args.version && !args.man &&
+      args.completion.empty())
+    args.cmdLineError = fitError(args, typed, csvBeforeJson);
   return args;
 }
 

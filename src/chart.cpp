@@ -11,6 +11,7 @@
 #include "amount.h"
 #include "datum.h"
 #include "inventory.h"
+#include "json.h"
 #include "monthly.h"
 #include "queries.h"
 #include "rows.h"
@@ -22,31 +23,6 @@ namespace {
 
 
 std::string decimal(int64_t n) { return std::to_string(n); }
-
-void appendJsonString(std::string& out, std::string_view s) {
-  static constexpr char hex[] = "0123456789abcdef";
-  out += '"';
-  for (const char c : s) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u < 0x20) {
-      out += "\\u00";
-      out += hex[u >> 4];
-      out += hex[u & 15];
-    } else {
-      out += c;
-    }
-  }
-  out += '"';
-}
-
-std::string jsonString(std::string_view s) {
-  std::string out;
-  appendJsonString(out, s);
-  return out;
-}
 
 // An amount as the reports write it, without the blank they keep for the parenthesis, and
 // zero as a number rather than the tables' dash.

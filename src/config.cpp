@@ -102,13 +102,19 @@ bool applySetting(Config& cfg, Section section, std::string_view line) {
 }
 
 // Opens the settings file for reading, or gives nullptr; a folder counts as not there.
+// Anything else that is not a regular file (a FIFO that would wait for a writer, a device
+// that never ends) is refused, as the ledger's loader refuses it; opening does not wait.
 FILE* openSettings(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return nullptr;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(fd);
     return nullptr;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    raiseValue("Not a regular file: '$1'", {path});
   }
   FILE* f = ::fdopen(fd, "r");
   if (f == nullptr) ::close(fd);

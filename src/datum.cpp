@@ -58,9 +58,17 @@ bool dateFmtVerify(std::string_view fmt) {
   return s.find('y') != s.npos && s.find('m') != s.npos && s.find('d') != s.npos;
 }
 
-DateRead parseDate(std::string_view text, std::string_view fmt, int64_t pos) {
+namespace {
+
+// The date that starts at pos, or the message of what is wrong with it.
+struct DateScan {
+  DateRead read;
+  std::string_view fault;  // "" when the date is good
+};
+
+DateScan scanDate(std::string_view text, std::string_view fmt, int64_t pos) {
   assert(pos >= 0);
-  if (!dateFmtVerify(fmt)) raiseValue("Date pattern wrong: $1", {fmt});
+  if (!dateFmtVerify(fmt)) return {.read = {}, .fault = "Date pattern wrong: $1"};
   const int64_t n = std::ssize(text);
   int64_t year = 0;
   int64_t month = 0;
@@ -69,7 +77,7 @@ DateRead parseDate(std::string_view text, std::string_view fmt, int64_t pos) {
   // A field whose digits do not fit ends the walk; the range checks below then name the
   // first of year, month and day that is still wrong.
   for (const char f : fmt) {
-    if (q >= n) raiseValue("do not match format");
+    if (q >= n) return {.read = {}, .fault = "do not match format"};
     int64_t v = 0;
     if (f == 'y' || f == 'Y' || f == 'm' || f == 'd') {
       if (!parseDigits(text, q, f == 'y' ? 4 : 2, v)) break;
@@ -84,14 +92,35 @@ DateRead parseDate(std::string_view text, std::string_view fmt, int64_t pos) {
       q += run.len;
       (f == 'M' ? month : day) = run.value;
     } else {
-      if (text[q] != f) raiseValue("do not match format");
+      if (text[q] != f) return {.read = {}, .fault = "do not match format"};
       ++q;
     }
   }
-  if (year < yearMin || year > yearMax) raiseValue("year wrong");
-  if (month == 0 || month > 12) raiseValue("month wrong");
-  if (day == 0 || day > monthLength(year, month)) raiseValue("day wrong");
-  return DateRead{.consumed = q - pos, .date = year * 10000 + month * 100 + day};
+  if (year < yearMin || year > yearMax) return {.read = {}, .fault = "year wrong"};
+  if (month == 0 || month > 12) return {.read = {}, .fault = "month wrong"};
+  if (day == 0 || day > monthLength(year, month)) return {.read = {}, .fault = "day wrong"};
+  return {.read = {.consumed = q - pos, .date = year * 10000 + month * 100 + day}, .fault = ""};
+}
+
+}  // namespace
+
+DateRead parseDate(std::string_view text, std::string_view fmt, int64_t pos) {
+  const DateScan scan = scanDate(text, fmt, pos);
+  if (!scan.fault.empty()) raiseValue(scan.fault, {fmt});
+  return scan.read;
+}
+
+bool readDateWord(std::string_view word, std::string_view fmt, Datum& date) {
+  // A digit run too long for the digit reader, which would raise, is no date either.
+  int64_t run = 0;
+  for (const char c : word) {
+    run = c >= '0' && c <= '9' ? run + 1 : 0;
+    if (run > 18) return false;
+  }
+  const DateScan scan = scanDate(word, fmt, 0);
+  if (!scan.fault.empty() || scan.read.consumed != std::ssize(word)) return false;
+  date = scan.read.date;
+  return true;
 }
 
 namespace {

@@ -34,6 +34,9 @@ struct DateRead {
 // Reads a date that starts exactly at pos; raises "Date pattern wrong: <fmt>",
 // "do not match format", "year wrong", "month wrong" or "day wrong".
 DateRead parseDate(std::string_view text, std::string_view fmt, int64_t pos);
+// The whole word as a date, without raising: false where parseDate would raise or leave
+// characters over.
+bool readDateWord(std::string_view word, std::string_view fmt, Datum& date);
 std::string formatDatum(Datum d, std::string_view fmt);
 
 Datum today();  // the UTC calendar day of the system clock

@@ -33,6 +33,10 @@ std::string quoteBounded(std::string_view text, size_t limit, bool showsFormFeed
 
 }  // namespace
 
+std::string quotedMessage(std::string_view message) {
+  return quoteBounded(message, quotedMessageBytes, false);
+}
+
 std::string errorFrame(std::string_view text, int64_t firstLine, int64_t lineNr,
                        std::string_view message) {
   const int64_t first = std::max<int64_t>(1, lineNr - 3);
@@ -58,7 +62,7 @@ std::string errorFrame(std::string_view text, int64_t firstLine, int64_t lineNr,
     ++line;
   }
   return fillNumbered("Error at line $1: $2\n\n$3\n",
-                      {std::to_string(lineNr), quoteBounded(message, quotedMessageBytes, false),
+                      {std::to_string(lineNr), quotedMessage(message),
                        context});
 }
 

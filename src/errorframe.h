@@ -10,6 +10,9 @@
 
 namespace murex {
 
+// The message as a report quotes it: whole, or its start and how long it was.
+std::string quotedMessage(std::string_view message);
+
 // "> 12 | text" for the failing line, "  11 | text" around it; text begins with line
 // firstLine and holds the lines the report quotes.
 std::string errorFrame(std::string_view text, int64_t firstLine, int64_t lineNr,

@@ -2,10 +2,12 @@
 // view) and write them without any of the display forms.
 #include "export.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "account.h"
 #include "inventory.h"
+#include "json.h"
 #include "monthlyreport.h"
 #include "queries.h"
 #include "rows.h"
@@ -51,6 +53,7 @@ std::string kindPath(const Ledger& ledger, int64_t kindPos) {
   return accountPath(ledger.accounts, kind.accountPos).namePath + ":" + kind.name;
 }
 
+// A field as RFC 4180 has it: quoted only when it holds a comma, a quote or a line end.
 void appendCsvField(std::string& out, std::string_view field) {
   if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
     out += field;
@@ -64,73 +67,28 @@ void appendCsvField(std::string& out, std::string_view field) {
   out += '"';
 }
 
-std::string cellText(const ExportCell& c) {
+// A text cell, which a spreadsheet must show and never run: one that it would read as a
+// formula gets a leading apostrophe, and bytes that are not UTF-8 become U+FFFD.
+void appendCsvText(std::string& out, std::string_view text) {
+  std::string cell;
+  cell.reserve(text.size() + 1);
+  if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+    cell += '\'';
+  appendWellFormed(cell, text);
+  appendCsvField(out, cell);
+}
+
+void appendCsvCell(std::string& out, const ExportCell& c) {
   switch (c.type) {
     case Type::Empty:
-      return "";
+      break;
     case Type::Text:
-      return c.text;
+      appendCsvText(out, c.text);
+      break;
     case Type::Number:
-      return plainNumber(c.number);
+      out += plainNumber(c.number);
+      break;
   }
-  return "";
-}
-
-// The length of the UTF-8 sequence at i, or 0 when the bytes there are not one.
-size_t utf8Length(std::string_view s, size_t i) {
-  const unsigned char c = static_cast<unsigned char>(s[i]);
-  size_t n = 0;
-  uint32_t cp = 0;
-  if (c < 0x80) return 1;
-  if (c >= 0xC2 && c <= 0xDF) {
-    n = 2;
-    cp = c & 0x1F;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    n = 3;
-    cp = c & 0x0F;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    n = 4;
-    cp = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + n > s.size()) return 0;
-  for (size_t k = 1; k < n; ++k) {
-    const unsigned char d = static_cast<unsigned char>(s[i + k]);
-    if ((d & 0xC0) != 0x80) return 0;
-    cp = cp << 6 | (d & 0x3F);
-  }
-  // Overlong forms, surrogates and code points beyond Unicode are not UTF-8.
-  if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-      (cp >= 0xD800 && cp <= 0xDFFF))
-    return 0;
-  return n;
-}
-
-void appendJsonString(std::string& out, std::string_view s) {
-  static constexpr char hex[] = "0123456789abcdef";
-  out += '"';
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    const size_t n = utf8Length(s, i);
-    if (n == 0) {
-      out += "\xEF\xBF\xBD";
-      ++i;
-      continue;
-    }
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      out += "\\u00";
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    } else {
-      out.append(s.substr(i, n));
-    }
-    i += n;
-  }
-  out += '"';
 }
 
 void appendJsonValue(std::string& out, const ExportCell& c) {
@@ -160,7 +118,7 @@ std::string csvText(const ExportTable& table) {
     assert(row.size() == table.columns.size());
     for (size_t i = 0; i < row.size(); ++i) {
       if (i > 0) out += ',';
-      appendCsvField(out, cellText(row[i]));
+      appendCsvCell(out, row[i]);
     }
     out += "\r\n";
   }
@@ -197,12 +155,13 @@ ExportTable accountsExport(const App& app) {
   ExportTable t;
   periodFields(t, app, "accounts");
   t.columns = {"account", "description", "debit", "credit", "end_balance"};
+  const std::vector<Sums> subtrees = everySubtreeSums(ledger, app.fromDate, app.toDate);
   for (int64_t a = 0; a < std::ssize(ledger.accounts); ++a) {
     const Sums own = accountSums(ledger, a, app.fromDate, app.toDate);
     t.rows.push_back({text(accountPath(ledger.accounts, a).namePath),
                       text(ledger.accounts[a].description), number(own.debit),
                       number(own.credit),
-                      number(subtreeSums(ledger, a, app.fromDate, app.toDate).balance)});
+                      number(subtrees[static_cast<size_t>(a)].balance)});
   }
   // The profit or loss as the console report counts it.
   Money profit = 0;
@@ -243,14 +202,16 @@ ExportTable inventoryExport(const App& app) {
   periodFields(t, app, "inventory");
   t.columns = {"kind", "description", "debit", "credit", "balance", "avg_price", "value"};
   // By account in account order, then in kind order, as the console report lists them.
-  for (int64_t a = 0; a < std::ssize(ledger.accounts); ++a) {
-    for (int64_t k = 0; k < std::ssize(ledger.kinds); ++k) {
-      if (ledger.kinds[k].accountPos != a) continue;
-      const KindSums s = kindSums(ledger, k, app.fromDate, app.toDate);
-      t.rows.push_back({text(kindPath(ledger, k)), text(ledger.kinds[k].description),
-                        number(s.itemsIn), number(s.itemsOut), number(s.items),
-                        number(averagePrice(s.money, s.items)), number(s.money)});
-    }
+  std::vector<int64_t> order(ledger.kinds.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = static_cast<int64_t>(k);
+  std::stable_sort(order.begin(), order.end(), [&](int64_t x, int64_t y) {
+    return ledger.kinds[x].accountPos < ledger.kinds[y].accountPos;
+  });
+  for (const int64_t k : order) {
+    const KindSums s = kindSums(ledger, k, app.fromDate, app.toDate);
+    t.rows.push_back({text(kindPath(ledger, k)), text(ledger.kinds[k].description),
+                      number(s.itemsIn), number(s.itemsOut), number(s.items),
+                      number(averagePrice(s.money, s.items)), number(s.money)});
   }
   return t;
 }

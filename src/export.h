@@ -27,7 +27,9 @@ struct ExportTable {
 };
 
 // One header row, then the rows; CRLF line ends; a field is quoted only when it holds a
-// comma, a quote or a line end. The title fields are left out.
+// comma, a quote or a line end. A text starting with =, +, -, @, a tab or a carriage return
+// gets a leading apostrophe, so that a spreadsheet shows it rather than runs it; bytes that
+// are not UTF-8 become U+FFFD. The title fields are left out.
 std::string csvText(const ExportTable& table);
 // One object: the title fields, then "rows", an array of objects keyed by the columns.
 // Numbers are JSON numbers with two decimals, empty cells null; bytes that are not UTF-8

@@ -35,13 +35,13 @@ Found searchKind(const Kinds& kinds, std::string_view text) {
   return {};
 }
 
-ItemsAtPrice splitMoney(std::string_view word, bool decimalComma) {
+ItemsAtPrice splitMoney(std::string_view word, bool decimalComma, Warnings& warnings) {
   const size_t at = word.find('@');
   assert(at != std::string_view::npos);
   if (word.find('@', at + 1) != std::string_view::npos)
     raiseValue("Multiple '@' symbols not valid!: $1", {word});
   if (at == 0) raiseValue("'@' symbol must separate two numbers: $1", {word});
-  const Items items = parseMoneyMul(word.substr(0, at), decimalComma);
+  const Items items = parseMoneyMul(word.substr(0, at), decimalComma, warnings);
   const std::string_view price = word.substr(at + 1);
   if (items < 0) {
     if (!price.empty())
@@ -54,12 +54,13 @@ ItemsAtPrice splitMoney(std::string_view word, bool decimalComma) {
     return {};
   }
   if (price.empty()) raiseValue("Unit price missing: $1", {word});
-  const Money unitPrice = parseMoneyMul(price, decimalComma);
+  const Money unitPrice = parseMoneyMul(price, decimalComma, warnings);
   if (unitPrice <= 0) raiseValue("Unit price must be positive: $1", {word});
   return {.items = items, .unitPrice = unitPrice};
 }
 
-Money addItems(Slots& slots, int64_t splitPos, int64_t kindPos, Items numItems, Money unitPrice) {
+Money addItems(Slots& slots, int64_t splitPos, int64_t kindPos, Items numItems, Money unitPrice,
+               Warnings& warnings) {
   assert(splitPos >= 0 && kindPos >= 0);
   if (numItems == 0) return 0;
   assert(numItems > 0 && unitPrice > 0);
@@ -69,7 +70,7 @@ Money addItems(Slots& slots, int64_t splitPos, int64_t kindPos, Items numItems, 
                    .numItems = numItems,
                    .unitPrice = unitPrice,
                    .slotPos = pos});
-  return moneyMul(numItems, unitPrice);
+  return moneyMul(numItems, unitPrice, warnings);
 }
 
 namespace {
@@ -87,12 +88,12 @@ void runCount(KindRun& run, Items numItems, Money unitPrice) {
 }  // namespace
 
 Money runAddItems(KindRuns& runs, Slots& slots, int64_t splitPos, int64_t kindPos, Items numItems,
-                  Money unitPrice) {
+                  Money unitPrice, Warnings& warnings) {
   assert(kindPos >= 0 && kindPos < std::ssize(runs));
   if (numItems == 0) return 0;
   KindRun& run = runs[kindPos];
   const int64_t pos = std::ssize(slots);
-  const Money value = addItems(slots, splitPos, kindPos, numItems, unitPrice);
+  const Money value = addItems(slots, splitPos, kindPos, numItems, unitPrice, warnings);
   if (run.oldest == std::ssize(run.additions)) run.oldestLeft = numItems;
   run.additions.push_back(pos);
   runCount(run, numItems, unitPrice);
@@ -100,7 +101,7 @@ Money runAddItems(KindRuns& runs, Slots& slots, int64_t splitPos, int64_t kindPo
 }
 
 Money runRemoveItems(KindRuns& runs, Slots& slots, int64_t splitPos, int64_t kindPos,
-                     Items numItems) {
+                     Items numItems, Warnings& warnings) {
   assert(kindPos >= 0 && kindPos < std::ssize(runs));
   assert(splitPos >= 0 && numItems >= 0);
   KindRun& run = runs[kindPos];
@@ -117,7 +118,7 @@ Money runRemoveItems(KindRuns& runs, Slots& slots, int64_t splitPos, int64_t kin
                      .unitPrice = price,
                      .slotPos = slotPos});
     runCount(run, -take, price);
-    value = moneyAdd(value, moneyMul(take, price));
+    value = moneyAdd(value, moneyMul(take, price, warnings));
     toRemove -= take;
     run.oldestLeft -= take;
     if (run.oldestLeft == 0) {

@@ -37,15 +37,16 @@ void setKindDescription(Kinds& kinds, int64_t kindPos, std::string_view text);  
 std::string kindLabel(const Kinds& kinds, int64_t kindPos);   // "name (description)"
 Found searchKind(const Kinds& kinds, std::string_view text);  // as searchAccount
 
-// "numItems@unitPrice"; raises the inventory amount messages.
+// "numItems@unitPrice"; raises the inventory amount messages. Products may warn (moneyMul).
 struct ItemsAtPrice {
   Items items = 0;
   Money unitPrice = 0;  // 0 for a removal
 };
-ItemsAtPrice splitMoney(std::string_view word, bool decimalComma);
+ItemsAtPrice splitMoney(std::string_view word, bool decimalComma, Warnings& warnings);
 
 // Appends an addition and returns its value (moneyMul, may warn).
-Money addItems(Slots& slots, int64_t splitPos, int64_t kindPos, Items numItems, Money unitPrice);
+Money addItems(Slots& slots, int64_t splitPos, int64_t kindPos, Items numItems, Money unitPrice,
+               Warnings& warnings);
 
 struct Holding {
   Items items = 0;
@@ -64,10 +65,11 @@ struct KindRun {
 };
 using KindRuns = std::vector<KindRun>;  // indexed by kindPos
 
+// The value of what enters or leaves; its products may warn (moneyMul).
 Money runAddItems(KindRuns& runs, Slots& slots, int64_t splitPos, int64_t kindPos, Items numItems,
-                  Money unitPrice);
+                  Money unitPrice, Warnings& warnings);
 Money runRemoveItems(KindRuns& runs, Slots& slots, int64_t splitPos, int64_t kindPos,
-                     Items numItems);
+                     Items numItems, Warnings& warnings);
 // The items the kind holds; raises "Arithmetic overflow" where a sum of its records would.
 Items runItems(const KindRuns& runs, int64_t kindPos);
 

@@ -40,6 +40,19 @@ struct SplitComment {
   int64_t len = 0;
 };
 
+// Where a message of the parse stands in the file: line and column from 1, the column
+// counted in characters as the file has them (a ";;" is two).
+struct TextPlace {
+  int64_t lineNr = 0;
+  int64_t column = 0;
+};
+
+// A warning the parse met (a product that dropped cents), at the word that raised it.
+struct LedgerWarning {
+  TextPlace place;
+  std::string message;
+};
+
 struct Ledger {
   std::vector<Transaction> transactions;
   bool decimalComma = false;
@@ -50,6 +63,11 @@ struct Ledger {
   std::string numberFormat = "###,###,###,###.##";
   std::string dateFormat = "y-m-d";
   std::string errorText;  // empty after a good parse
+  // The first error alone, for a line such as "ledger:12:3: error: ..."; its place stays
+  // 0:0 for an error of the whole file ("No transactions/splits found in file.").
+  std::string errorMessage;
+  TextPlace errorPlace;
+  std::vector<LedgerWarning> warnings;  // in file order, those before an error too
   std::string texts;                  // the descriptions and comments, end to end
   std::vector<SplitComment> comments;  // of the splits that have one, by splitPos
   bool moneyWhole = true;  // no split amount has cents

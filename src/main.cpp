@@ -1,5 +1,6 @@
 // main: the program's entry: loads the settings and the command line, then prints one report
 // or starts the viewer.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include "export.h"
 #include "ledgertext.h"
 #include "monthlyreport.h"
+#include "names.h"
 #include "queries.h"
 #include "inventory.h"
 #include "report.h"
@@ -54,6 +56,13 @@ constexpr std::string_view usageText =
     "       its sub-accounts.\n"
     "newopen, nop\n"
     "       Prints a new opening transaction. Ledger must be closed first.\n"
+    "check\n"
+    "       Reads the ledger and prints nothing when it is good. Each\n"
+    "       error or warning starts with the line editors read:\n"
+    "       fileName:line:column: error: message\n"
+    "names, nam\n"
+    "       Prints the names the other commands accept, one per line:\n"
+    "       the accounts, the inventory kinds and the periods.\n"
     "\n"
     "Options (`opts`) are:\n"
     "\n"
@@ -82,6 +91,8 @@ constexpr std::string_view usageText =
     "--json\n"
     "       print the report of account, inventory or monthly as JSON\n"
     "       for scripts\n"
+    "--accounts, --kinds, --periods\n"
+    "       names prints only these lists. Without them it prints all three\n"
     "\n"
     "Config file: $1\n";
 
@@ -101,6 +112,27 @@ void writeLine(FILE* stream, std::string_view text) {
   line.append(text);
   line.push_back('\n');
   writeOut(stream, line);
+}
+
+// "ledger:12:3: error: message", the line compilers write and editors jump from.
+std::string editorLine(std::string_view fileName, TextPlace place, std::string_view severity,
+                       std::string_view message) {
+  std::string line(fileName);
+  line += ':' + std::to_string(std::max<int64_t>(place.lineNr, 1));
+  line += ':' + std::to_string(std::max<int64_t>(place.column, 1));
+  line.append(": ").append(severity).append(": ");
+  for (const char c : message) line.push_back(c == '\n' ? ' ' : c);
+  line.push_back('\n');
+  return line;
+}
+
+// Check's first line for an error that ends the run: the ledger's first error at its place,
+// any other (the file cannot be read) at the file's start.
+std::string checkErrorLine(const App& app, const Error& e) {
+  if (app.args.command != "check" || app.args.fileName.empty()) return "";
+  if (app.ledger && !app.ledger->errorText.empty())
+    return editorLine(app.args.fileName, app.ledger->errorPlace, "error", app.ledger->errorMessage);
+  return editorLine(app.args.fileName, {}, "error", e.message);
 }
 
 // Writes the last words on standard error; nothing is left to report a failure to.
@@ -140,8 +172,28 @@ std::string consoleReport(const App& app) {
   return newOpeningText(ledger);
 }
 
-int run(const std::vector<std::string_view>& words) {
-  App app;
+// The ledger's warnings: for check in the form editors read, on standard error; for the
+// other commands as the console has always shown them, on standard output.
+void writeWarnings(const App& app) {
+  const bool check = app.args.command == "check";
+  std::string out;
+  for (const LedgerWarning& w : app.ledger->warnings) {
+    if (check) {
+      out += editorLine(app.args.fileName, w.place, "warning", w.message);
+    } else {
+      out += w.message;
+      out += '\n';
+    }
+  }
+  if (out.empty()) return;
+  if (check) {
+    writeErr(out);
+  } else {
+    writeOut(stdout, out);
+  }
+}
+
+int run(App& app, const std::vector<std::string_view>& words) {
   app.settings = configFileLoad();
   app.args = parseCommandLine(words);
   const Args& args = app.args;
@@ -158,8 +210,23 @@ int run(const std::vector<std::string_view>& words) {
     writeLine(stderr, fillNumbered(usageText, {configFile()}));
     return 1;
   }
+  if (args.command == "names") {
+    // Read quickly, for a completion on every key: the names stand in the opening
+    // transaction, the periods need only the last date.
+    const Datum last = parseFileOpening(app);
+    const Ledger& ledger = *app.ledger;
+    if (!ledger.errorText.empty()) raiseError(ErrorKind::Value, ledger.errorText);
+    const bool all = !args.accounts && !args.kinds && !args.periods;
+    writeOut(stdout, namesText(ledger, ledger.transactions.front().date, last,
+                               {.accounts = all || args.accounts,
+                                .kinds = all || args.kinds,
+                                .periods = all || args.periods}));
+    return 0;
+  }
   parseFile(app);
+  writeWarnings(app);
   if (!app.ledger->errorText.empty()) raiseError(ErrorKind::Value, app.ledger->errorText);
+  if (args.command == "check") return 0;
   periodSet(app);
   if (args.command == "web") serve(app);
   // CSV and JSON end with their own line end.
@@ -178,10 +245,11 @@ int run(const std::vector<std::string_view>& words) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string_view> words(argv + (argc > 0 ? 1 : 0), argv + argc);
+  murex::App app;
   try {
-    return murex::run(words);
+    return murex::run(app, words);
   } catch (const murex::Error& e) {
-    murex::writeErr(murex::unhandledText(e));
+    murex::writeErr(murex::checkErrorLine(app, e) + murex::unhandledText(e));
   } catch (const std::bad_alloc&) {
     murex::writeErr("Error: unhandled exception: Out of memory [MemoryError]\n");
   } catch (const std::exception& e) {

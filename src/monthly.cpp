@@ -33,18 +33,6 @@ std::vector<DateRange> monthsOf(Datum ds, Datum de) {
   return months;
 }
 
-// The nearest account above each one that is indented less: the parent in the tree.
-std::vector<int64_t> parents(const Accounts& accounts) {
-  std::vector<int64_t> parent(accounts.size(), -1);
-  std::vector<int64_t> open;  // the chain of accounts the next one may belong to
-  for (int64_t a = 0; a < std::ssize(accounts); ++a) {
-    while (!open.empty() && accounts[open.back()].indent >= accounts[a].indent) open.pop_back();
-    if (!open.empty()) parent[a] = open.back();
-    open.push_back(a);
-  }
-  return parent;
-}
-
 }  // namespace
 
 MonthlyFigures monthlyFigures(const Ledger& ledger, Datum ds, Datum de, std::string_view filter) {
@@ -94,9 +82,8 @@ MonthlyFigures monthlyFigures(const Ledger& ledger, Datum ds, Datum de, std::str
 
   // Children follow their parent in the list: from the last account up, each one's sums are
   // complete when they are added to its parent's.
-  const std::vector<int64_t> parent = parents(ledger.accounts);
   for (int64_t a = na - 1; a >= 0; --a) {
-    const int64_t p = parent[a];
+    const int64_t p = ledger.accounts[a].parentPos;
     if (p < 0) continue;
     f.opening[p] = moneyAdd(f.opening[p], f.opening[a]);
     for (size_t i = 0; i < nm; ++i) {

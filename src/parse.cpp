@@ -57,9 +57,17 @@ struct Parse {
   int64_t traFirstSplit = 0;  // its first split
   Money cents = 0;            // any non-zero: some amount has cents
   int64_t lastSplitLine = 0;  // the line of the ledger's last split, 0 before the first
+  int64_t lastSplitColumn = 1;  // and the column of its account word
+  // Where an error stands: the word being taken (its position in the piece being read, -1
+  // after the last piece), or errorColumn where a check names another line.
+  int64_t wordPos = -1;
+  int64_t errorColumn = 0;
+  Warnings warnings;  // of the word being taken, until they are given their place
   // The token loop's state from one piece of text to the next.
   TokenType prevType = TokenType::NewLine;
   int64_t datumCount = 0;
+  bool openingOnly = false;  // ParseScope::Opening: stop at the second transaction line
+  bool stopped = false;
   bool onSplitLine = false;
   WordMasks masks;
   std::string buf;
@@ -184,6 +192,7 @@ void finishTransaction(Parse& p) {
     if (m == moneyUnset) {
       if (unsetPos >= 0) {
         p.lineNr = p.lastSplitLine;
+        p.errorColumn = p.lastSplitColumn;
         raiseValue("Only one split per transaction can have a missing amount");
       }
       unsetPos = i;
@@ -209,6 +218,7 @@ void finishTransaction(Parse& p) {
     p.cents |= filled.money % 100;
   } else if (sum != 0) {
     p.lineNr = p.lastSplitLine;
+    p.errorColumn = p.lastSplitColumn;
     raiseValue("Money amounts do not add up to zero");
   }
 }
@@ -313,7 +323,8 @@ void procMoney(Parse& p, std::string_view word) {
   if (word == "close@") {
     const Items n = runItems(p.kindRuns, split.kindPos);
     if (n > 0)
-      money = moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, n));
+      money = moneyNeg(
+          runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, n, p.warnings));
   } else if (word == "close") {
     const AccountRun& r = p.accountRuns[split.accountPos];
     if (r.runOverflow) raiseOverflow();
@@ -323,9 +334,11 @@ void procMoney(Parse& p, std::string_view word) {
     if (price <= 0) raiseValue("New price must be positive");
     const int64_t kindPos = split.kindPos;
     const Items n = runItems(p.kindRuns, kindPos);
-    split.money = moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, kindPos, n));
+    split.money =
+        moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, kindPos, n, p.warnings));
     newComment(ledger, splitPos, "Revalue: take all out");
-    const Money back = runAddItems(p.kindRuns, ledger.slots, splitPos + 1, kindPos, n, price);
+    const Money back =
+        runAddItems(p.kindRuns, ledger.slots, splitPos + 1, kindPos, n, price, p.warnings);
     newComment(ledger, splitPos + 1, "Revalue: put all back with a new price");
     moneySet(p, split);
     Split& putBack = addSplit(p, {.accountPos = split.accountPos, .kindPos = kindPos});
@@ -333,16 +346,17 @@ void procMoney(Parse& p, std::string_view word) {
     moneySet(p, putBack);
     return;
   } else if (!hasAt) {
-    money = parseMoneyMul(word, ledger.decimalComma);
+    money = parseMoneyMul(word, ledger.decimalComma, p.warnings);
   } else {
-    const ItemsAtPrice ip = splitMoney(word, ledger.decimalComma);
+    const ItemsAtPrice ip = splitMoney(word, ledger.decimalComma, p.warnings);
     if (ip.items < 0) {
       const Items out = moneyNeg(ip.items);
       if (out > runItems(p.kindRuns, split.kindPos)) raiseValue("Inventory cannot go negative!");
-      money = moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, out));
+      money = moneyNeg(
+          runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, out, p.warnings));
     } else {
-      money =
-          runAddItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, ip.items, ip.unitPrice);
+      money = runAddItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, ip.items,
+                          ip.unitPrice, p.warnings);
     }
   }
   split.money = money;
@@ -389,10 +403,33 @@ void afterLoop(Parse& p) {
       s.balance = balances[s.accountPos];
     }
   }
+  linkAccounts(ledger.accounts);
   indexSplits(ledger, p.accountSplitCounts, p.kindSplitCounts);
   ledger.moneyWhole = p.cents == 0;
-  if (ledger.transactions.empty() || ledger.splits.empty())
+  if (ledger.transactions.empty() || ledger.splits.empty()) {
     ledger.errorText = "No transactions/splits found in file.";
+    ledger.errorMessage = ledger.errorText;
+  }
+}
+
+// The column, from 1 in characters, of position pos of a text that begins at a line start.
+int64_t columnOf(std::string_view text, int64_t pos) {
+  int64_t start = pos;
+  while (start > 0 && text[start - 1] != '\n') --start;
+  int64_t column = 1;
+  for (int64_t i = start; i < pos; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    column += (c & 0xC0) != 0x80;
+    column += c == formFeed;  // a ";;" of the file
+  }
+  return column;
+}
+
+void placeWarnings(Parse& p, int64_t column) {
+  for (std::string& message : p.warnings)
+    p.ledger.warnings.push_back({.place = {.lineNr = p.lineNr, .column = column},
+                                 .message = std::move(message)});
+  p.warnings.clear();
 }
 
 // What one classified token does to the parse; before is the type of the token before it.
@@ -405,6 +442,7 @@ inline void takeToken(Parse& p, std::string_view text, const Token& tok, TokenTy
     return;
   }
   if (type == TokenType::CommentStart) return;
+  p.wordPos = tok.pos + tok.spaces;
   const std::string_view raw(text.data() + tok.pos + tok.spaces, size_t(tok.len - tok.spaces));
   const std::string_view word = shown(raw, p.buf, hasFormFeed);
   // The token with its leading blanks: how a word after the first is added to a text.
@@ -420,11 +458,13 @@ inline void takeToken(Parse& p, std::string_view text, const Token& tok, TokenTy
       appendWord(ledger.texts, ledger.transactions.back().descriptionLen, word, withBlanks());
       break;
     case TokenType::Account:
+      p.lastSplitColumn = tok.spaces + 1;
       addSplit(p, toSplit(p, tok, raw, word, NameIndex::hash(raw)));
       p.onSplitLine = true;
       break;
     case TokenType::Amount:
       procMoney(p, word);
+      if (!p.warnings.empty()) placeWarnings(p, columnOf(text, p.wordPos));
       break;
     case TokenType::Comment:
       if (p.onSplitLine)
@@ -460,6 +500,10 @@ void parsePiece(Parse& p, std::string_view text) {
       }
     }
     if (type == TokenType::End) break;
+    if (type == TokenType::Datum && p.datumCount == 2 && p.openingOnly) {
+      p.stopped = true;
+      break;
+    }
     const TokenType before = prevType;
     prevType = type;
     takeToken(p, text, tok, type, before, hasFormFeed);
@@ -487,7 +531,7 @@ void parseLedger(Ledger& ledger, std::string_view text, int64_t& lineNr) {
 }
 
 void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& next,
-                       int64_t sizeHint, int64_t& lineNr) {
+                       int64_t sizeHint, int64_t& lineNr, ParseScope scope) {
   QuotedPieces pieces;
   // The next piece into pieces, beginning with line firstLine; false after the last.
   const auto take = [&](int64_t firstLine) {
@@ -496,13 +540,15 @@ void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& 
     return false;
   };
   Parse p(ledger, lineNr);
+  p.openingOnly = scope == ParseScope::Opening;
   lineNr = 1;
   try {
     bool first = true;
-    while (take(lineNr)) {
+    while (!p.stopped && take(lineNr)) {
       const std::string& text = pieces.last();
       if (first) {
-        reserveLists(ledger, text, std::max<int64_t>(sizeHint, std::ssize(text)));
+        if (!p.openingOnly)
+          reserveLists(ledger, text, std::max<int64_t>(sizeHint, std::ssize(text)));
         first = false;
       }
       parsePiece(p, text);
@@ -510,14 +556,42 @@ void parseLedgerPieces(Ledger& ledger, const std::function<bool(std::string&)>& 
       // (the transaction that finishTransaction checks).
       pieces.keepQuotable(lineNr, p.lastSplitLine);
     }
+    p.wordPos = -1;
     afterLoop(p);
   } catch (const Error& e) {
     if (!isContentError(e)) throw;
+    const int64_t column = p.errorColumn > 0 ? p.errorColumn
+                           : p.wordPos >= 0  ? columnOf(pieces.last(), p.wordPos)
+                                             : 1;
+    placeWarnings(p, column);  // those of the failing word itself
+    ledger.errorPlace = {.lineNr = lineNr, .column = column};
+    ledger.errorMessage = quotedMessage(e.message);
     // Read on to the two lines after the failing one that the report shows.
     while (pieces.endLine() <= lineNr + 2 && take(pieces.endLine())) {
     }
     ledger.errorText = pieces.frame(lineNr, e.message);
   }
+}
+
+Datum lastTransactionDate(std::string_view text, std::string_view dateFormat) {
+  size_t end = text.size();
+  while (end > 0) {
+    const size_t nl = end > 1 ? text.rfind('\n', end - 2) : std::string_view::npos;
+    const size_t start = nl == std::string_view::npos ? 0 : nl + 1;
+    // A line's first word is a transaction's date word when no blank stands before it
+    // (classify); blank and comment lines have none.
+    int64_t datumCount = 0;
+    const Token tok = nextToken(text, int64_t(start));
+    if (tok.tokType == TokenType::Str &&
+        classify(text, tok, TokenType::NewLine, datumCount) == TokenType::Datum) {
+      const std::string_view word = text.substr(start, size_t(tok.len));
+      Datum date = 0;
+      if (word[0] < '0' || word[0] > '9' || !readDateWord(word, dateFormat, date)) return 0;
+      return date;
+    }
+    end = start;
+  }
+  return 0;
 }
 
 }  // namespace murex

@@ -73,6 +73,23 @@ Sums subtreeSums(const Ledger& ledger, int64_t accountPos, Datum ds, Datum de) {
   return total;
 }
 
+std::vector<Sums> everySubtreeSums(const Ledger& ledger, Datum ds, Datum de) {
+  assert(canReport(ledger));
+  const int64_t n = std::ssize(ledger.accounts);
+  std::vector<Sums> sums(ledger.accounts.size());
+  for (int64_t a = 0; a < n; ++a) sums[a] = accountSums(ledger, a, ds, de);
+  // Sub-accounts follow their parent: from the last account up, each one's sums are complete
+  // when they are added to its parent's.
+  for (int64_t a = n - 1; a >= 0; --a) {
+    const int64_t p = ledger.accounts[a].parentPos;
+    if (p < 0) continue;
+    sums[p].debit = moneyAdd(sums[p].debit, sums[a].debit);
+    sums[p].credit = moneyAdd(sums[p].credit, sums[a].credit);
+    sums[p].balance = moneyAdd(sums[p].balance, sums[a].balance);
+  }
+  return sums;
+}
+
 Money accountBalanceAt(const Ledger& ledger, int64_t accountPos, Datum d) {
   assert(canReport(ledger) && inRange(accountPos, ledger.accountSplits.size()));
   const std::vector<int64_t>& index = ledger.accountSplits[accountPos];

@@ -26,6 +26,8 @@ struct Sums {
 };
 Sums accountSums(const Ledger& ledger, int64_t accountPos, Datum ds, Datum de);
 Sums subtreeSums(const Ledger& ledger, int64_t accountPos, Datum ds, Datum de);
+// subtreeSums of every account, by accountPos, in one pass from the deepest accounts up.
+std::vector<Sums> everySubtreeSums(const Ledger& ledger, Datum ds, Datum de);
 Money accountBalanceAt(const Ledger& ledger, int64_t accountPos, Datum d);  // before d
 bool isLedgerClosed(const Ledger& ledger);  // every I and E account sums to zero
 

@@ -187,7 +187,8 @@ std::string balanceOfAccounts(const App& app, bool html, bool ascii) {
   if (!reportable(app)) return "";
   const Ledger& ledger = *app.ledger;
   const int64_t n = std::ssize(ledger.accounts);
-  const auto subtree = [&](int64_t a) { return subtreeSums(ledger, a, app.fromDate, app.toDate); };
+  const std::vector<Sums> subtrees = everySubtreeSums(ledger, app.fromDate, app.toDate);
+  const auto subtree = [&](int64_t a) { return subtrees[static_cast<size_t>(a)]; };
 
   std::string rows;
   std::vector<std::string> cells = {"Debit", "Credit", "End Balance", "Account name"};

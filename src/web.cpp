@@ -1,5 +1,7 @@
 #include "web.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -35,11 +37,19 @@ bool numberRoute(std::string_view path, std::string_view prefix, int64_t& number
   return true;
 }
 
+// The name the request reaches us by: an absolute-form target's authority outranks Host.
+const std::string* targetHost(const http::Request& request) {
+  return request.authority.empty() ? request.headers.find("host") : &request.authority;
+}
+
 // The viewer is reached as localhost only: any other name means a page of another site
 // reaching us through a rebound address.
 bool hostAllowed(const http::Request& request) {
-  const std::vector<std::string_view> host = request.headers.values("host");
-  if (!request.headers.find("host")) return true;
+  std::vector<std::string_view> host{request.authority};
+  if (request.authority.empty()) {
+    if (!request.headers.find("host")) return true;
+    host = request.headers.values("host");
+  }
   if (host.size() != 1) return false;
   std::string_view h = host.front();
   const size_t colon = h.rfind(':');
@@ -60,18 +70,44 @@ bool changesState(std::string_view path) {
          path.starts_with("/period/");
 }
 
+// "http://host:port" of a Referer, as an Origin would give it.
+std::string_view originOf(std::string_view url) {
+  const size_t scheme = url.find("://");
+  if (scheme == std::string_view::npos) return url;
+  return url.substr(0, url.find_first_of("/?#", scheme + 3));
+}
+
 // A request that a browser marks as sent for a page of another site: by its Sec-Fetch-Site,
-// or by an Origin other than the viewer's own. Clients that send neither (curl, scripts) are
-// no site's pages.
+// or by an Origin other than the viewer's own, or, where it sends neither, by a Referer from
+// elsewhere. Clients that send none of them (curl, scripts) are no site's pages.
 bool fromAnotherSite(const http::Request& request) {
-  if (const std::string* site = request.headers.find("sec-fetch-site")) {
+  const std::string* site = request.headers.find("sec-fetch-site");
+  if (site) {
     const std::string fetchSite = lowerUnicode(*site);
     if (fetchSite == "cross-site" || fetchSite == "same-site") return true;
   }
   const std::string* origin = request.headers.find("origin");
-  if (!origin) return false;
-  const std::string* host = request.headers.find("host");
-  return !host || lowerUnicode(*origin) != "http://" + lowerUnicode(*host);
+  const std::string* referer = request.headers.find("referer");
+  std::string_view from;
+  if (origin) {
+    from = *origin;
+  } else if (!site && referer) {
+    from = originOf(*referer);
+  } else {
+    return false;
+  }
+  const std::string* host = targetHost(request);
+  return !host || lowerUnicode(from) != "http://" + lowerUnicode(*host);
+}
+
+// A link followed to the main page from elsewhere opens the viewer in its own tab: that
+// much another site may do (the page itself reads no report until its own script asks).
+bool openedFromAnotherSite(const http::Request& request) {
+  if (request.path != "/" || (request.method != "GET" && request.method != "HEAD")) return false;
+  const std::string* mode = request.headers.find("sec-fetch-mode");
+  const std::string* dest = request.headers.find("sec-fetch-dest");
+  return (!mode || lowerUnicode(*mode) == "navigate") &&
+         (!dest || lowerUnicode(*dest) == "document");
 }
 
 // One left-to-right pass; inserted text is not searched again.
@@ -183,8 +219,21 @@ WebAnswer errorAnswer(App& app, const PeriodState& before, const http::Request& 
   return answer;
 }
 
-// The request handler: the only place where an error raised by a route is answered.
 void handle(App& app, const http::Request& request, http::Responder& out) {
+  const WebAnswer answer = answerRequest(app, request);
+  out.respond(answer.status, answer.body, answer.headers);
+  if (answer.quit) {
+    out.afterSent([] {
+      std::fputs("Bye\n", stderr);
+      std::exit(0);
+    });
+  }
+}
+
+}  // namespace
+
+// The only place where an error raised by a route is answered.
+WebAnswer answerRequest(App& app, const http::Request& request) {
   WebAnswer answer;
   const PeriodState before = savePeriod(app);
   try {
@@ -196,16 +245,8 @@ void handle(App& app, const http::Request& request, http::Responder& out) {
     answer = errorAnswer(app, before, request, false, "Out of memory",
                          "Error: unhandled exception: Out of memory [MemoryError]\n");
   }
-  out.respond(answer.status, answer.body, answer.headers);
-  if (answer.quit) {
-    out.afterSent([] {
-      std::fputs("Bye\n", stderr);
-      std::exit(0);
-    });
-  }
+  return answer;
 }
-
-}  // namespace
 
 std::string decodeQuery(std::string_view query) {
   std::string out;
@@ -266,16 +307,24 @@ WebAnswer webCallback(App& app, const http::Request& request) {
   const Ledger* ledger = app.ledger.get();
   const bool reports = ledger && canReport(*ledger);
   int64_t number = 0;
-  // A page of another site may show the viewer, but never change or end it: its image, form
-  // or fetch is refused before anything is done.
-  if (!hostAllowed(request) || (changesState(path) && fromAnotherSite(request))) {
+  // A page of another site may open the viewer and use its files, but never read, time,
+  // change or end anything: its image, form or fetch is refused before anything is done.
+  if (!hostAllowed(request) ||
+      (fromAnotherSite(request) && !openedFromAnotherSite(request) && !staticAsset(path))) {
     a.status = 403;
+  } else if (request.method == "HEAD" && changesState(path)) {
+    // HEAD asks for a head and must do no more.
+    a.status = 405;
+    a.headers.set("allow", "GET");
   } else if (path == "/") {
     a.body = mainPage(app);
   } else if (path == "/changed") {
     type = "text/plain; charset=utf-8";
     if (fileChanged(app)) {
       parseFile(app, LoadFrom::Reload);
+      // The console that started the viewer sees the warnings of each load.
+      for (const LedgerWarning& w : app.ledger->warnings) std::printf("%s\n", w.message.c_str());
+      std::fflush(stdout);
       a.body = "yes";
     } else {
       a.body = "no";
@@ -348,6 +397,9 @@ WebAnswer webCallback(App& app, const http::Request& request) {
 }
 
 void serve(App& app) {
+  // Large buffers are mapped apart, so that the memory of an answer goes back to the system
+  // as soon as it has been sent, rather than staying with the process.
+  mallopt(M_MMAP_THRESHOLD, 1 << 18);
   http::Server server;
   http::createServer(server, true, false, 8388608);
   // With every answer: the page may use only its own files and no other page may frame it;
@@ -358,6 +410,8 @@ void serve(App& app) {
   server.commonHeaders.set("x-content-type-options", "nosniff");
   server.commonHeaders.set("referrer-policy", "no-referrer");
   server.commonHeaders.set("cache-control", "no-store");
+  // No page of another site may embed an answer (an image, a script) either.
+  server.commonHeaders.set("cross-origin-resource-policy", "same-origin");
   // Loopback only: the viewer shows a private ledger and has an unauthenticated quit route.
   if (!http::tryListen(server, 7777, "127.0.0.1")) http::listen(server, 0, "127.0.0.1");
   std::printf("Server listening on:\n\n    http://localhost:%d/\n", http::boundPort(server));

@@ -23,6 +23,10 @@ struct WebAnswer {
 // period selection raise (serve answers those).
 WebAnswer webCallback(App& app, const http::Request& request);
 
+// The request handler's answer: webCallback's, or the answer to the error it raised, with
+// the period it may have half changed put back.
+WebAnswer answerRequest(App& app, const http::Request& request);
+
 // The page's one script: the charts and the keyboard first, then the page script that uses
 // them. One file, so that opening the page asks for no more files than it did without them.
 const std::string& pageScript();

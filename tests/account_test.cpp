@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "literal_ledger.h"
 
 namespace murex {
@@ -12,6 +15,7 @@ Accounts tree(std::initializer_list<std::tuple<const char*, int64_t, char>> rows
   Accounts list;
   for (const auto& [name, indent, type] : rows)
     list.push_back({.name = name, .description = {}, .indent = indent, .typeChar = type});
+  linkAccounts(list);
   return list;
 }
 
@@ -89,6 +93,51 @@ TEST(AccountPath, JoinsAncestorsTopFirst) {
   EXPECT_EQ(path.namePath, "Assets:Current:cash");
   EXPECT_EQ(path.displayPath, "Assets:Current assets:cash");
   EXPECT_EQ(accountPath(list, 4).namePath, "Exp");
+}
+
+// The walks over the list that the tree was worked out from, written out plainly: the tree
+// must answer as they do for every shape of indentation.
+int64_t levelByWalk(const Accounts& l, int64_t a) {
+  int64_t cur = l[a].indent, level = 0;
+  for (int64_t j = a - 1; j >= 0; --j)
+    if (l[j].indent < cur) ++level, cur = l[j].indent;
+  return level;
+}
+bool subAccountByWalk(const Accounts& l, int64_t p, int64_t a) {
+  if (a <= p) return false;
+  for (int64_t j = p + 1; j <= a; ++j)
+    if (l[j].indent <= l[p].indent) return false;
+  return true;
+}
+char typeByWalk(const Accounts& l, int64_t a) {
+  for (int64_t j = a;; --j) {
+    if (l[j].typeChar != '-') return l[j].typeChar;
+    if (levelByWalk(l, j) == 0) return 'A';
+  }
+}
+TEST(LinkAccounts, AnswersAsTheWalksOverTheListForEveryIndentation) {
+  const std::vector<std::vector<int64_t>> shapes = {
+      {4}, {4, 8, 12, 12, 4}, {8, 4, 6, 2, 10, 10, 3}, {4, 12, 8, 8, 12, 4, 0, 2},
+      {2, 4, 6, 8, 10, 8, 6, 4, 2, 4}, {5, 5, 5}, {1, 3, 2, 3, 1, 0, 3},
+  };
+  const char types[] = {'-', 'E', '-', '-', 'L', '-', 'A', '-', 'I', '-'};
+  for (const std::vector<int64_t>& shape : shapes) {
+    Accounts l;
+    for (size_t i = 0; i < shape.size(); ++i)
+      l.push_back({.name = "a" + std::to_string(i), .description = {}, .indent = shape[i],
+                   .typeChar = types[i]});
+    linkAccounts(l);
+    const int64_t n = std::ssize(l);
+    for (int64_t a = 0; a < n; ++a) {
+      EXPECT_EQ(accountLevel(l, a), levelByWalk(l, a)) << a;
+      EXPECT_EQ(accountType(l, a).effective, typeByWalk(l, a)) << a;
+      std::string path = l[a].name;
+      for (int64_t j = a - 1, cur = l[a].indent; j >= 0; --j)
+        if (l[j].indent < cur) path = l[j].name + ":" + path, cur = l[j].indent;
+      EXPECT_EQ(accountPath(l, a).namePath, path);
+      for (int64_t b = 0; b < n; ++b) EXPECT_EQ(isSubAccount(l, a, b), subAccountByWalk(l, a, b));
+    }
+  }
 }
 
 struct TypeCase {

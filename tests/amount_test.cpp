@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <limits>
 #include <string>
@@ -26,15 +25,6 @@ Error raised(F f) {
     return e;
   }
   return Error(ErrorKind::IO, "nothing raised");
-}
-
-// What f writes on standard output (the precision warning goes there).
-template <typename F>
-std::string stdoutOf(F f) {
-  testing::internal::CaptureStdout();
-  f();
-  std::fflush(stdout);
-  return testing::internal::GetCapturedStdout();
 }
 
 }  // namespace
@@ -110,9 +100,8 @@ TEST(ParseMoneyMul, MultipliesFactorsLeftToRight) {
       {"7", false, 700},         {"2*-0", false, 0},
   };
   for (const MoneyCase& c : cases) {
-    Money got = 0;
-    stdoutOf([&] { got = parseMoneyMul(c.text, c.decimalComma); });
-    EXPECT_EQ(got, c.want) << "text: " << c.text;
+    Warnings warnings;
+    EXPECT_EQ(parseMoneyMul(c.text, c.decimalComma, warnings), c.want) << "text: " << c.text;
   }
 }
 
@@ -126,32 +115,55 @@ TEST(ParseMoneyMul, RefusesEmptyAndLaterNegativeFactors) {
       {"2*x", false, "Money wrong: 'x'"},
       {"1.234*2", false, "Only two decimals allowed after the decimal separator: '1.234'"},
   };
-  for (const MoneyErrorCase& c : cases)
-    EXPECT_EQ(raised([&] { parseMoneyMul(c.text, c.decimalComma); }).message, c.message)
+  for (const MoneyErrorCase& c : cases) {
+    Warnings warnings;
+    EXPECT_EQ(raised([&] { parseMoneyMul(c.text, c.decimalComma, warnings); }).message,
+              c.message)
         << "text: " << c.text;
+  }
 }
 
 TEST(ParseMoneyMul, WarnsOnceForEachStepThatDropsCents) {
-  EXPECT_EQ(stdoutOf([] { parseMoneyMul("1.5*0.33", false); }),
-            "loss of precision: 1.50 * 0.33. Cents lost: 50\n");
-  EXPECT_EQ(stdoutOf([] { parseMoneyMul("3*1.99", false); }), "");
-  EXPECT_EQ(stdoutOf([] { parseMoneyMul("-1.5*0.33", false); }), "");
-  EXPECT_EQ(stdoutOf([] { parseMoneyMul("0.01*0.5*0.5", false); }),
-            "loss of precision: 0.01 * 0.50. Cents lost: 50\n");
+  struct Case {
+    std::string_view text;
+    Warnings want;
+  };
+  const Case cases[] = {
+      {"1.5*0.33", {"loss of precision: 1.50 * 0.33. Cents lost: 50"}},
+      {"3*1.99", {}},
+      {"-1.5*0.33", {}},
+      {"0.01*0.5*0.5", {"loss of precision: 0.01 * 0.50. Cents lost: 50"}},
+      {"1.5*0.33*1.5", {"loss of precision: 1.50 * 0.33. Cents lost: 50",
+                        "loss of precision: 0.49 * 1.50. Cents lost: 50"}},
+  };
+  for (const Case& c : cases) {
+    Warnings warnings = {"before"};  // kept: the readers only add
+    parseMoneyMul(c.text, false, warnings);
+    Warnings want = {"before"};
+    want.insert(want.end(), c.want.begin(), c.want.end());
+    EXPECT_EQ(warnings, want) << "text: " << c.text;
+  }
 }
 
 TEST(MoneyMul, TruncatesAndWarnsOnlyForPositiveLoss) {
-  Money got = 0;
-  EXPECT_EQ(stdoutOf([&] { got = moneyMul(150, 33); }),
-            "loss of precision: 1.50 * 0.33. Cents lost: 50\n");
-  EXPECT_EQ(got, 49);
-  EXPECT_EQ(stdoutOf([&] { got = moneyMul(-150, 33); }), "");
-  EXPECT_EQ(got, -49);
-  EXPECT_EQ(stdoutOf([&] { got = moneyMul(-150, -33); }),
-            "loss of precision: -1.50 * -0.33. Cents lost: 50\n");
-  EXPECT_EQ(got, 49);
-  EXPECT_EQ(stdoutOf([&] { got = moneyMulSilent(150, 33); }), "");
-  EXPECT_EQ(got, 49);
+  struct Case {
+    int64_t a, b;
+    Money want;
+    std::string_view warning;  // "" for none
+  };
+  const Case cases[] = {
+      {150, 33, 49, "loss of precision: 1.50 * 0.33. Cents lost: 50"},
+      {-150, 33, -49, ""},
+      {-150, -33, 49, "loss of precision: -1.50 * -0.33. Cents lost: 50"},
+      {200, 33, 66, ""},
+  };
+  for (const Case& c : cases) {
+    Warnings warnings;
+    EXPECT_EQ(moneyMul(c.a, c.b, warnings), c.want) << c.a << " * " << c.b;
+    EXPECT_EQ(warnings, c.warning.empty() ? Warnings{} : Warnings{std::string(c.warning)})
+        << c.a << " * " << c.b;
+    EXPECT_EQ(moneyMulSilent(c.a, c.b), c.want) << c.a << " * " << c.b;
+  }
 }
 
 TEST(CheckedArithmetic, RaisesOverflowInsteadOfWrapping) {
@@ -161,7 +173,10 @@ TEST(CheckedArithmetic, RaisesOverflowInsteadOfWrapping) {
       [] { moneySub(minI, 1); },
       [] { moneySub(0, minI); },
       [] { moneyNeg(minI); },
-      [] { moneyMul(maxI, 2); },
+      [] {
+        Warnings warnings;
+        moneyMul(maxI, 2, warnings);
+      },
       [] { moneyMulSilent(minI, -1); },
       [] { moneyDiv(maxI, 1); },
       [] { formatMoney(minI, "#.##"); },

@@ -205,6 +205,61 @@ TEST_F(ParseFile, ReadsPipesOnlyFromTheCommandLineAndNeverADevice) {
   close(pipeFd);
 }
 
+// The names command's load: the opening transaction and the last date from the file's end,
+// or the whole file where the end does not tell.
+TEST_F(ParseFile, OpeningAloneWhenTheEndTellsTheLastDate) {
+  const std::string opening = "; books\n2024-01-01 Open\n  Cash 10 ; @A\n  Eq ; @C\n";
+  const std::string later = "2024-02-01 Later\n  Cash 1\n  Eq\n";
+  const std::string far = std::string(70000, ' ') + "\n";  // past the end that is read
+  const struct {
+    std::string name;
+    std::string text;
+    Datum last;
+    size_t transactions;  // 1: the opening alone was read
+    std::string error;    // the start of errorText
+  } cases[] = {
+      {"quick", opening + later + "2024-03-01 Last\n  Cash 1\n  Eq\n", 20240301, 1, ""},
+      {"comments after", opening + later + "; end\n\n  ; note\n", 20240201, 1, ""},
+      {"windows line ends", opening + "2024-03-01 a;;b\r\n  Cash 1\r\n  Eq\r\n", 20240301, 1,
+       ""},
+      {"no line end", opening + "2024-03-01 x\n  Cash 1\n  Eq", 20240301, 1, ""},
+      {"only the opening", opening, 20240101, 1, ""},
+      {"an error the end does not show", opening + "2024-02-01 x\n  Cash 1\n  Eq 5\n" + later,
+       20240201, 1, ""},
+      {"date line too far back", opening + later + "  ;" + far, 20240201, 2, ""},
+      {"no date at the end", opening + "2024-02-31 x\n  Cash 1\n  Eq\n", 0, 1,
+       "Error at line 5: day wrong"},
+      {"last before first", opening + "2023-12-01 x\n  Cash 1\n  Eq\n", 0, 1,
+       "Error at line 5: Date earlier"},
+      {"error in the opening", "2024-01-01 Open\n  Cash 10 ; @A\n  Cash\n" + later, 0, 1,
+       "Error at line 3: Account is a duplicate: Cash"},
+  };
+  for (const auto& c : cases) {
+    App app;
+    app.args.fileName = write(c.name, c.text);
+    EXPECT_EQ(parseFileOpening(app), c.last) << c.name;
+    EXPECT_EQ(app.ledger->transactions.size(), c.transactions) << c.name;
+    EXPECT_TRUE(app.ledger->errorText.starts_with(c.error)) << c.name << app.ledger->errorText;
+    if (c.error.empty()) {
+      EXPECT_EQ(app.ledger->accounts.size(), 2u) << c.name;
+    }
+  }
+}
+
+TEST_F(ParseFile, OpeningOfAPipeReadsItWhole) {
+  const std::string text =
+      "2024-01-01 Open\n  Cash 10 ; @A\n  Eq ; @C\n2024-05-01 x\n  Cash 1\n  Eq\n";
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  ASSERT_EQ(::write(fds[1], text.data(), text.size()), ssize_t(text.size()));
+  close(fds[1]);
+  App app;
+  app.args.fileName = "/proc/self/fd/" + std::to_string(fds[0]);
+  EXPECT_EQ(parseFileOpening(app), 20240501);
+  EXPECT_EQ(app.ledger->transactions.size(), 2u);
+  close(fds[0]);
+}
+
 TEST_F(ParseFile, TakesTheReadingSettingsAndTheModificationTime) {
   App app;
   app.settings.decimalComma = true;

@@ -393,10 +393,12 @@ TEST(ChartRoutes, APeriodThatHasNotBegunIsOneEmptyDay) {
 
 TEST(ChartRoutes, NamesAreWrittenAsJsonStrings) {
   std::string text(book);
-  text.replace(text.find("; Groceries"), 11, "; \"Food\" \\ more");
+  // Bytes that are not UTF-8 become U+FFFD, as in the JSON export.
+  text.replace(text.find("; Groceries"), 11, "; \"Food\" \\ more caf\xE9 \xE2\x82");
   App app = appOf(text);
   const Json chart = chartOf(app, "/chart/stack/6");
-  EXPECT_EQ(chart["series"][1]["name"].str(), "\"Food\" \\ more");
+  EXPECT_EQ(chart["series"][1]["name"].str(),
+            "\"Food\" \\ more caf\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 }  // namespace

@@ -118,6 +118,17 @@ TEST_F(ConfigFile, FolderInPlaceOfTheFileGivesDefaults) {
   expectDefaults(configFileLoad());
 }
 
+// Neither a FIFO nor a device is waited on or read: the run stops at once, with the words
+// the ledger's loader uses.
+TEST_F(ConfigFile, RefusesWhatIsNotARegularFile) {
+  ::mkdir((dir + "/murex").c_str(), 0700);
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  EXPECT_EQ(loadError(), "Not a regular file: '" + path + "'");
+  std::remove(path.c_str());
+  ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0);
+  EXPECT_EQ(loadError(), "Not a regular file: '" + path + "'");
+}
+
 TEST_F(ConfigFile, CommentsAndBlankLinesGiveDefaults) {
   write("; comment\n\n   \n\t\r\n;[outFormat]\n");
   expectDefaults(configFileLoad());

@@ -30,6 +30,19 @@ TEST(CsvText, QuotesOnlyWhatNeedsItAndWritesPlainNumbers) {
       {text("Café ; x"), "Café ; x"},
       {text(""), ""},
       {ExportCell{}, ""},
+      // What a spreadsheet would run is shown as text; a number or a date is not a formula.
+      {text("=HYPERLINK(\"http://x\")"), "\"'=HYPERLINK(\"\"http://x\"\")\""},
+      {text("@SUM(1,2)"), "\"'@SUM(1,2)\""},
+      {text("+3-1"), "'+3-1"},
+      {text("-2"), "'-2"},
+      {text("\t=1"), "'\t=1"},
+      {text("\r=1"), "\"'\r=1\""},
+      {text("a=1"), "a=1"},
+      {text(" =1"), " =1"},
+      {text("2024-01-31"), "2024-01-31"},
+      // Bytes that are not UTF-8 become U+FFFD, as in the JSON export.
+      {text("caf\xE9 \xE2\x82"), "caf\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD"},
+      {text("=\xE9"), "'=\xEF\xBF\xBD"},
       {number(0), "0.00"},
       {number(5), "0.05"},
       {number(-5), "-0.05"},
@@ -43,6 +56,7 @@ TEST(CsvText, QuotesOnlyWhatNeedsItAndWritesPlainNumbers) {
     EXPECT_EQ(csvText(t), "x,y\r\n" + c.field + ",end\r\n") << c.field;
   }
   EXPECT_EQ(csvText(ExportTable{.columns = {"a,b"}}), "\"a,b\"\r\n");
+  EXPECT_EQ(csvText(ExportTable{.columns = {"a"}, .rows = {{number(-100)}}}), "a\r\n-1.00\r\n");
 }
 
 TEST(JsonText, EscapesStringsKeepsUtf8AndWritesNumbersExactly) {

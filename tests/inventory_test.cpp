@@ -11,9 +11,12 @@
 namespace murex {
 namespace {
 
+// The products' warnings, which these tests do not look at (amount_test does).
+Warnings warnings;
+
 std::string errorOf(std::string_view word) {
   try {
-    splitMoney(word, false);
+    splitMoney(word, false, warnings);
   } catch (const Error& e) {
     return e.message;
   }
@@ -31,11 +34,11 @@ TEST(SplitMoney, ReadsItemsAndPrice) {
       {"3*2@1.5", 600, 150},        {"1.5@2*3", 150, 600},
   };
   for (const Case& c : cases) {
-    const ItemsAtPrice ip = splitMoney(c.word, false);
+    const ItemsAtPrice ip = splitMoney(c.word, false, warnings);
     EXPECT_EQ(ip.items, c.items) << c.word;
     EXPECT_EQ(ip.unitPrice, c.price) << c.word;
   }
-  EXPECT_EQ(splitMoney("1,5@2,25", true).unitPrice, 225);
+  EXPECT_EQ(splitMoney("1,5@2,25", true, warnings).unitPrice, 225);
 }
 
 TEST(SplitMoney, RefusesWithWholeWord) {
@@ -78,9 +81,9 @@ TEST(Kinds, AreUniqueOverAllAccounts) {
 
 TEST(RemoveItems, DrawsOldestSlotsFirst) {
   Slots slots;
-  EXPECT_EQ(addItems(slots, 0, 0, 10000, 1000), 100000);
-  EXPECT_EQ(addItems(slots, 1, 0, 10000, 1200), 120000);
-  EXPECT_EQ(addItems(slots, 1, 1, 500, 100), 500);  // another kind in between
+  EXPECT_EQ(addItems(slots, 0, 0, 10000, 1000, warnings), 100000);
+  EXPECT_EQ(addItems(slots, 1, 0, 10000, 1200, warnings), 120000);
+  EXPECT_EQ(addItems(slots, 1, 1, 500, 100, warnings), 500);  // another kind in between
   EXPECT_EQ(removeItems(slots, 2, 0, 15000), 160000);
   ASSERT_EQ(slots.size(), 5u);
   EXPECT_EQ(slots[3].slotPos, 0);
@@ -98,13 +101,13 @@ TEST(RemoveItems, DrawsOldestSlotsFirst) {
   EXPECT_EQ(itemsOfSplit(slots, 2), -15000);
   EXPECT_EQ(itemsOfSplit(slots, 9), 0);
   EXPECT_EQ(unitPriceOfSplit(slots, 1), 1200);
-  EXPECT_EQ(addItems(slots, 3, 0, 0, 0), 0);
+  EXPECT_EQ(addItems(slots, 3, 0, 0, 0, warnings), 0);
   EXPECT_EQ(slots.size(), 5u);
 }
 
 TEST(RemoveItems, PartialSlotKeepsTheRest) {
   Slots slots;
-  EXPECT_EQ(addItems(slots, 0, 0, 52000, 16421), 8538920);
+  EXPECT_EQ(addItems(slots, 0, 0, 52000, 16421, warnings), 8538920);
   EXPECT_EQ(removeItems(slots, 1, 0, 17000), 2791570);
   EXPECT_EQ(itemsInSlot(slots, 0), 35000);
 }
@@ -122,10 +125,12 @@ TEST(KindRun, WritesTheSameRecordsAsTheLiteralWalk) {
     if (rng() % 3 != 0 || have == 0) {
       const Items n = int64_t(rng() % 5000) + (rng() % 4 == 0 ? 0 : 1);
       const Money price = int64_t(rng() % 20000) + 1;
-      EXPECT_EQ(addItems(literal, step, k, n, price), runAddItems(runs, fast, step, k, n, price));
+      EXPECT_EQ(addItems(literal, step, k, n, price, warnings),
+                runAddItems(runs, fast, step, k, n, price, warnings));
     } else {
       const Items n = rng() % 5 == 0 ? have : int64_t(rng() % uint64_t(have + 1));
-      EXPECT_EQ(removeItems(literal, step, k, n), runRemoveItems(runs, fast, step, k, n));
+      EXPECT_EQ(removeItems(literal, step, k, n),
+                runRemoveItems(runs, fast, step, k, n, warnings));
     }
     ASSERT_EQ(literal.size(), fast.size()) << step;
   }
@@ -144,9 +149,9 @@ TEST(KindRun, WritesTheSameRecordsAsTheLiteralWalk) {
 TEST(KindRun, RaisesWhereKindTotalWould) {
   Slots slots;
   KindRuns runs(1);
-  runAddItems(runs, slots, 0, 0, INT64_MAX / 2, 1);
-  runAddItems(runs, slots, 0, 0, INT64_MAX / 2, 1);
-  runAddItems(runs, slots, 0, 0, INT64_MAX / 2, 1);  // the item sum passes the range
+  runAddItems(runs, slots, 0, 0, INT64_MAX / 2, 1, warnings);
+  runAddItems(runs, slots, 0, 0, INT64_MAX / 2, 1, warnings);
+  runAddItems(runs, slots, 0, 0, INT64_MAX / 2, 1, warnings);  // the item sum passes the range
   EXPECT_THROW(kindTotal(slots, 0, -1), Error);
   EXPECT_THROW(runItems(runs, 0), Error);
 }

@@ -1,7 +1,8 @@
 // tests/ledger_corpus_test.cpp: every ledger under tests/ledgers parsed as the loader would.
-// bad/<name>.ledger: <name>.expected is the whole errorText. good/<name>.ledger: <name>.expected
-// is a dump of what the parse built, with the warnings it printed. MUREX_BLESS=1 writes the
-// expected files instead (review the difference like code).
+// bad/<name>.ledger: <name>.expected is the whole errorText and the place of the error.
+// good/<name>.ledger: <name>.expected is a dump of what the parse built, with its warnings and
+// their places. MUREX_BLESS=1 writes the expected files instead (review the difference like
+// code).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -39,7 +40,21 @@ std::vector<fs::path> ledgers(std::string_view folder) {
 
 std::string inQuotes(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
-std::string dump(const Ledger& l, const std::string& warnings) {
+std::string placeText(TextPlace place) {
+  return std::to_string(place.lineNr) + ":" + std::to_string(place.column);
+}
+
+// The report, where check says the error stands, and the warnings before it.
+std::string errorDump(const Ledger& l) {
+  std::string out = l.errorText;
+  if (!out.ends_with('\n')) out += '\n';
+  out += "at " + placeText(l.errorPlace) + ": " + l.errorMessage + "\n";
+  for (const LedgerWarning& w : l.warnings)
+    out += "warning at " + placeText(w.place) + ": " + w.message + "\n";
+  return out;
+}
+
+std::string dump(const Ledger& l) {
   std::string out = "accounts " + std::to_string(l.accounts.size()) + "\n";
   for (size_t i = 0; i < l.accounts.size(); ++i) {
     const Account& a = l.accounts[i];
@@ -80,7 +95,8 @@ std::string dump(const Ledger& l, const std::string& warnings) {
   }
   out += std::string("moneyWhole ") + (l.moneyWhole ? "yes" : "no") + " itemsWhole " +
          (l.itemsWhole ? "yes" : "no") + "\n";
-  if (!warnings.empty()) out += "printed:\n" + warnings;
+  if (!l.warnings.empty()) out += "warnings:\n";
+  for (const LedgerWarning& w : l.warnings) out += placeText(w.place) + " " + w.message + "\n";
   return out;
 }
 
@@ -100,16 +116,12 @@ TEST(LedgerCorpus, FaultyLedgersGiveTheirFramedReport) {
   const std::vector<fs::path> files = ledgers("bad");
   EXPECT_GE(files.size(), 40u);
   for (const fs::path& file : files) {
-    testing::internal::CaptureStdout();
     const Ledger l = parsedLedger(readFile(file));
-    testing::internal::GetCapturedStdout();
     EXPECT_FALSE(l.errorText.empty()) << file;
-    check(file, l.errorText);
+    check(file, errorDump(l));
     for (size_t block : {1, 3, 16}) {
-      testing::internal::CaptureStdout();
       const Ledger pieces = parsedInPieces(readFile(file), block);
-      testing::internal::GetCapturedStdout();
-      EXPECT_EQ(pieces.errorText, l.errorText) << file << " read in blocks of " << block;
+      EXPECT_EQ(errorDump(pieces), errorDump(l)) << file << " read in blocks of " << block;
     }
   }
 }
@@ -118,16 +130,12 @@ TEST(LedgerCorpus, ValidLedgersBuildWhatTheirDumpShows) {
   const std::vector<fs::path> files = ledgers("good");
   EXPECT_GE(files.size(), 5u);
   for (const fs::path& file : files) {
-    testing::internal::CaptureStdout();
     const Ledger l = parsedLedger(readFile(file));
-    const std::string warnings = testing::internal::GetCapturedStdout();
     ASSERT_EQ(l.errorText, "") << file;
-    check(file, dump(l, warnings));
+    check(file, dump(l));
     for (size_t block : {1, 3, 16}) {
-      testing::internal::CaptureStdout();
       const Ledger pieces = parsedInPieces(readFile(file), block);
-      EXPECT_EQ(dump(pieces, testing::internal::GetCapturedStdout()), dump(l, warnings))
-          << file << " read in blocks of " << block;
+      EXPECT_EQ(dump(pieces), dump(l)) << file << " read in blocks of " << block;
     }
   }
 }
@@ -148,22 +156,20 @@ TEST(LedgerCorpus, LongLinesAndBlankRunsReadInPieces) {
     for (size_t block : {4096, 65536}) {
       const Ledger pieces = parsedInPieces(text, block);
       EXPECT_EQ(pieces.errorText, whole.errorText);
-      EXPECT_EQ(dump(pieces, ""), dump(whole, ""));
+      EXPECT_EQ(dump(pieces), dump(whole));
     }
   }
 }
 
 // Read in blocks of each size, text gives the ledger parsed whole, which is valid or not.
 void expectSameInPieces(const std::string& text, bool valid, std::initializer_list<size_t> blocks) {
-  testing::internal::CaptureStdout();
   const Ledger whole = parsedLedger(text);
   std::vector<Ledger> pieces;
   for (size_t block : blocks) pieces.push_back(parsedInPieces(text, block));
-  testing::internal::GetCapturedStdout();
   EXPECT_EQ(whole.errorText.empty(), valid) << text << whole.errorText;
   for (const Ledger& l : pieces) {
-    EXPECT_EQ(l.errorText, whole.errorText) << text;
-    EXPECT_EQ(dump(l, ""), dump(whole, "")) << text;
+    EXPECT_EQ(errorDump(l), errorDump(whole)) << text;
+    EXPECT_EQ(dump(l), dump(whole)) << text;
   }
 }
 
@@ -231,10 +237,8 @@ TEST(LedgerCorpus, LineEndsDoNotMatter) {
         other += c;
       }
     }
-    testing::internal::CaptureStdout();
     const Ledger got = parsedLedger(other);
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(dump(got, ""), dump(want, ""));
+    EXPECT_EQ(dump(got), dump(want));
   }
 }
 

@@ -69,7 +69,7 @@ inline Holding kindTotal(const Slots& slots, int64_t kindPos, int64_t upTo) {
   return h;
 }
 
-// Takes numItems out FIFO, one removal record per slot drawn from; returns the value.
+// Takes numItems out FIFO, one removal record per slot drawn from; returns the value. Silent.
 inline Money removeItems(Slots& slots, int64_t splitPos, int64_t kindPos, Items numItems) {
   assert(splitPos >= 0 && kindPos >= 0 && numItems >= 0);
   if (numItems == 0) return 0;
@@ -88,7 +88,7 @@ inline Money removeItems(Slots& slots, int64_t splitPos, int64_t kindPos, Items 
                      .numItems = -take,
                      .unitPrice = price,
                      .slotPos = i});
-    value = moneyAdd(value, moneyMul(take, price));
+    value = moneyAdd(value, moneyMulSilent(take, price));
     toRemove -= take;
   }
   assert(toRemove == 0);

@@ -335,12 +335,13 @@ TEST(ParseLedger, ReadsAmountsAsParseMoneyMulDoes) {
     for (const char* b : {"", "0", "7", "123"})
       for (const char* c : {"", ".", ",", ".1", ",12", ".123", ",1"})
         words.push_back(std::string(a) + b + c);
+  Warnings warnings;
   for (const bool comma : {false, true}) {
     for (const std::string& w : words) {
       if (w.empty()) continue;
       std::string want;
       try {
-        want = std::to_string(parseMoneyMul(w, comma));
+        want = std::to_string(parseMoneyMul(w, comma, warnings));
       } catch (const Error& e) {
         want = e.message;
       }
@@ -419,25 +420,26 @@ TEST(ParseLedger, TradesMatchTheLiteralInventoryWalks) {
   ASSERT_EQ(l.errorText, "");
 
   Slots literal;
+  Warnings warnings;
   Money cash = 0;
   size_t op = 0;
   for (int64_t s = 0; s < std::ssize(l.splits); ++s) {
     const Split& split = l.splits[s];
     Money want = split.money;
     if (split.kindPos >= 0 && split.traPos == 0) {
-      want = addItems(literal, s, split.kindPos, 1000, 333);
+      want = addItems(literal, s, split.kindPos, 1000, 333, warnings);
     } else if (split.kindPos >= 0) {
       ASSERT_LT(op, ops.size());
       const Op& o = ops[op++];
       ASSERT_EQ(split.kindPos, o.kind);
-      if (o.type == 'a') want = addItems(literal, s, o.kind, o.items, o.price);
+      if (o.type == 'a') want = addItems(literal, s, o.kind, o.items, o.price, warnings);
       if (o.type == 'r' || o.type == 'c') want = -removeItems(literal, s, o.kind, o.items);
       if (o.type == 'v') {
         const Items n = kindTotal(literal, o.kind, -1).items;
         EXPECT_EQ(n, o.items);
         EXPECT_EQ(split.money, -removeItems(literal, s, o.kind, n));
         ++s;
-        want = addItems(literal, s, o.kind, n, o.price);
+        want = addItems(literal, s, o.kind, n, o.price, warnings);
         EXPECT_EQ(splitComment(l, s), "Revalue: put all back with a new price new");
       }
       EXPECT_EQ(kindTotal(literal, o.kind, -1).items, kindTotal(l.slots, o.kind, s).items);

@@ -71,6 +71,20 @@ TEST(ParseRequest, AnswersEveryProtocolErrorExactly) {
       {"coding not ending in chunked",
        "POST / HTTP/1.1\r\nTransfer-Encoding: chunked, gzip\r\n\r\n", bad, true},
       {"two hosts", "GET / HTTP/1.1\r\nHost: localhost\r\nHost: other\r\n\r\n", bad, true},
+      // A name with blanks before its colon, a folded line or a line that is no header: a
+      // proxy may read them as the header named, so the body could pass for a request.
+      {"blank before the colon of a length",
+       "POST / HTTP/1.1\r\nContent-Length : 4\r\n\r\nGET /quit HTTP/1.1\r\n\r\n", bad, true},
+      {"tab before the colon of a coding",
+       "POST / HTTP/1.1\r\nContent-Length: 5\r\nTransfer-Encoding\t: chunked\r\n\r\n0\r\n\r\n",
+       bad, true},
+      {"blank before the colon of a host", "GET / HTTP/1.1\r\nHost : evil\r\n\r\n", bad, true},
+      {"folded line", "GET / HTTP/1.1\r\nX: a\r\n Transfer-Encoding: chunked\r\n\r\n", bad,
+       true},
+      {"line without a colon", "GET / HTTP/1.1\r\nContent-Length 4\r\n\r\n", bad, true},
+      {"empty name", "GET / HTTP/1.1\r\n: x\r\n\r\n", bad, true},
+      {"absolute form without a host", "GET http:///x HTTP/1.1\r\n\r\n", bad, false},
+      {"only a fragment", "GET #x HTTP/1.1\r\n\r\n", bad, false},
       {"version 2.0", "GET / HTTP/2.0\r\n\r\n", notSupported, true},
       {"version 1.2", "GET / HTTP/1.2\r\n\r\n", notSupported, true},
       {"version 0.9", "GET / HTTP/0.9\r\n\r\n", notSupported, true},
@@ -107,6 +121,7 @@ struct GoodCase {
   std::string bytes;
   std::string method, path, query, body;
   bool keepAlive;
+  std::string authority = "";
 };
 
 TEST(ParseRequest, ReadsRequestsAndTheirKeepAliveRule) {
@@ -117,7 +132,9 @@ TEST(ParseRequest, ReadsRequestsAndTheirKeepAliveRule) {
       {"GET / http/1.0\r\n\r\n", "GET", "/", "", "", false},
       {"GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n", "GET", "/", "", "", true},
       {"GET / HTTP/1.1\r\nConnection: keep-alive, Upgrade\r\n\r\n", "GET", "/", "", "", false},
-      {"GET http://h:1/p?q HTTP/1.1\r\n\r\n", "GET", "/p", "q", "", true},
+      {"GET http://h:1/p?q HTTP/1.1\r\n\r\n", "GET", "/p", "q", "", true, "h:1"},
+      {"GET https://u:pw@h?q HTTP/1.1\r\n\r\n", "GET", "/", "q", "", true, "h"},
+      {"GET / HTTP/1.1\r\nX-A.b_c~!: 1\r\n\r\n", "GET", "/", "", "", true},
       {"OPTIONS * HTTP/1.1\r\n\r\n", "OPTIONS", "*", "", "", true},
       {"POST /p HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello", "POST", "/p", "", "hello", true},
       {"PUT /p HTTP/1.1\r\nContent-Length: 0\r\n\r\n", "PUT", "/p", "", "", true},
@@ -139,6 +156,7 @@ TEST(ParseRequest, ReadsRequestsAndTheirKeepAliveRule) {
     EXPECT_EQ(r.query, c.query) << c.bytes;
     EXPECT_EQ(r.body, c.body) << c.bytes;
     EXPECT_EQ(step.keepAlive, c.keepAlive) << c.bytes;
+    EXPECT_EQ(r.authority, c.authority) << c.bytes;
   }
 }
 

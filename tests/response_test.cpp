@@ -32,6 +32,12 @@ TEST(AppendResponse, WritesStatusHeadersAndLength) {
   EXPECT_EQ(out,
             "HTTP/1.1 200 OK\r\ncontent-type: text/plain\r\nlocation: /, /b\r\n"
             "cache-control: no-store\r\nContent-Length: 2\r\n\r\nab");
+  // The answer to HEAD: the same head, the length that of the body left out.
+  out.clear();
+  appendResponse(out, 200, "ab", h, common, false);
+  EXPECT_EQ(out,
+            "HTTP/1.1 200 OK\r\ncontent-type: text/plain\r\nlocation: /, /b\r\n"
+            "cache-control: no-store\r\nContent-Length: 2\r\n\r\n");
   EXPECT_EQ(withHeaders(shortError(400), common),
             "HTTP/1.1 400 Bad Request\r\ncache-control: no-store\r\ncontent-type: text/html\r\n"
             "Content-Length: 15\r\n\r\n400 Bad Request");

@@ -238,6 +238,43 @@ TEST(Server, ServesOthersWhileAClientStopsReadingALargeResponse) {
   close(slow);
 }
 
+// Clients that ask for large answers and read none of them hold at most the bound in all; a
+// large answer past it is 503, small ones still go, and all is free once they have left.
+TEST(Server, AnswersBusyPastTheBoundOfWaitingAnswers) {
+  TestServer ts;
+  ts.server.pendingLimit = int64_t(12) << 20;
+  std::vector<int> slow;
+  int busy = 0;
+  for (int i = 0; i < 6; ++i) {
+    const int c = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int small = 4096;
+    setsockopt(c, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(ts.port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    sendAll(c, "GET /big HTTP/1.1\r\n\r\n");
+    ts.pump(10);
+    slow.push_back(c);
+    EXPECT_LE(ts.server.pendingBytes, ts.server.pendingLimit);
+  }
+  for (const int c : slow) {
+    const std::string got = ts.await(c, 1, 200).bytes;
+    if (got.starts_with("HTTP/1.1 503 Service Unavailable\r\nretry-after: 1\r\n")) ++busy;
+  }
+  EXPECT_GE(busy, 1);
+  const int fast = connectTo(ts.port);
+  sendAll(fast, "GET /small HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(ts.await(fast, 1).bytes, ok("GET /small "));
+  for (const int c : slow) close(c);
+  ts.pump(20);
+  EXPECT_EQ(ts.server.pendingBytes, 0);
+  sendAll(fast, "GET /big HTTP/1.1\r\n\r\n");
+  EXPECT_EQ(ts.await(fast, 1).bytes.size(), (8u << 20) + resp("200 OK", "").size() + 6);
+  close(fast);
+}
+
 TEST(Server, ServesHundredsOfKeepAliveConnectionsAtOnce) {
   TestServer ts;
   std::vector<int> clients;

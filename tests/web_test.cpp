@@ -111,13 +111,15 @@ Answer request(int port, std::string_view method, std::string_view path,
   ans.status = std::stoi(got.substr(9, 3));
   ans.head = got.substr(0, end + 2);
   ans.body = got.substr(end + 4);
-  EXPECT_EQ(ans.header("Content-Length"), std::to_string(ans.body.size())) << path;
+  if (method != "HEAD") {
+    EXPECT_EQ(ans.header("Content-Length"), std::to_string(ans.body.size())) << path;
+  }
   return ans;
 }
 Answer get(int port, std::string_view path) { return request(port, "GET", path); }
 
 // What every answer of the viewer carries: only the page's own files, no framing, no guessed
-// types, no referrer, no cache; and a charset with every text.
+// types, no referrer, no cache, no embedding by other sites; and a charset with every text.
 void expectSafetyHeaders(const Answer& a, std::string_view what) {
   EXPECT_EQ(a.header("content-security-policy"),
             "default-src 'self'; frame-ancestors 'none'; base-uri 'none'; form-action 'self'")
@@ -125,6 +127,7 @@ void expectSafetyHeaders(const Answer& a, std::string_view what) {
   EXPECT_EQ(a.header("x-content-type-options"), "nosniff") << what;
   EXPECT_EQ(a.header("referrer-policy"), "no-referrer") << what;
   EXPECT_EQ(a.header("cache-control"), "no-store") << what;
+  EXPECT_EQ(a.header("cross-origin-resource-policy"), "same-origin") << what;
   const std::string type = a.header("content-type");
   if (type.starts_with("text/")) {
     EXPECT_NE(type.find("; charset=utf-8"), std::string::npos) << what;
@@ -291,8 +294,31 @@ TEST_F(WebRoutes, AnswersEveryRouteLikeTheReports) {
     expectSafetyHeaders(a, c.path);
   }
   EXPECT_NE(selectionSums(e.app, "1,2"), "");
-  // HEAD is routed like GET and answered with the whole body.
-  EXPECT_EQ(request(port(), "HEAD", "/account/0").body, accountReport(e.app, 0));
+}
+
+// HEAD is answered with the head that GET would have, without its body, and never does what
+// only GET may: a route that changes the viewer answers 405 and changes nothing.
+TEST_F(WebRoutes, AnswersHeadWithTheHeadAloneAndNeverChangesState) {
+  const Expected e(ledger);
+  const std::string home = get(port(), "/").body;
+  for (const std::string_view path : {"/", "/account/0", "/script.js", "/csv/accounts", "/x"}) {
+    const Answer whole = get(port(), path);
+    const Answer head = request(port(), "HEAD", path);
+    EXPECT_EQ(head.status, whole.status) << path;
+    EXPECT_EQ(head.head, whole.head) << path;
+    EXPECT_EQ(head.body, "") << path;
+  }
+  touch(ledger, 1700000100);
+  for (const std::string_view path : {"/changed", "/toggleFuture", "/period/Q1", "/quit"}) {
+    const Answer a = request(port(), "HEAD", path);
+    EXPECT_EQ(a.status, 405) << path;
+    EXPECT_EQ(a.header("allow"), "GET") << path;
+    EXPECT_EQ(a.body, "") << path;
+    expectSafetyHeaders(a, path);
+  }
+  EXPECT_EQ(get(port(), "/").body, home);
+  EXPECT_EQ(get(port(), "/changed").body, "yes");
+  EXPECT_EQ(viewer->err(), "");
 }
 
 struct DownloadCase {
@@ -433,30 +459,49 @@ TEST_F(WebRoutes, SwitchesPeriodAndFutureAndRefusesBadPeriods) {
   EXPECT_EQ(get(port(), "/account/0").body, accountReport(e.app, 0));
 }
 
+// An absolute-form target names the host it is for, whatever Host says.
 TEST_F(WebRoutes, RefusesHostsOtherThanThisMachine) {
-  const std::pair<std::string_view, int> hosts[] = {
-      {"localhost", 200},       {"localhost:7777", 200},
-      {"127.0.0.1", 200},       {"127.0.0.1:80", 200},
-      {"[::1]", 200},           {"[::1]:7777", 200},
-      {"LocalHost", 200},       {"", 200},
-      {"evil.example", 403},    {"evil.example:7777", 403},
-      {"localhost.evil", 403},  {"localhost:", 403},
-      {"127.0.0.2", 403},       {"[::2]", 403},
-      {"localhost, evil", 403},
+  const struct {
+    std::string_view target, host;
+    int status;
+  } cases[] = {
+      {"/", "localhost", 200},
+      {"/", "localhost:7777", 200},
+      {"/", "127.0.0.1", 200},
+      {"/", "127.0.0.1:80", 200},
+      {"/", "[::1]", 200},
+      {"/", "[::1]:7777", 200},
+      {"/", "LocalHost", 200},
+      {"/", "", 200},
+      {"/", "evil.example", 403},
+      {"/", "evil.example:7777", 403},
+      {"/", "localhost.evil", 403},
+      {"/", "localhost:", 403},
+      {"/", "127.0.0.2", 403},
+      {"/", "[::2]", 403},
+      {"/", "localhost, evil", 403},
+      {"http://evil.example/period/2024Q1", "localhost", 403},
+      {"http://evil.example/", "", 403},
+      {"http://localhost@evil.example/", "localhost", 403},
+      {"http://localhost:7777/", "evil.example", 200},
+      {"http://user@127.0.0.1/changed", "localhost", 200},
   };
-  for (const auto& [host, status] : hosts) {
-    const Answer a = request(port(), "GET", "/", host);
-    EXPECT_EQ(a.status, status) << host;
-    if (status == 403) {
-      EXPECT_EQ(a.body, "") << host;
+  for (const auto& c : cases) {
+    const Answer a = request(port(), "GET", c.target, c.host);
+    EXPECT_EQ(a.status, c.status) << c.target << " " << c.host;
+    if (c.status == 403) {
+      EXPECT_EQ(a.body, "") << c.target << " " << c.host;
     }
   }
+  EXPECT_EQ(get(port(), "/").status, 200);
 }
 
-// A page of another site may link to the viewer and show it, but its image, form or fetch
-// never changes or ends it; the page's own requests, and those of curl or a script, do.
-TEST_F(WebRoutes, RefusesChangesAskedForByAPageOfAnotherSite) {
+// A page of another site may link to the viewer and use its files, but its image, form or
+// fetch never reads, times, changes or ends anything; the page's own requests, and those of
+// curl or a script, do.
+TEST_F(WebRoutes, RefusesWhatAPageOfAnotherSiteAsksFor) {
   const std::string home = get(port(), "/").body;
+  touch(ledger, 1700000100);
   const std::string host = "localhost:" + std::to_string(port());
   const std::string own = "Origin: http://" + host + "\r\n";
   const struct {
@@ -474,11 +519,27 @@ TEST_F(WebRoutes, RefusesChangesAskedForByAPageOfAnotherSite) {
       {"a sandboxed page", "POST", "/quit", "Origin: null\r\nContent-Length: 0\r\n", 403},
       {"a link to the page", "GET", "/", "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\n",
        200},
-      {"a report's image", "GET", "/account/0", "Sec-Fetch-Site: cross-site\r\n", 200},
+      {"an old browser's link", "GET", "/", "Referer: http://evil.example/page\r\n", 200},
+      {"the style sheet", "GET", "/style.css", "Sec-Fetch-Site: cross-site\r\n", 200},
+      {"a frame", "GET", "/",
+       "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\nSec-Fetch-Dest: iframe\r\n",
+       403},
+      {"a fetch of the page", "GET", "/", "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: cors\r\n",
+       403},
+      {"a form posted to the page", "POST", "/",
+       "Origin: http://evil.example\r\nContent-Length: 0\r\n", 403},
+      {"a report's image", "GET", "/account/0", "Sec-Fetch-Site: cross-site\r\n", 403},
+      {"a timed probe", "GET", "/filter/0?acme",
+       "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: no-cors\r\n", 403},
+      {"a chart's figures", "GET", "/chart/balance", "Origin: http://evil.example\r\n", 403},
+      {"an old browser's image", "GET", "/csv/accounts", "Referer: http://evil.example/\r\n",
+       403},
+      {"a reload", "GET", "/changed", "Sec-Fetch-Site: cross-site\r\n", 403},
+      {"an address typed again", "GET", "/account/0", "Referer: http://" + host + "/\r\n", 200},
       {"the page itself", "GET", "/toggleFuture", "Sec-Fetch-Site: same-origin\r\n" + own, 303},
       {"the page again", "GET", "/toggleFuture", own, 303},
       {"an address typed", "GET", "/period/Y", "Sec-Fetch-Site: none\r\n", 303},
-      {"curl", "GET", "/changed", "", 200},
+      {"curl", "GET", "/period/Y", "", 303},
   };
   for (const auto& c : cases) {
     const Answer a = request(port(), c.method, c.path, host, c.headers);
@@ -489,6 +550,8 @@ TEST_F(WebRoutes, RefusesChangesAskedForByAPageOfAnotherSite) {
     }
   }
   EXPECT_EQ(get(port(), "/").body, home);
+  // The refused reloads did not read the file.
+  EXPECT_EQ(get(port(), "/changed").body, "yes");
   EXPECT_EQ(viewer->err(), "");
   EXPECT_EQ(request(port(), "GET", "/quit", host, own).status, 200);
   EXPECT_EQ(viewer->wait(), 0);
@@ -728,6 +791,10 @@ TEST(WebFraming, RefusesAmbiguousRequestsAndBoundsTheHeaderBlock) {
        "abcde" + next,
        "HTTP/1.1 400 Bad Request\r\n"},
       {"two hosts", "GET / HTTP/1.1\r\nHost: localhost\r\nHost: evil.example\r\n\r\n" + next,
+       "HTTP/1.1 400 Bad Request\r\n"},
+      {"a length with a blank before its colon",
+       "POST /x HTTP/1.1\r\nHost: localhost\r\nContent-Length : " +
+           std::to_string(next.size()) + "\r\n\r\n" + next,
        "HTTP/1.1 400 Bad Request\r\n"},
       {"a length not a number",
        "POST /x HTTP/1.1\r\nHost: localhost\r\nContent-Length: 1x\r\n\r\n" + next,

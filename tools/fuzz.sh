@@ -5,7 +5,7 @@
 # A target sets its input limit with a comment "fuzz-max-len: N" (default 4096). Seeds come
 # from tests/fuzz/corpus/<target>/ when it exists, and from the folders that a comment
 # "fuzz-seeds: DIR..." names (relative to the top); new inputs go to build-fuzz/corpus/<target>/,
-# crashes to build-fuzz/crashes/<target>/.
+# crashes to build-fuzz/crashes/<target>/. Exits with 1 when a target found something.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -52,6 +52,7 @@ if [[ ${#targets[@]} -eq 0 ]]; then
 fi
 
 summary=()
+failed=0
 for t in "${targets[@]}"; do
   src=$root/tests/fuzz/$t.cpp
   maxLen=$(grep -o 'fuzz-max-len: *[0-9]*' "$src" | grep -o '[0-9]*$' | head -1 || true)
@@ -77,9 +78,13 @@ for t in "${targets[@]}"; do
   found=$(find "$crashes" -type f | wc -l)
   line="$t: executions $execs, coverage $cov edges, $ft features, corpus $(ls "$corpus" | wc -l), findings $found, exit $status"
   echo "$line"
-  [[ $status -ne 0 ]] && tail -30 "$log"
+  if [[ $status -ne 0 || $found -ne 0 ]]; then
+    tail -30 "$log"
+    failed=1
+  fi
   summary+=("$line")
 done
 
 echo "== summary (${seconds}s each)"
 printf '%s\n' "${summary[@]}"
+exit "$failed"

@@ -3,6 +3,9 @@
 the same bytes.
 
     tools/genledger.py --seed 1 --transactions 100000 build/bench/100k.ledger
+
+--accounts N adds N more expense accounts side by side, --depth D a chain of D accounts
+each the sub-account of the one before; the transactions use them as they use the others.
 """
 import argparse
 import datetime
@@ -33,6 +36,8 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--transactions", type=int, default=10000)
+    ap.add_argument("--accounts", type=int, default=0)
+    ap.add_argument("--depth", type=int, default=0)
     ap.add_argument("output")
     args = ap.parse_args()
     rng = random.Random(args.seed)
@@ -53,6 +58,16 @@ def main():
                     out.append(f"            {leaf} ; takes the opening balance")
                 else:
                     out.append(f"            {leaf} {money(amount)}")
+    if args.accounts:
+        out.append("        ExpMany 0 ; Many")
+        for i in range(args.accounts):
+            leaf = f"ExpMany{i + 1}"
+            leaves["Expenses"].append(leaf)
+            out.append(f"            {leaf} 0")
+    for i in range(args.depth):
+        leaf = f"AssDeep{i + 1}"
+        leaves["Assets"].append(leaf)
+        out.append(" " * (8 + i) + f"{leaf} 0")
     out.append("    Stocks 0 ; Broker depot")
     held = []
     for k in range(KINDS):

@@ -31,5 +31,11 @@ for kind in build build-asan; do
     status=1
   fi
 done
+# Every fuzz target is built and run a few seconds where its compiler is installed, so that
+# none of them can stop building unseen.
+if command -v clang++ >/dev/null; then
+  echo "== fuzz targets"
+  tools/fuzz.sh "${FUZZ_SECONDS:-5}" || status=1
+fi
 if [ "$status" -eq 0 ]; then echo "All tests passed."; else echo "Some tests FAILED." >&2; fi
 exit "$status"

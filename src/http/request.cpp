@@ -62,11 +62,16 @@ bool parseUrl(std::string_view s, Request& r) {
   for (char c : s)
     if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f) return false;
   std::string_view rest = s.substr(0, s.find('#'));
+  if (rest.empty()) return false;
   if (rest.front() != '/') {
     // Absolute form: the path starts after the authority.
     const size_t scheme = rest.find("://");
     if (scheme != std::string_view::npos) {
       const size_t slash = rest.find_first_of("/?", scheme + 3);
+      std::string_view authority = rest.substr(scheme + 3, slash - (scheme + 3));
+      authority.remove_prefix(authority.rfind('@') + 1);  // npos + 1: nothing removed
+      if (authority.empty()) return false;
+      r.authority = std::string(authority);
       rest = slash == std::string_view::npos ? std::string_view("/") : rest.substr(slash);
       // Not `= "/"`: GCC 12 at -O3 warns falsely of overlapping copies in that assignment.
       if (rest.front() == '?') r.path.assign(1, '/');
@@ -99,11 +104,21 @@ bool parseRequestLine(std::string_view line, Request& r) {
   return parseUrl(parts[1], r) && parseProtocol(parts[2], r);
 }
 
-void addHeader(ParseState& st, std::string_view line) {
+// The characters of a header name (a token).
+bool isTokenChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+}
+
+// False for a line that is no "name: value": a name with blanks before its colon, or a
+// folded line, would be read by others as the header it names, or as part of the one before.
+bool addHeader(ParseState& st, std::string_view line) {
   const size_t colon = line.find(':');
+  if (colon == 0 || colon == std::string_view::npos) return false;
+  for (const char c : line.substr(0, colon))
+    if (!isTokenChar(c)) return false;
   std::string key = lowerCopy(line.substr(0, colon));
-  std::string value =
-      colon == std::string_view::npos ? "" : std::string(trimBlanks(line.substr(colon + 1)));
+  std::string value(trimBlanks(line.substr(colon + 1)));
   auto& entries = st.request.headers.entries;
   std::string* earlier = nullptr;
   // A few headers are searched in place; the index keeps 10000 of them from going quadratic.
@@ -120,7 +135,7 @@ void addHeader(ParseState& st, std::string_view line) {
   if (!earlier) {
     if (!st.headerIndex.empty()) st.headerIndex.emplace(key, std::ssize(entries));
     entries.emplace_back(std::move(key), std::move(value));
-    return;
+    return true;
   }
   // A later header replaces an earlier one, but not where two could be read as two requests
   // or two targets: every length given must agree, and a second Host is refused.
@@ -130,6 +145,7 @@ void addHeader(ParseState& st, std::string_view line) {
   } else {
     *earlier = std::move(value);
   }
+  return true;
 }
 
 // The length of "Content-Length: v, v" when every value is the same run of digits, else -1.
@@ -214,7 +230,8 @@ std::optional<Step> readHeaderBlock(ParseState& st, std::string_view buf) {
   if (!parseRequestLine(line, r)) return errorStep(end, shortError(400), false);
   // Another version's framing is not ours to guess.
   if (r.major != 1 || (r.minor != 0 && r.minor != 1)) return errorStep(n, shortError(505), true);
-  while (readLine(buf, pos, line) == LineResult::Line && !line.empty()) addHeader(st, line);
+  while (readLine(buf, pos, line) == LineResult::Line && !line.empty())
+    if (!addHeader(st, line)) return errorStep(n, shortError(400), true);
   st.phase = ParseState::Phase::HeadersDone;
   return std::nullopt;
 }

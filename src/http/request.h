@@ -22,6 +22,7 @@ struct Request {
   std::string url;     // the target as received
   std::string path;    // neither is percent-decoded
   std::string query;
+  std::string authority;  // of an absolute-form target ("host:port"), which outranks Host
   std::string protocol;  // as received: "HTTP/1.1"
   int64_t major = 0;
   int64_t minor = 0;

@@ -91,7 +91,7 @@ std::string statusText(int status) {
 }
 
 void appendResponse(std::string& out, int status, std::string_view body, const Headers& headers,
-                    const Headers& common) {
+                    const Headers& common, bool withBody) {
   out.append("HTTP/1.1 ").append(statusText(status)).append("\r\n");
   for (const auto& [key, value] : headers.entries)
     out.append(key).append(": ").append(value).append("\r\n");
@@ -102,7 +102,8 @@ void appendResponse(std::string& out, int status, std::string_view body, const H
     const auto res = std::to_chars(digits, digits + sizeof digits, body.size());
     out.append("Content-Length: ").append(digits, size_t(res.ptr - digits)).append("\r\n");
   }
-  out.append("\r\n").append(body);
+  out.append("\r\n");
+  if (withBody) out.append(body);
 }
 
 std::string withHeaders(std::string_view answer, const Headers& common) {

@@ -11,9 +11,10 @@ namespace murex::http {
 // "200 OK", "404 Not Found", ...: the code and its registered reason phrase.
 std::string statusText(int status);
 // Appends the status line, the headers ("name: value"), then those of common whose keys
-// headers lacks, "Content-Length" unless present, an empty line and the body.
+// headers lacks, "Content-Length" unless present, an empty line and the body; without
+// withBody (the answer to HEAD) the same head, the body left out.
 void appendResponse(std::string& out, int status, std::string_view body, const Headers& headers,
-                    const Headers& common = {});
+                    const Headers& common = {}, bool withBody = true);
 // Puts the header lines of common after the status line of answer, a response as bytes.
 std::string withHeaders(std::string_view answer, const Headers& common);
 // The answer of a protocol error: the status text as body.

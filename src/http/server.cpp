@@ -29,12 +29,29 @@ constexpr int64_t readPerEvent = 1 << 18;
   raiseError(ErrorKind::OS, std::string(what) + ": " + std::strerror(errno));
 }
 
+// A buffer this large is given back once it is empty, so that an idle connection holds none
+// of the memory a large answer took.
+constexpr size_t keptCapacity = 1 << 16;
+// An answer this small is sent whatever waits: the pages and their figures stay served.
+constexpr int64_t smallAnswer = 1 << 16;
+
 int64_t pendingOut(const Connection& c) { return std::ssize(c.out) - c.outStart; }
+
+// Appends to what the connection sends, counted in the server's pending bytes.
+void queue(Server& s, Connection& c, std::string_view bytes) {
+  c.out.append(bytes);
+  s.pendingBytes += std::ssize(bytes);
+}
+
+void releaseIfLarge(std::string& buffer) {
+  if (buffer.empty() && buffer.capacity() > keptCapacity) std::string().swap(buffer);
+}
 
 void closeConnection(Server& s, int fd) {
   removeFileEvent(s.loop, fd, Readable | Writable);
   close(fd);
   std::unique_ptr<Connection> gone = std::move(s.connections[fd]);
+  s.pendingBytes -= pendingOut(*gone);
   // What waited for the answer to be sent must not wait forever on a peer that left.
   for (auto& [offset, proc] : gone->afterSent) proc();
 }
@@ -51,6 +68,7 @@ bool flush(Server& s, Connection& c) {
       return false;
     }
     c.outStart += n;
+    s.pendingBytes -= n;
   }
   if (!c.afterSent.empty()) {
     std::vector<std::function<void()>> ready;
@@ -67,6 +85,7 @@ bool flush(Server& s, Connection& c) {
   if (c.outStart == std::ssize(c.out) && c.afterSent.empty()) {
     c.out.clear();
     c.outStart = 0;
+    releaseIfLarge(c.out);
   }
   return true;
 }
@@ -106,23 +125,24 @@ void processInput(Server& s, Connection& c) {
       Step step = parseStep(c.parse, buf, s.bodyLimit);
       if (step.kind == StepKind::NeedMore) {
         if (c.peerClosed) {
-          c.out.append(withHeaders(answerAtEnd(c.parse, buf), s.commonHeaders));
+          queue(s, c, withHeaders(answerAtEnd(c.parse, buf), s.commonHeaders));
           c.closing = true;
         }
         break;
       }
       if (step.kind == StepKind::Interim) {
-        c.out.append(step.answer);
+        queue(s, c, step.answer);
         continue;
       }
       c.inStart += step.consumed;
       if (c.inStart == std::ssize(c.in)) {
         c.in.clear();
         c.inStart = 0;
+        releaseIfLarge(c.in);
       }
       if (step.kind == StepKind::Error) {
         c.parse = ParseState{};
-        c.out.append(withHeaders(step.answer, s.commonHeaders));
+        queue(s, c, withHeaders(step.answer, s.commonHeaders));
         if (step.close) c.closing = true;
         continue;
       }
@@ -130,7 +150,7 @@ void processInput(Server& s, Connection& c) {
       c.parse = ParseState{};
       req.clientAddress = c.peer;
       req.clientFd = c.fd;
-      Responder responder{s, c};
+      Responder responder{s, c, req.method == "HEAD"};
       s.callback(req, responder);
       if (!step.keepAlive) c.closing = true;
     }
@@ -232,7 +252,25 @@ void onAcceptable(Server& s) {
 }  // namespace
 
 void Responder::respond(int status, std::string_view body, const Headers& headers) {
-  appendResponse(conn.out, status, body, headers, server.commonHeaders);
+  std::string bytes;
+  appendResponse(bytes, status, body, headers, server.commonHeaders, !head);
+  // A large answer that would take the waiting ones past the bound is left unsent, unless
+  // nothing else waits (so that one large answer always goes); small ones always go.
+  if (std::ssize(bytes) > smallAnswer && server.pendingBytes > 0 &&
+      server.pendingBytes + std::ssize(bytes) > server.pendingLimit) {
+    busy();
+    return;
+  }
+  queue(server, conn, bytes);
+  responded = true;
+}
+
+void Responder::busy() {
+  Headers h;
+  h.set("retry-after", "1");
+  std::string bytes;
+  appendResponse(bytes, 503, statusText(503), h, server.commonHeaders, !head);
+  queue(server, conn, bytes);
   responded = true;
 }
 
@@ -298,6 +336,7 @@ void closeServer(Server& server) {
   for (auto& c : server.connections)
     if (c) close(c->fd);
   server.connections.clear();
+  server.pendingBytes = 0;
   if (server.socket >= 0) close(server.socket);
   server.socket = -1;
   closeLoop(server.loop);

@@ -36,9 +36,13 @@ struct Server;
 struct Responder {
   Server& server;
   Connection& conn;
+  bool head = false;  // the request was HEAD: the answer goes without its body
   bool responded = false;
-  // Queues the whole response; it goes out as the socket takes it.
+  // Queues the whole response; it goes out as the socket takes it. Past the server's
+  // pending bound the answer is 503 instead (busy).
   void respond(int status, std::string_view body, const Headers& headers = {});
+  // Queues "503 Service Unavailable", to be asked again in a second.
+  void busy();
   // Runs proc once every byte queued so far has been handed to the socket, or the
   // connection has ended before that.
   void afterSent(std::function<void()> proc);
@@ -53,6 +57,10 @@ struct Server {
   int64_t bodyLimit = 0;
   int64_t descriptorLimit = 16000;
   Headers commonHeaders;  // sent with every answer, the protocol's own errors included
+  // What the answers waiting in all connections may hold: an answer over 64 KiB that would
+  // cross it is replaced by 503, unless no other answer waits.
+  int64_t pendingLimit = int64_t(128) << 20;
+  int64_t pendingBytes = 0;  // queued in every connection's out and not yet sent
   EventLoop loop;
   Callback callback;
   std::vector<std::unique_ptr<Connection>> connections;  // indexed by descriptor

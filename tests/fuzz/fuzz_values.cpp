@@ -30,7 +30,10 @@ void money(std::string_view s) {
       check(parseMoney(formatMoney(m, comma ? "#_###_###,##" : "#_###_###.##"), comma) == m);
       reportMoney(m, "###,###,###,###.##", m % 100 == 0);
     });
-    tolerant([&] { parseMoneyMul(s, comma); });
+    tolerant([&] {
+      Warnings warnings;
+      parseMoneyMul(s, comma, warnings);
+    });
   }
 }
 
@@ -101,8 +104,6 @@ void table(std::string_view s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // The precision warnings of products would flood the terminal.
-  if (std::freopen("/dev/null", "w", stdout) == nullptr) return 0;
   return 0;
 }
 
