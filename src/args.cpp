@@ -43,6 +43,7 @@ const Option options[] = {
     {"", "--accounts", &Args::accounts, nullptr, WordKind::None, "names"},
     {"", "--kinds", &Args::kinds, nullptr, WordKind::None, "names"},
     {"", "--periods", &Args::periods, nullptr, WordKind::None, "names"},
+    {"", "--completion", nullptr, &Args::completion, WordKind::Shell, ""},
 };
 
 constexpr size_t optionCount = std::size(options);

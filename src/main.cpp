@@ -12,6 +12,7 @@
 
 #include "app.h"
 #include "args.h"
+#include "completion.h"
 #include "config.h"
 #include "error.h"
 #include "export.h"
@@ -93,6 +94,8 @@ constexpr std::string_view usageText =
     "       for scripts\n"
     "--accounts, --kinds, --periods\n"
     "       names prints only these lists. Without them it prints all three\n"
+    "--completion shell\n"
+    "       prints the completion script for bash, zsh or fish\n"
     "\n"
     "Config file: $1\n";
 
@@ -203,6 +206,10 @@ int run(App& app, const std::vector<std::string_view>& words) {
   }
   if (args.version) {
     writeLine(stderr, versionText);
+    return 0;
+  }
+  if (!args.completion.empty()) {
+    writeOut(stdout, completionScript(args.completion));
     return 0;
   }
   if (args.man) serve(app);

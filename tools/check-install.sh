@@ -2,7 +2,8 @@
 # Checks what a user gets from installing murex. Called by the CTest tests of tests/ship.cmake:
 #   check-install.sh man MANPAGE MUREX  the page renders without a warning and documents every
 #                                       option and command of the binary's usage page
-#   check-install.sh install BUILD      cmake --install gives a murex that runs from anywhere
+#   check-install.sh install BUILD      cmake --install gives a murex that runs from anywhere,
+#                                       with its shell completions where the shells look
 #   check-install.sh package BUILD      cpack builds a .deb with the right name, version,
 #                                       dependencies and files; its murex runs when unpacked
 #   check-install.sh packager SOURCE    a packager's build: Release, GoogleTest absent, no
@@ -104,6 +105,21 @@ checkMan() {
   done
 }
 
+# The completion scripts under root (a prefix), in dir of zsh, are what the program writes.
+checkCompletions() {
+  local root=$1 zshDir=$2 murex=$3 shell file
+  for shell in bash zsh fish; do
+    case $shell in
+      bash) file=$root/share/bash-completion/completions/murex ;;
+      zsh) file=$root/share/zsh/$zshDir/_murex ;;
+      fish) file=$root/share/fish/vendor_completions.d/murex.fish ;;
+    esac
+    [ -f "$file" ] || fail "no $shell completion at $file"
+    cmp -s "$file" <("$murex" --completion "$shell") ||
+      fail "$file is not what murex --completion $shell writes"
+  done
+}
+
 checkInstall() {
   local build=$1 prefix="$tmp/prefix"
   cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" 2>&1 ||
@@ -111,9 +127,13 @@ checkInstall() {
   [ -x "$prefix/bin/murex" ] || fail "no $prefix/bin/murex"
   [ -f "$prefix/share/man/man1/murex.1" ] || fail "no $prefix/share/man/man1/murex.1"
   local extra
-  extra=$(cd "$prefix" && find . -type f ! -path ./bin/murex ! -path ./share/man/man1/murex.1)
-  [ -z "$extra" ] || fail "cmake --install put more files than murex and its man page: $extra"
+  extra=$(cd "$prefix" && find . -type f ! -path ./bin/murex ! -path ./share/man/man1/murex.1 \
+    ! -path ./share/bash-completion/completions/murex ! -path ./share/zsh/site-functions/_murex \
+    ! -path ./share/fish/vendor_completions.d/murex.fish)
+  [ -z "$extra" ] ||
+    fail "cmake --install put more files than murex, its man page and completions: $extra"
   checkVersion "$prefix/bin/murex"
+  checkCompletions "$prefix" site-functions "$prefix/bin/murex"
 }
 
 checkPackage() {
@@ -142,10 +162,14 @@ checkPackage() {
   grep -q ' \./usr/share/man/man1/murex\.1' "$tmp/contents" || fail "no man page in the package"
   local files
   files=$(grep -v '/$' "$tmp/contents" | grep -v -e ' \./usr/bin/murex$' \
-    -e ' \./usr/share/man/man1/murex\.1')
-  [ -z "$files" ] || fail "the package holds more than murex and its man page: $files"
+    -e ' \./usr/share/man/man1/murex\.1' -e ' \./usr/share/bash-completion/completions/murex$' \
+    -e ' \./usr/share/zsh/vendor-completions/_murex$' \
+    -e ' \./usr/share/fish/vendor_completions\.d/murex\.fish$')
+  [ -z "$files" ] ||
+    fail "the package holds more than murex, its man page and completions: $files"
   dpkg-deb -x "$deb" "$tmp/root" || fail "dpkg-deb -x cannot unpack $deb"
   checkVersion "$tmp/root/usr/bin/murex"
+  checkCompletions "$tmp/root/usr" vendor-completions "$tmp/root/usr/bin/murex"
   # dpkg -i into a root of its own: a real install through dpkg's database, without
   # touching the machine's own (the libraries it depends on are the machine's).
   local root="$tmp/dpkgroot"

@@ -10,6 +10,10 @@ missing=()
 command -v g++ >/dev/null || missing+=(g++)
 command -v cmake >/dev/null || missing+=(cmake)
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+# The shells whose completion scripts the tests run.
+command -v zsh >/dev/null || missing+=(zsh)
+command -v fish >/dev/null || missing+=(fish)
+[ -f /usr/share/bash-completion/bash_completion ] || missing+=(bash-completion)
 browser=tests/browser
 [ -f "$browser/package.json" ] && [ ! -x /usr/bin/chromium ] && missing+=(chromium)
 if [ "${#missing[@]}" -gt 0 ]; then
