@@ -57,10 +57,20 @@ void load(App& app, LoadFrom from, ParseScope scope) {
   ledger->dateFormat = app.settings.inDate;
   LedgerReader reader(fd, size_t(1) << 18);  // pieces small enough to stay in the caches
   int64_t lineNr = 1;
+  // A line longer than any ledger has, met before an error was found: whatever the parse of
+  // its start says would be a guess.
+  bool cutShort = false;
+  Ledger& parsed = *ledger;
   parseLedgerPieces(
-      *ledger, [&reader](std::string& piece) { return reader.next(piece); },
+      parsed,
+      [&](std::string& piece) {
+        const bool more = reader.next(piece);
+        cutShort = cutShort || (reader.lineTooLong() && parsed.errorPlace.lineNr == 0);
+        return more;
+      },
       S_ISREG(st.st_mode) ? int64_t(st.st_size) : 0, lineNr, scope);
   if (reader.failed()) raiseValue("Cannot read file: '$1'", {name});
+  if (cutShort) raiseValue("Line too long in '$1': more than 16777216 bytes", {name});
   // A pipe's time moves while its writer writes; read to its end, it cannot change again.
   if (S_ISFIFO(st.st_mode) && fstat(fd, &st) == 0)
     time = {.sec = st.st_mtim.tv_sec, .nsec = st.st_mtim.tv_nsec};

@@ -115,7 +115,13 @@ bool LedgerReader::next(std::string& piece) {
       piece.resize(cut);
       return true;
     }
-    // A line longer than a block: read on.
+    // A line longer than a block: read on, unless no ledger has such lines (a file of
+    // zeros, a binary), which is then not held whole to find its first error.
+    if (piece.size() > maxLineBytes) {
+      tooLong = true;
+      done = true;
+      return true;
+    }
   }
 }
 

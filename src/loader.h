@@ -18,14 +18,18 @@ class LedgerReader {
       : fd(fd), blockSize(blockSize) {}
   // The next piece into piece (a buffer to reuse): every piece but the last ends with a line
   // feed, and together they are the normalised file. False at the end or when a read fails.
+  // A line longer than maxLineBytes ends the reading: its start is the last piece.
   bool next(std::string& piece);
   bool failed() const { return readFailed; }
+  bool lineTooLong() const { return tooLong; }
+  static constexpr size_t maxLineBytes = size_t(1) << 24;
 
  private:
   int fd;
   size_t blockSize;
   bool done = false;
   bool readFailed = false;
+  bool tooLong = false;
   std::string partLine;   // normalised text after the last line feed handed out
   std::string undecided;  // raw bytes whose meaning waits for the next ones
 };

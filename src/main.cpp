@@ -138,6 +138,32 @@ std::string checkErrorLine(const App& app, const Error& e) {
   return editorLine(app.args.fileName, {}, "error", e.message);
 }
 
+// Text from the ledger as a terminal shows it harmlessly: a control character, which could
+// move the cursor, clear the screen or hide what follows, becomes its picture (U+2400 and
+// on: ESC is shown as U+241B) and a C1 control U+FFFD, each one character as before, so
+// that the tables stay aligned. Line feeds and tabs stay as they are.
+std::string shownOnConsole(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7f) {
+      const unsigned picture = c == 0x7f ? 0x2421 : 0x2400 + c;
+      out += static_cast<char>(0xE0 | (picture >> 12));
+      out += static_cast<char>(0x80 | ((picture >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (picture & 0x3F));
+    } else if (c == 0xC2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 // Writes the last words on standard error; nothing is left to report a failure to.
 void writeErr(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
@@ -190,9 +216,9 @@ void writeWarnings(const App& app) {
   }
   if (out.empty()) return;
   if (check) {
-    writeErr(out);
+    writeErr(shownOnConsole(out));
   } else {
-    writeOut(stdout, out);
+    writeOut(stdout, shownOnConsole(out));
   }
 }
 
@@ -236,12 +262,15 @@ int run(App& app, const std::vector<std::string_view>& words) {
   if (args.command == "check") return 0;
   periodSet(app);
   if (args.command == "web") serve(app);
-  // CSV and JSON end with their own line end.
+  // CSV and JSON end with their own line end; they, and the ledger text of the next
+  // opening, are data for other programs, written byte for byte.
   const std::string report = consoleReport(app);
   if (args.csv || args.json) {
     writeOut(stdout, report);
-  } else {
+  } else if (args.command == "newopen") {
     writeLine(stdout, report);
+  } else {
+    writeLine(stdout, shownOnConsole(report));
   }
   return 0;
 }
@@ -256,7 +285,7 @@ int main(int argc, char** argv) {
   try {
     return murex::run(app, words);
   } catch (const murex::Error& e) {
-    murex::writeErr(murex::checkErrorLine(app, e) + murex::unhandledText(e));
+    murex::writeErr(murex::shownOnConsole(murex::checkErrorLine(app, e) + murex::unhandledText(e)));
   } catch (const std::bad_alloc&) {
     murex::writeErr("Error: unhandled exception: Out of memory [MemoryError]\n");
   } catch (const std::exception& e) {

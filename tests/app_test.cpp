@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -203,6 +204,32 @@ TEST_F(ParseFile, ReadsPipesOnlyFromTheCommandLineAndNeverADevice) {
     }
   }
   close(pipeFd);
+}
+
+// A file that cannot be a ledger, such as a gigabyte of zeros without a line end, is read
+// only as far as a line can be long, and refused at once in bounded memory; an error found
+// before such a line stands.
+TEST_F(ParseFile, StopsAtALineLongerThanAnyLedgerHas) {
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
+  const std::string zeros = write("zeros", "");
+  std::filesystem::resize_file(zeros, uintmax_t(1) << 30);
+  App app;
+  app.args.fileName = zeros;
+  EXPECT_EQ(raisedMessage(app), "Line too long in '" + zeros + "': more than 16777216 bytes");
+  rusage after{};
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256 * 1024) << "peak KB";
+  const std::string longLine = write(
+      "long", "2024-01-01 Open\n  Cash 10 ; @A\n  Eq ; @C\n2024-01-02 Shop\n  Cash 1 ; " +
+                  std::string(17 << 20, 'x') + "\n  Eq\n");
+  app.args.fileName = longLine;
+  EXPECT_EQ(raisedMessage(app), "Line too long in '" + longLine + "': more than 16777216 bytes");
+  const std::string errorFirst = write(
+      "error", "2024-01-01 Open\n  Cash 10 ; @A\n  Eq 1x ; @C\n" + std::string(17 << 20, 'x'));
+  app.args.fileName = errorFirst;
+  EXPECT_EQ(raisedMessage(app), "");
+  EXPECT_TRUE(app.ledger->errorText.starts_with("Error at line 3: ")) << app.ledger->errorText;
 }
 
 // The names command's load: the opening transaction and the last date from the file's end,
