@@ -3,38 +3,15 @@
 "use strict";
 
 const Charts = (() => {
-  const NS = "http://www.w3.org/2000/svg";
+  const { ask, latest } = Kit;
+  const { svg, margin, leftMargin, plotWidth, caption, root, scale, yAxis, xLabels, tooltip, interact } = Draw;
   const shown = new Map(); // figure id -> { figure, data, draw, width }
-  const tickets = {};
-
-  function svg(parent, name, attrs, text) {
-    const e = document.createElementNS(NS, name);
-    for (const [k, v] of Object.entries(attrs || {})) e.setAttribute(k, v);
-    if (text !== undefined) e.textContent = text;
-    if (parent) parent.appendChild(e);
-    return e;
-  }
-
-  function html(parent, name, cls, text) {
-    const e = document.createElement(name);
-    if (cls) e.className = cls;
-    if (text !== undefined) e.textContent = text;
-    if (parent) parent.appendChild(e);
-    return e;
-  }
-
-  async function fetchJson(url) {
-    try {
-      const response = await fetch(url, { method: "GET", cache: "no-store" });
-      return response.ok ? await response.json() : null;
-    } catch (e) {
-      return null;
-    }
-  }
 
   // The figure with this id, put in front of the element it belongs above. It keeps its
   // height from the style sheet while empty, so the table below does not move when it fills.
-  function figureBefore(id, anchor) {
+  // A table in a box (Kit.boxTables) has the chart above its box.
+  function figureBefore(id, table) {
+    const anchor = table.parentElement.classList.contains("tablebox") ? table.parentElement : table;
     let figure = document.getElementById(id);
     if (figure && figure.nextElementSibling === anchor) return figure;
     if (figure) figure.remove();
@@ -53,7 +30,7 @@ const Charts = (() => {
   // in one go: each change of a page that holds a long table costs a frame of the whole table.
   function prefetch(id, key, url) {
     const section = document.querySelector("section.active") || document.body;
-    early.set(id, { key, answer: fetchJson(url(plotWidth(section))) });
+    early.set(id, { key, answer: ask(url(plotWidth(section)), { json: true }) });
   }
 
   // Fetches a chart's figures and draws them; answers for a figure that was replaced are dropped.
@@ -62,9 +39,9 @@ const Charts = (() => {
     early.delete(id);
     if (!anchor) return;
     const figure = figureBefore(id, anchor);
-    const ticket = (tickets[id] = (tickets[id] || 0) + 1);
-    const data = await (asked && asked.key === key ? asked.answer : fetchJson(url(plotWidth(figure))));
-    if (ticket !== tickets[id] || !figure.isConnected) return;
+    const answer = asked && asked.key === key ? asked.answer : ask(url(plotWidth(figure)), { json: true });
+    const data = await latest("chart " + id, answer);
+    if (!figure.isConnected) return;
     if (!data) {
       figure.remove();
       shown.delete(id);
@@ -89,144 +66,6 @@ const Charts = (() => {
       else if (entry.figure.clientWidth !== entry.width) render(entry);
     }
   });
-
-  // ---- Shared pieces of a drawing
-
-  const margin = { top: 12, right: 18, bottom: 26, gap: 30 };
-
-  function leftMargin(...tickLists) {
-    let longest = 1;
-    for (const ticks of tickLists) for (const [, text] of ticks) longest = Math.max(longest, text.length);
-    return Math.max(44, Math.round(longest * 7.2) + 14);
-  }
-
-  function plotWidth(figure) {
-    return Math.max(40, Math.round((figure.clientWidth || 900) - 70 - margin.right));
-  }
-
-  // The chart's caption: its title, and a legend of [class, text] swatches.
-  function caption(figure, title, legend) {
-    const cap = html(figure, "figcaption");
-    html(cap, "span", "charttitle", title);
-    for (const [cls, text] of legend || []) {
-      const item = html(cap, "span", "legend");
-      html(item, "span", "swatch " + cls);
-      item.append(text);
-    }
-  }
-
-  // The SVG root with its text alternative: a title and a description screen readers read.
-  function root(figure, width, height, data) {
-    const id = figure.id;
-    const s = svg(figure, "svg", {
-      viewBox: `0 0 ${width} ${height}`,
-      width: width,
-      height: height,
-      role: "img",
-      "aria-labelledby": `${id}-title ${id}-desc`,
-      tabindex: "0",
-    });
-    svg(s, "title", { id: `${id}-title` }, data.title);
-    svg(s, "desc", { id: `${id}-desc` }, data.desc);
-    return s;
-  }
-
-  // A vertical scale from the tick values onto [top, bottom].
-  function scale(ticks, top, bottom) {
-    const low = ticks[0][0];
-    const high = ticks[ticks.length - 1][0];
-    const span = high - low || 1;
-    return (v) => bottom - ((v - low) / span) * (bottom - top);
-  }
-
-  function yAxis(s, ticks, y, left, right) {
-    for (const [value, text] of ticks) {
-      const at = y(value);
-      svg(s, "line", { class: value === 0 ? "zero" : "grid", x1: left, x2: right, y1: at, y2: at });
-      svg(s, "text", { class: "tick", x: left - 6, y: at + 4, "text-anchor": "end" }, text);
-    }
-  }
-
-  // The tooltip of a figure, made when first shown: a positioned element costs the whole
-  // page's compositing a walk, which a chart drawn without being pointed at need not pay.
-  function tooltip(figure) {
-    let tip = null;
-    return {
-      show: (s, x, y, heading, lines) => {
-        if (!tip) tip = html(figure, "div", "charttip");
-        showTip(tip, s, x, y, heading, lines);
-      },
-      hide: () => {
-        if (tip) tip.hidden = true;
-      },
-    };
-  }
-
-  // Lines of [label, value] in the tooltip, placed beside the point x, y (SVG units).
-  function showTip(tip, s, x, y, heading, lines) {
-    tip.replaceChildren();
-    html(tip, "strong", "", heading);
-    for (const [label, value, cls] of lines) {
-      const row = html(tip, "div");
-      if (cls) html(row, "span", "swatch " + cls);
-      row.append(label + " ");
-      html(row, "span", "amount", value);
-    }
-    tip.hidden = false;
-    const box = s.getBoundingClientRect();
-    const k = box.width / s.viewBox.baseVal.width;
-    const figureBox = tip.parentNode.getBoundingClientRect();
-    let left = box.left - figureBox.left + x * k + 14;
-    if (left + tip.offsetWidth > figureBox.width) left = Math.max(0, left - tip.offsetWidth - 28);
-    tip.style.left = left + "px";
-    tip.style.top = Math.max(0, box.top - figureBox.top + y * k - tip.offsetHeight / 2) + "px";
-  }
-
-  // Pointer and keyboard over a chart: pick(i) shows item i, choose(i) acts on it.
-  function interact(s, count, indexAt, pick, choose, hide) {
-    let current = -1;
-    const at = (event) => {
-      const box = s.getBoundingClientRect();
-      return indexAt(((event.clientX - box.left) * s.viewBox.baseVal.width) / box.width);
-    };
-    const show = (i) => {
-      current = Math.max(0, Math.min(count - 1, i));
-      pick(current);
-    };
-    s.addEventListener("mousemove", (event) => show(at(event)));
-    s.addEventListener("mouseleave", () => {
-      current = -1;
-      hide();
-    });
-    s.addEventListener("click", (event) => {
-      show(at(event));
-      choose(current);
-    });
-    s.addEventListener("focus", () => show(current < 0 ? count - 1 : current));
-    s.addEventListener("blur", hide);
-    s.addEventListener("keydown", (event) => {
-      const moves = { ArrowLeft: current - 1, ArrowRight: current + 1, Home: 0, End: count - 1 };
-      if (event.key in moves) show(moves[event.key]);
-      else if (event.key === "Enter" || event.key === " ") choose(current);
-      else return;
-      event.preventDefault();
-      event.stopPropagation();
-    });
-  }
-
-  // The shade behind the month being pointed at.
-  function monthShade(s, width, top, bottom) {
-    return svg(s, "rect", { class: "band", y: top, width, height: bottom - top, visibility: "hidden" });
-  }
-
-  // Labels centred under their place; one at the very left edge starts there instead, clear
-  // of the value axis' lowest label.
-  function xLabels(s, labels, bottom, left) {
-    for (const [x, text] of labels) {
-      const anchor = left !== undefined && x - left < 30 ? "start" : "middle";
-      svg(s, "text", { class: "tick", x, y: bottom + 17, "text-anchor": anchor }, text);
-    }
-  }
 
   // ---- A line through a period: an account's balance, a kind's book value and items
 
@@ -311,39 +150,28 @@ const Charts = (() => {
     interact(s, points.length, indexAt, pick, (i) => onChoose(points[i][4]), hide);
   }
 
-  // Brings the row of a split into view and marks it; -1 is the opening row on top.
-  function markRow(body, splitPos) {
-    if (!body) return;
-    for (const row of body.querySelectorAll("tr.marked")) row.classList.remove("marked");
-    const row =
-      splitPos >= 0 ? body.querySelector(`tr[data-spos="${splitPos}"]`) : body.querySelector("tr[data-spos]");
-    if (!row) return;
-    row.classList.add("marked");
-    row.scrollIntoView({ block: "center", behavior: "smooth" });
-  }
-
   const accountUrl = (pos, filter) => (w) =>
     `/chart/account/${pos}?w=${w}` + (filter ? "&f=" + encodeURIComponent(filter) : "");
   const kindUrl = (pos) => (w) => `/chart/inv/${pos}?w=${w}`;
 
-  function account(pos, filter) {
+  // A point chosen on the line of an account or a kind brings its row into view and marks
+  // it (-1 is the opening row on top).
+  function account(pos, filter, markRow) {
     load(
       "accchart",
       document.getElementById("accounttbl"),
       accountUrl(pos, filter),
-      (figure, data, width) =>
-        drawLine(figure, data, width, (spos) => markRow(document.getElementById("records"), spos)),
+      (figure, data, width) => drawLine(figure, data, width, markRow),
       filter ? null : `${pos}`,
     );
   }
 
-  function kind(pos) {
-    const table = document.getElementById("invtbl");
+  function kind(pos, markRow) {
     load(
       "invchart",
-      table,
+      document.getElementById("invtbl"),
       kindUrl(pos),
-      (figure, data, width) => drawLine(figure, data, width, (spos) => markRow(table && table.tBodies[0], spos)),
+      (figure, data, width) => drawLine(figure, data, width, markRow),
       `${pos}`,
     );
   }
@@ -357,36 +185,33 @@ const Charts = (() => {
     prefetch("invchart", `${pos}`, kindUrl(pos));
   }
 
-  // ---- Month by month
+  // ---- Month by month: a chosen month (its index in the period) goes to chooseMonth.
 
   // Bars in month bands: income up, expenses down, the profit or loss as a mark; below, the
   // net worth at each month's end as a line.
-  function drawBalance(figure, data, width) {
-    caption(figure, data.title, [
-      ["income", "Income"],
-      ["expense", "Expenses"],
-      ["profit", "Profit/(Loss)"],
-      ["worth", "Net worth"],
-    ]);
-    const n = data.months.length;
+  function drawBalance(figure, data, width, chooseMonth) {
     const flowHeight = 170;
     const worthHeight = 90;
-    const left = leftMargin(data.flowticks, data.worthticks);
-    const right = width - margin.right;
     const worthTop = margin.top + flowHeight + margin.gap;
     const bottom = worthTop + worthHeight;
-    const s = root(figure, width, bottom + margin.bottom, data);
-    s.dataset.months = n;
-    const band = (right - left) / Math.max(n, 1);
-    const mid = (i) => left + (i + 0.5) * band;
+    const f = Draw.monthFrame(figure, data, width, {
+      legend: [
+        ["income", "Income"],
+        ["expense", "Expenses"],
+        ["profit", "Profit/(Loss)"],
+        ["worth", "Net worth"],
+      ],
+      ticks: [data.flowticks, data.worthticks],
+      height: bottom,
+    });
+    const { s, mid } = f;
     const y = scale(data.flowticks, margin.top, margin.top + flowHeight);
     const yw = scale(data.worthticks, worthTop, bottom);
-    const hilite = monthShade(s, band, margin.top, bottom);
-    yAxis(s, data.flowticks, y, left, right);
-    yAxis(s, data.worthticks, yw, left, right);
-    svg(s, "text", { class: "panelname", x: left, y: worthTop - 7 }, "Net worth at month end");
-    const barWidth = Math.min(band * 0.56, 60);
-    for (let i = 0; i < n; i++) {
+    yAxis(s, data.flowticks, y, f.left, f.right);
+    yAxis(s, data.worthticks, yw, f.left, f.right);
+    svg(s, "text", { class: "panelname", x: f.left, y: worthTop - 7 }, "Net worth at month end");
+    const barWidth = Math.min(f.band * 0.56, 60);
+    for (let i = 0; i < f.n; i++) {
       const x0 = mid(i) - barWidth / 2;
       const inc = data.income[i][0];
       const exp = data.expenses[i][0];
@@ -405,55 +230,36 @@ const Charts = (() => {
     let d = "";
     data.worth.forEach(([v], i) => (d += `${i ? "L" : "M"}${mid(i).toFixed(1)},${yw(v).toFixed(1)}`));
     svg(s, "path", { class: "worth", d });
-    for (let i = 0; i < n; i++) svg(s, "circle", { class: "worthpt", cx: mid(i), cy: yw(data.worth[i][0]), r: 3 });
-    xLabels(
-      s,
-      data.months.map((m, i) => [mid(i), m.label]),
+    for (let i = 0; i < f.n; i++) svg(s, "circle", { class: "worthpt", cx: mid(i), cy: yw(data.worth[i][0]), r: 3 });
+    f.finish(
       bottom,
-    );
-    const tip = tooltip(figure);
-    interact(
-      s,
-      n,
-      (px) => Math.floor((px - left) / band),
-      (i) => {
-        hilite.setAttribute("x", left + i * band);
-        hilite.setAttribute("visibility", "visible");
-        tip.show(s, mid(i) + barWidth / 2, y(0), `${data.months[i].from} – ${data.months[i].to}`, [
+      (i) => [
+        mid(i) + barWidth / 2,
+        y(0),
+        [
           ["Income", data.income[i][1], "income"],
           ["Expenses", data.expenses[i][1], "expense"],
           ["Profit/(Loss)", data.profit[i][1], "profit"],
           ["Net worth", data.worth[i][1], "worth"],
-        ]);
-      },
-      () => {},
-      () => {
-        tip.hide();
-        hilite.setAttribute("visibility", "hidden");
-      },
+        ],
+      ],
+      chooseMonth,
     );
   }
 
   // Each month's bar stacked from the parts (positive ones up, negative ones down).
-  function drawStack(figure, data, width) {
-    caption(
-      figure,
-      data.title,
-      data.series.map((one, k) => [`s${k}`, one.name]),
-    );
-    const n = data.months.length;
-    const left = leftMargin(data.yticks);
-    const right = width - margin.right;
+  function drawStack(figure, data, width, chooseMonth) {
     const bottom = margin.top + 190;
-    const s = root(figure, width, bottom + margin.bottom, data);
-    s.dataset.months = n;
-    const band = (right - left) / Math.max(n, 1);
-    const mid = (i) => left + (i + 0.5) * band;
+    const f = Draw.monthFrame(figure, data, width, {
+      legend: data.series.map((one, k) => [`s${k}`, one.name]),
+      ticks: [data.yticks],
+      height: bottom,
+    });
+    const { s, mid } = f;
     const y = scale(data.yticks, margin.top, bottom);
-    const hilite = monthShade(s, band, margin.top, bottom);
-    yAxis(s, data.yticks, y, left, right);
-    const barWidth = Math.min(band * 0.62, 64);
-    for (let i = 0; i < n; i++) {
+    yAxis(s, data.yticks, y, f.left, f.right);
+    const barWidth = Math.min(f.band * 0.62, 64);
+    for (let i = 0; i < f.n; i++) {
       let up = 0;
       let down = 0;
       data.series.forEach((one, k) => {
@@ -472,53 +278,42 @@ const Charts = (() => {
         });
       });
     }
-    xLabels(
-      s,
-      data.months.map((m, i) => [mid(i), m.label]),
+    f.finish(
       bottom,
-    );
-    const tip = tooltip(figure);
-    interact(
-      s,
-      n,
-      (px) => Math.floor((px - left) / band),
       (i) => {
-        hilite.setAttribute("x", left + i * band);
-        hilite.setAttribute("visibility", "visible");
         const lines = data.series
           .map((one, k) => [one.name, one.values[i][1], `s${k}`, one.values[i][0]])
           .filter((line) => line[3] !== 0);
         lines.push(["Total", data.totals[i][1]]);
-        tip.show(s, mid(i) + barWidth / 2, margin.top + 60, `${data.months[i].from} – ${data.months[i].to}`, lines);
+        return [mid(i) + barWidth / 2, margin.top + 60, lines];
       },
-      () => {},
-      () => {
-        tip.hide();
-        hilite.setAttribute("visibility", "hidden");
-      },
+      chooseMonth,
     );
   }
 
   // Its place is kept at once; its figures are asked for once the page has loaded, so that
   // the server's month-by-month walk never holds up the page's own files.
-  function balance() {
+  function balance(chooseMonth) {
     const table = document.getElementById("balance");
     if (!table) return;
     figureBefore("balchart", table);
-    const go = () => load("balchart", table, () => "/chart/balance", drawBalance);
+    const draw = (figure, data, width) => drawBalance(figure, data, width, chooseMonth);
+    const go = () => load("balchart", table, () => "/chart/balance", draw);
     if (document.readyState === "complete") go();
     else window.addEventListener("load", go, { once: true });
   }
 
   // The month-by-month page: the sub-accounts of the expense and of the income root stacked
-  // per month, or those of the account whose tree the page shows.
-  function monthly(pos) {
+  // per month, or those of the account whose tree the page shows. chooseMonth(which, i):
+  // which is "expenses", "income" or the account's position.
+  function monthly(pos, chooseMonth) {
     const table = document.getElementById("monthly");
+    const stack = (which) => (figure, data, width) => drawStack(figure, data, width, (i) => chooseMonth(which, i));
     if (pos === "") {
-      load("expchart", table, () => "/chart/expenses", drawStack);
-      load("incchart", table, () => "/chart/income", drawStack);
+      load("expchart", table, () => "/chart/expenses", stack("expenses"));
+      load("incchart", table, () => "/chart/income", stack("income"));
     } else {
-      load("subchart", table, () => `/chart/stack/${pos}`, drawStack);
+      load("subchart", table, () => `/chart/stack/${pos}`, stack(pos));
     }
   }
 

@@ -1,8 +1,8 @@
-// murex: keyboard shortcuts, and their help on "?" (the table of the manual's "Keyboard").
+// murex: keyboard shortcuts, and their help on "?", both made from one key map.
 "use strict";
 
-(() => {
-  const byId = (id) => document.getElementById(id);
+const Keys = (() => {
+  const { byId, html } = Kit;
 
   function typing(target) {
     return target instanceof Element && target.closest("input, select, textarea, [contenteditable]") !== null;
@@ -24,14 +24,7 @@
       return;
     }
     const box = help.querySelector(".keybox");
-    const table = byId("keytable");
-    const copy = box.querySelector("table");
-    if (copy) copy.remove();
-    if (table) {
-      const clone = table.cloneNode(true);
-      clone.removeAttribute("id");
-      box.insertBefore(clone, box.querySelector("p"));
-    }
+    if (!box.querySelector("table")) box.insertBefore(keyTable(), box.querySelector("p"));
     focusBefore = document.activeElement;
     help.hidden = false;
     box.focus();
@@ -54,13 +47,18 @@
 
   function focusFilter() {
     const filter = document.querySelector('section.active input[name="filter"]');
-    if (!filter) return false;
+    if (!filter) return;
     filter.focus();
     filter.select();
-    return true;
   }
 
-  function closeAll() {
+  // Esc: leaves a text box, or closes the help or the transaction window; false when there
+  // was nothing to close.
+  function escape(target) {
+    if (typing(target)) {
+      target.blur();
+      return true;
+    }
     if (helpOpen()) {
       toggleHelp();
       return true;
@@ -73,35 +71,61 @@
     return false;
   }
 
-  const keys = {
-    "?": toggleHelp,
-    m: () => (location.hash = "#j"),
-    b: () => (location.hash = "#a"),
-    i: () => (location.hash = "#i"),
-    h: () => (location.hash = "#m"),
-    n: () => step(1),
-    p: () => step(-1),
-    "/": focusFilter,
-    f: focusFilter,
-  };
+  const go = (hash) => () => (location.hash = hash);
 
-  document.addEventListener("keydown", (event) => {
-    if (event.ctrlKey || event.altKey || event.metaKey || event.defaultPrevented) return;
-    if (event.key === "Escape") {
-      if (typing(event.target)) event.target.blur();
-      else if (closeAll()) event.preventDefault();
-      return;
+  // The key map: the keys as shown, what they do, and an action for each key (or one for
+  // all). One entry a line: the build writes the manual's table of keys from these lines.
+  const map = [];
+  const row = (keys, does, ...actions) => map.push({ keys, does, actions });
+  row(["?"], "show or hide this list", toggleHelp);
+  row(["m"], "the menu", go("#j"));
+  row(["b"], "the balance of accounts", go("#a"));
+  row(["i"], "the balance of inventory", go("#i"));
+  row(["n", "p"], "the next or previous account (or inventory kind)", () => step(1), () => step(-1));
+  row(["/", "f"], "into the filter box of an account", focusFilter);
+  row(["Esc"], "close the transaction window or this list; leave the filter box", escape);
+  row(["h"], "this manual", go("#m"));
+
+  const actions = new Map();
+  for (const { keys, actions: acts } of map) keys.forEach((key, i) => actions.set(key, acts[i] || acts[0]));
+
+  // The table of the help, as the manual shows it.
+  function keyTable() {
+    const table = html(null, "table", "about keys");
+    for (const { keys, does } of map) {
+      const tr = html(table, "tr");
+      const th = html(tr, "th");
+      keys.forEach((key, i) => {
+        if (i > 0) th.append(" ");
+        html(th, "kbd", "", key);
+      });
+      html(tr, "td", "", does);
     }
-    if (typing(event.target)) return;
-    if (helpOpen() && event.key !== "?") return;
-    const action = keys[event.key];
-    if (!action || byId("errorStr")?.textContent.trim()) return;
-    event.preventDefault();
-    action();
-  });
+    return table;
+  }
 
-  // A click on the dimmed page around the help closes it.
-  document.addEventListener("click", (event) => {
-    if (helpOpen() && event.target === byId("keyhelp")) toggleHelp();
-  });
+  function start() {
+    document.addEventListener("keydown", (event) => {
+      if (event.ctrlKey || event.altKey || event.metaKey || event.defaultPrevented) return;
+      // The error page offers nothing but the error.
+      if (byId("errorStr")?.textContent.trim()) return;
+      if (event.key === "Escape") {
+        if (escape(event.target)) event.preventDefault();
+        return;
+      }
+      if (typing(event.target)) return;
+      if (helpOpen() && event.key !== "?") return;
+      const action = actions.get(event.key);
+      if (!action) return;
+      event.preventDefault();
+      action(event.target);
+    });
+
+    // A click on the dimmed page around the help closes it.
+    document.addEventListener("click", (event) => {
+      if (helpOpen() && event.target === byId("keyhelp")) toggleHelp();
+    });
+  }
+
+  return { start };
 })();

@@ -1,328 +1,399 @@
-// murex: the page script. Shows one section per URL fragment and fetches the reports.
+// murex: the page. Shows one section per URL fragment, fetches the reports into them, and
+// looks after what they hold: the rows (register.js), the charts (chart.js), the selection
+// sums, the transaction popup, the CSV links, and a reload when the ledger was saved.
 "use strict";
 
-const $ = (id) => document.getElementById(id);
+const Page = (() => {
+  const { byId, ask, drop, boxTables } = Kit;
 
-// Every answer that is not a success counts as no text.
-async function fetchText(url) {
-  try {
-    const response = await fetch(url, { method: "GET", cache: "no-store" });
-    return response.ok ? await response.text() : "";
-  } catch (e) {
-    return "";
+  // ---- Views
+
+  // "#a" + position + "/" + year-month: the account's report for that month of the period.
+  const accountMonthFragment = /^#a(\d+)\/(\d{4}-\d\d)$/;
+  // "#mon" for every account's change per month, "#monb" for the balances at each month's
+  // end; a position after them shows that account's tree.
+  const monthlyFragment = /^#mon(b?)(\d*)$/;
+
+  let lastRouted = null;
+  let popupHiddenBy = null;
+  // The month the account section shows ("2025-03"), or "" for the whole period.
+  let shownMonth = "";
+  // The month column of the monthly page to mark once it is there (a chart's month), or -1.
+  let monthColumn = -1;
+
+  function hasError() {
+    const err = byId("errorStr");
+    return err !== null && err.textContent.trim() !== "";
   }
-}
 
-// Answers arriving late for a view that was left are dropped by their ticket.
-const tickets = { acc: 0, inv: 0, filter: 0, sums: 0, mon: 0 };
-
-let lastRouted = null;
-let popupHiddenBy = null;
-
-function hasError() {
-  const err = $("errorStr");
-  return err !== null && err.textContent.trim() !== "";
-}
-
-function showSection(id) {
-  for (const section of document.querySelectorAll("section")) {
-    section.classList.toggle("active", section.id === id);
+  function showSection(id) {
+    for (const section of document.querySelectorAll("section")) {
+      section.classList.toggle("active", section.id === id);
+    }
   }
-}
 
-function showHeader(on) {
-  const header = $("header");
-  if (header) header.style.display = on ? "" : "none";
-}
-
-function route(fragment) {
-  if (typeof fragment !== "string" || !fragment.startsWith("#")) fragment = "#a";
-  if (fragment === "#") return;
-  lastRouted = fragment;
-  let view = "man";
-  if (hasError()) {
-    view = "err";
-  } else if (fragment === "#j" || fragment === "#quit") {
-    view = "jump";
-  } else if (fragment === "#a") {
-    view = "accb";
-  } else if (fragment === "#i") {
-    view = "invb";
-  } else if (/^#a\d+$/.test(fragment)) {
-    view = "acc";
-    shownMonth = "";
-    loadAccount(fragment.slice(2));
-  } else if (accountMonthFragment.test(fragment)) {
-    view = "acc";
-    const [, pos, month] = accountMonthFragment.exec(fragment);
-    shownMonth = month;
-    loadAccount(pos + "/" + month);
-  } else if (monthlyFragment.test(fragment)) {
-    view = "mon";
-    const [, balances, pos] = monthlyFragment.exec(fragment);
-    loadMonthly(balances !== "", pos);
-  } else if (/^#i\d+$/.test(fragment)) {
-    view = "inv";
-    loadKind(fragment.slice(2));
+  function showHeader(on) {
+    const header = byId("header");
+    if (header) header.style.display = on ? "" : "none";
   }
-  showSection(view);
-  showHeader(view !== "jump");
-}
 
-async function quit() {
-  await fetchText("/quit");
-  document.body.textContent = "Bye!";
-}
-
-// The account shown in section "acc", read from the report's first anchor ("a" + position).
-function shownAccount() {
-  const anchor = $("acc").querySelector("a");
-  const id = anchor ? anchor.id : "";
-  if (id.length < 2 || id[0] !== "a" || !/^\d+$/.test(id.slice(1))) return null;
-  return id.slice(1);
-}
-
-async function loadAccount(pos) {
-  const section = $("acc");
-  section.innerHTML = "";
-  const ticket = ++tickets.acc;
-  drawCharts("beforeAccount", pos);
-  const html = await fetchText("/account/" + pos);
-  if (ticket !== tickets.acc) return;
-  section.innerHTML = html;
-  const table = $("accounttbl");
-  if (!table) return;
-  accountCsvLink("");
-  const filter = section.querySelector('input[name="filter"]');
-  if (filter) filter.addEventListener("keyup", () => filterRows(filter.value));
-  table.addEventListener("click", (event) => rowClick(event, false));
-  // The description column keeps its width while filtered rows come and go.
-  const descr = table.querySelector(".descr");
-  if (descr) {
-    let width = descr.getBoundingClientRect().width;
-    const heads = table.querySelectorAll("thead tr:first-child th");
-    if (width === 0 && heads.length > 0) width = heads[heads.length - 1].getBoundingClientRect().width;
-    if (width > 0) descr.style.width = width + "px";
+  function route(fragment) {
+    if (typeof fragment !== "string" || !fragment.startsWith("#")) fragment = "#a";
+    if (fragment === "#") return;
+    lastRouted = fragment;
+    let view = "man";
+    if (hasError()) {
+      view = "err";
+    } else if (fragment === "#j" || fragment === "#quit") {
+      view = "jump";
+    } else if (fragment === "#a") {
+      view = "accb";
+    } else if (fragment === "#i") {
+      view = "invb";
+    } else if (/^#a\d+$/.test(fragment)) {
+      view = "acc";
+      shownMonth = "";
+      loadAccount(fragment.slice(2));
+    } else if (accountMonthFragment.test(fragment)) {
+      view = "acc";
+      const [, pos, month] = accountMonthFragment.exec(fragment);
+      shownMonth = month;
+      loadAccount(pos + "/" + month);
+    } else if (monthlyFragment.test(fragment)) {
+      view = "mon";
+      const [, balances, pos] = monthlyFragment.exec(fragment);
+      loadMonthly(balances !== "", pos);
+    } else if (/^#i\d+$/.test(fragment)) {
+      view = "inv";
+      loadKind(fragment.slice(2));
+    }
+    showSection(view);
+    // The error page offers nothing but the error.
+    showHeader(view !== "jump" && view !== "err");
   }
-  const rowquery = $("rowquery");
-  if (rowquery) rowquery.addEventListener("click", clearSelection);
-  drawCharts("account", pos);
-}
 
-async function filterRows(value) {
-  const pos = shownAccount();
-  if (pos === null) return;
-  const ticket = ++tickets.filter;
-  const query = "?" + encodeURIComponent(value.trim());
-  accountCsvLink(query);
-  const rows = await fetchText("/filter/" + pos + monthPath() + query);
-  if (ticket !== tickets.filter) return;
-  const records = $("records");
-  if (!records) return;
-  records.innerHTML = rows;
-  updateSelection();
-  drawCharts("account", pos + monthPath(), value.trim());
-}
-
-async function loadKind(pos) {
-  const section = $("inv");
-  section.innerHTML = "";
-  const ticket = ++tickets.inv;
-  drawCharts("beforeKind", pos);
-  const html = await fetchText("/inv/" + pos);
-  if (ticket !== tickets.inv) return;
-  section.innerHTML = html;
-  const table = $("invtbl");
-  if (table) table.addEventListener("click", (event) => rowClick(event, true));
-  if (table) addCsvLink(section, "/csv/inv/" + pos);
-  drawCharts("kind", pos);
-}
-
-// The charts above the reports (chart.js); the tables work without them.
-function drawCharts(which, ...args) {
-  if (typeof Charts !== "undefined") Charts[which](...args);
-}
-
-function rowClick(event, popupMode) {
-  if (popupHiddenBy === event) return;
-  const row = event.target.closest("tr");
-  if (!row || !row.hasAttribute("data-spos")) return;
-  const text = row.getAttribute("data-spos");
-  if (!/^\d+$/.test(text)) return;
-  const rowquery = $("rowquery");
-  if (popupMode || (rowquery && rowquery.checked)) {
-    openPopup(text, event.pageX, event.pageY);
-  } else {
-    row.classList.toggle("selekt");
-    updateSelection();
+  async function quit() {
+    await ask("/quit");
+    document.body.textContent = "Bye!";
   }
-}
 
-function showSums(answer) {
-  const filtered = $("filtered");
-  if (!filtered) return;
-  const cells = filtered.querySelectorAll("td");
-  if (cells.length < 4) return;
-  const values = answer.split("\n");
-  cells[0].textContent = values.length === 3 ? "Selected:" : "";
-  for (let i = 0; i < 3; i++) cells[i + 1].textContent = answer !== "" && i < values.length ? values[i] : "";
-}
+  // ---- An account, an inventory kind
 
-async function updateSelection() {
-  const positions = [];
-  for (const row of $("acc").querySelectorAll("tr.selekt")) {
-    const text = row.getAttribute("data-spos") || "";
-    if (/^\d+$/.test(text)) positions.push(text);
+  // The account shown in section "acc", read from the report's first anchor ("a" + position).
+  function shownAccount() {
+    const anchor = byId("acc").querySelector("a");
+    const id = anchor ? anchor.id : "";
+    if (id.length < 2 || id[0] !== "a" || !/^\d+$/.test(id.slice(1))) return null;
+    return id.slice(1);
   }
-  const ticket = ++tickets.sums;
-  if (positions.length === 0) {
+
+  function monthPath() {
+    return shownMonth === "" ? "" : "/" + shownMonth;
+  }
+
+  // The report into its section, its rows into the register.
+  function putReport(section, report, rowsOpen) {
+    const [frame, rows] = Register.cut(report, rowsOpen);
+    section.innerHTML = frame;
+    boxTables(section);
+    return rows;
+  }
+
+  async function loadAccount(pos) {
+    const section = byId("acc");
+    section.innerHTML = "";
+    drop("filter");
+    drop("sums");
+    filterShown = "";
+    drawCharts("beforeAccount", pos);
+    const html = await ask("/account/" + pos, { slot: "acc" });
+    const rows = putReport(section, html, '<tbody id="records">\n');
+    const table = byId("accounttbl");
+    if (!table) return;
+    const records = byId("records");
+    Register.show(records, rows || "");
     showSums("");
-    return;
+    accountCsvLink("");
+    const filter = section.querySelector('input[name="filter"]');
+    if (filter) filter.addEventListener("keyup", () => filterRows(filter.value));
+    table.addEventListener("click", (event) => rowClick(event, false));
+    // The description column keeps its width while filtered rows come and go.
+    const descr = table.querySelector(".descr");
+    if (descr) {
+      let width = descr.getBoundingClientRect().width;
+      const heads = table.querySelectorAll("thead tr:first-child th");
+      if (width === 0 && heads.length > 0) width = heads[heads.length - 1].getBoundingClientRect().width;
+      if (width > 0) descr.style.width = width + "px";
+    }
+    const rowquery = byId("rowquery");
+    if (rowquery) rowquery.addEventListener("click", clearSelection);
+    drawCharts("account", pos, "", (spos) => Register.mark(records, spos));
   }
-  const answer = await fetchText("/sumsel/" + positions.join(","));
-  if (ticket !== tickets.sums) return;
-  showSums(answer);
-}
 
-function clearSelection() {
-  for (const row of document.querySelectorAll("tr.selekt")) row.classList.remove("selekt");
-  ++tickets.sums;
-  showSums("");
-}
+  let filterShown = "";
 
-async function openPopup(splitPos, x, y) {
-  const text = await fetchText("/trans/" + splitPos);
-  if (text === "") return;
-  const popup = $("popup");
-  popup.style.left = x + "px";
-  popup.style.top = y + "px";
-  popup.innerHTML = text;
-  popup.style.display = "block";
-}
-
-function popupVisible() {
-  const popup = $("popup");
-  return popup !== null && popup.style.display === "block";
-}
-
-// The fragment of a link's own target, or null for a link elsewhere.
-function linkFragment(element) {
-  const link = element instanceof Element ? element.closest("a[href]") : null;
-  if (!link) return null;
-  const href = link.getAttribute("href");
-  const hash = href.indexOf("#");
-  if (hash < 0) return null;
-  const path = href.slice(0, hash);
-  if (path !== "" && path !== location.pathname) return null;
-  return href.slice(hash);
-}
-
-function start() {
-  window.addEventListener("popstate", () => {
-    if (location.hash !== lastRouted) route(location.hash);
-  });
-
-  // Captured first, so that a click that closes the popup does nothing else.
-  document.addEventListener(
-    "click",
-    (event) => {
-      if (popupVisible()) {
-        $("popup").style.display = "none";
-        popupHiddenBy = event;
-        event.preventDefault();
-        event.stopPropagation();
-        return;
-      }
-      const fragment = linkFragment(event.target);
-      // Only the user's own click on the quit link ends the viewer: the fragment itself, in
-      // an address or the history, never does.
-      if (fragment === "#quit") {
-        event.preventDefault();
-        if (event.isTrusted) quit();
-        return;
-      }
-      if (fragment !== null) route(fragment);
-    },
-    true,
-  );
-
-  window.addEventListener("focus", async () => {
-    if ((await fetchText("/changed")) === "yes") location.assign("/");
-  });
-
-  const period = document.querySelector('select[name="period"]');
-  if (period) period.addEventListener("change", () => location.assign("/period/" + period.value));
-  const future = document.querySelector('input[name="futureShow"]');
-  if (future) future.addEventListener("click", () => location.assign("/toggleFuture"));
-
-  const nop = $("nop");
-  if (nop) {
-    addCsvLink($("accb"), "/csv/accounts");
-    addCsvLink($("invb"), "/csv/inventory");
-    const pre = nop.querySelector("pre");
-    if (pre && pre.textContent.trim() !== "") nop.style.display = "block";
-    route("#a");
-    drawCharts("balance");
-  } else {
-    route("#m");
+  async function filterRows(value) {
+    const pos = shownAccount();
+    const text = value.trim();
+    // A key that changes no word (a shift, an arrow, a blank at the end) asks nothing.
+    if (pos === null || text === filterShown) return;
+    filterShown = text;
+    const query = "?" + encodeURIComponent(text);
+    accountCsvLink(query);
+    const rows = await ask("/filter/" + pos + monthPath() + query, { slot: "filter" });
+    const records = byId("records");
+    if (!records) return;
+    Register.show(records, rows);
+    updateSelection();
+    drawCharts("account", pos + monthPath(), text, (spos) => Register.mark(records, spos));
   }
-}
 
-// ---- The month-by-month page, one account's month, and the CSV downloads.
-
-// "#mon" for every account's change per month, "#monb" for the balances at each month's end;
-// a position after them shows that account's tree.
-const monthlyFragment = /^#mon(b?)(\d*)$/;
-// "#a" + position + "/" + year-month: the account's report for that month of the period.
-const accountMonthFragment = /^#a(\d+)\/(\d{4}-\d\d)$/;
-
-// The month the account section shows ("2025-03"), or "" for the whole period.
-let shownMonth = "";
-
-function monthPath() {
-  return shownMonth === "" ? "" : "/" + shownMonth;
-}
-
-async function loadMonthly(balances, pos) {
-  const section = $("mon");
-  section.innerHTML = "";
-  const ticket = ++tickets.mon;
-  const path = "/monthly" + (balances ? "/balance" : "") + (pos === "" ? "" : "/" + pos);
-  const html = await fetchText(path);
-  if (ticket !== tickets.mon) return;
-  section.innerHTML = html;
-  if ($("monthly")) addCsvLink(section, "/csv" + path);
-  drawCharts("monthly", pos);
-}
-
-// A "CSV" link to the same report as a download, in the report's table of facts.
-function addCsvLink(section, href) {
-  const about = section ? section.querySelector("table.about") : null;
-  if (!about) return null;
-  let link = about.querySelector("a.csv");
-  if (!link) {
-    const row = about.insertRow(-1);
-    const head = document.createElement("th");
-    head.textContent = "Download:";
-    row.appendChild(head);
-    link = document.createElement("a");
-    link.className = "csv";
-    link.textContent = "CSV";
-    link.setAttribute("download", "");
-    row.insertCell(-1).appendChild(link);
+  async function loadKind(pos) {
+    const section = byId("inv");
+    section.innerHTML = "";
+    drawCharts("beforeKind", pos);
+    const html = await ask("/inv/" + pos, { slot: "inv" });
+    const rows = putReport(section, html, "<tbody>\n");
+    const table = byId("invtbl");
+    if (!table) return;
+    const body = table.tBodies[0];
+    Register.show(body, rows || "");
+    table.addEventListener("click", (event) => rowClick(event, true));
+    addCsvLink(section, "/csv/inv/" + pos);
+    drawCharts("kind", pos, (spos) => Register.mark(body, spos));
   }
-  link.setAttribute("href", href);
-  return link;
-}
 
-// The account's download follows the shown month and the filter typed.
-function accountCsvLink(query) {
-  const pos = shownAccount();
-  if (pos !== null) addCsvLink($("acc"), "/csv/account/" + pos + monthPath() + query);
+  // The charts above the reports (chart.js); the tables work without them.
+  function drawCharts(which, ...args) {
+    if (typeof Charts !== "undefined") Charts[which](...args);
+  }
+
+  function rowClick(event, popupMode) {
+    if (popupHiddenBy === event) return;
+    const row = event.target.closest("tr");
+    if (!row || !row.hasAttribute("data-spos")) return;
+    const text = row.getAttribute("data-spos");
+    if (!/^\d+$/.test(text)) return;
+    const rowquery = byId("rowquery");
+    if (popupMode || (rowquery && rowquery.checked)) {
+      openPopup(text, event.pageX, event.pageY);
+    } else {
+      Register.toggle(row.parentElement, row);
+      updateSelection();
+    }
+  }
+
+  // ---- The selection sums and the popup
+
+  // "Selected:" and the three sums, or nothing while no row is selected.
+  function showSums(answer) {
+    const filtered = byId("filtered");
+    if (!filtered) return;
+    const cells = filtered.querySelectorAll("td");
+    if (cells.length < 4) return;
+    const values = answer.split("\n");
+    cells[0].textContent = values.length === 3 ? "Selected:" : "";
+    for (let i = 0; i < 3; i++) cells[i + 1].textContent = answer !== "" && i < values.length ? values[i] : "";
+  }
+
+  async function updateSelection() {
+    const records = byId("records");
+    const positions = records ? Register.selected(records) : [];
+    if (positions.length === 0) {
+      drop("sums");
+      showSums("");
+      return;
+    }
+    showSums(await ask("/sumsel/" + positions.join(","), { slot: "sums" }));
+  }
+
+  function clearSelection() {
+    const records = byId("records");
+    if (records) Register.clear(records);
+    drop("sums");
+    showSums("");
+  }
+
+  // The popup at the click, moved in where it would run past the screen's right or bottom.
+  async function openPopup(splitPos, x, y) {
+    const text = await ask("/trans/" + splitPos, { slot: "popup" });
+    if (text === "") return;
+    const popup = byId("popup");
+    popup.innerHTML = text;
+    popup.style.left = "0px";
+    popup.style.top = "0px";
+    popup.style.display = "block";
+    const margin = 8;
+    const width = popup.offsetWidth;
+    const height = popup.offsetHeight;
+    const right = window.scrollX + document.documentElement.clientWidth - margin;
+    const bottom = window.scrollY + window.innerHeight - margin;
+    const left = Math.max(window.scrollX + margin, Math.min(x, right - width));
+    const top = y + height > bottom && y - height >= window.scrollY + margin ? y - height : y;
+    popup.style.left = left + "px";
+    popup.style.top = top + "px";
+  }
+
+  function popupVisible() {
+    const popup = byId("popup");
+    return popup !== null && popup.style.display === "block";
+  }
+
+  // ---- The month-by-month page
+
+  async function loadMonthly(balances, pos) {
+    const section = byId("mon");
+    section.innerHTML = "";
+    const path = "/monthly" + (balances ? "/balance" : "") + (pos === "" ? "" : "/" + pos);
+    section.innerHTML = await ask(path, { slot: "mon" });
+    boxTables(section);
+    if (byId("monthly")) addCsvLink(section, "/csv" + path);
+    markMonth(monthColumn);
+    monthColumn = -1;
+    drawCharts("monthly", pos, stackMonth);
+  }
+
+  // A month chosen on the balance chart: the monthly page with that month's column marked.
+  function balanceMonth(i) {
+    monthColumn = i;
+    if (location.hash === "#mon") {
+      markMonth(i);
+      monthColumn = -1;
+    } else {
+      location.hash = "#mon";
+    }
+  }
+
+  function markMonth(i) {
+    const table = byId("monthly");
+    if (!table || i < 0) return;
+    for (const cell of table.querySelectorAll(".marked")) cell.classList.remove("marked");
+    const cells = [...table.rows].map((row) => row.cells[i + 1]).filter(Boolean);
+    for (const cell of cells) cell.classList.add("marked");
+    if (cells[0]) cells[0].scrollIntoView({ block: "nearest", inline: "center" });
+  }
+
+  // A month chosen on a stacked chart: that month of the account it stacks, as the
+  // account's cell of the month in the table links it.
+  function stackMonth(which, i) {
+    const table = byId("monthly");
+    if (!table) return;
+    let row = null;
+    if (which === "expenses" || which === "income") {
+      row = table.querySelector(which === "expenses" ? "tbody tr.typE" : "tbody tr.typI");
+    } else {
+      const name = table.querySelector(`tbody a[href="#a${which}"]`);
+      row = name ? name.closest("tr") : null;
+    }
+    const link = row && row.cells[i + 1] ? row.cells[i + 1].querySelector("a") : null;
+    if (link) location.hash = link.getAttribute("href");
+  }
+
+  // ---- The CSV downloads
+
+  // A "CSV" link to the same report as a download, in the report's table of facts.
+  function addCsvLink(section, href) {
+    const about = section ? section.querySelector("table.about") : null;
+    if (!about) return null;
+    let link = about.querySelector("a.csv");
+    if (!link) {
+      const row = about.insertRow(-1);
+      const head = document.createElement("th");
+      head.textContent = "Download:";
+      row.appendChild(head);
+      link = document.createElement("a");
+      link.className = "csv";
+      link.textContent = "CSV";
+      link.setAttribute("download", "");
+      row.insertCell(-1).appendChild(link);
+    }
+    link.setAttribute("href", href);
+    return link;
+  }
+
+  // The account's download follows the shown month and the filter typed.
+  function accountCsvLink(query) {
+    const pos = shownAccount();
+    if (pos !== null) addCsvLink(byId("acc"), "/csv/account/" + pos + monthPath() + query);
+  }
+
+  // ---- Start
+
+  // The fragment of a link's own target, or null for a link elsewhere.
+  function linkFragment(element) {
+    const link = element instanceof Element ? element.closest("a[href]") : null;
+    if (!link) return null;
+    const href = link.getAttribute("href");
+    const hash = href.indexOf("#");
+    if (hash < 0) return null;
+    const path = href.slice(0, hash);
+    if (path !== "" && path !== location.pathname) return null;
+    return href.slice(hash);
+  }
+
+  function start() {
+    window.addEventListener("popstate", () => {
+      if (location.hash !== lastRouted) route(location.hash);
+    });
+
+    // Captured first, so that a click that closes the popup does nothing else.
+    document.addEventListener(
+      "click",
+      (event) => {
+        if (popupVisible()) {
+          byId("popup").style.display = "none";
+          popupHiddenBy = event;
+          event.preventDefault();
+          event.stopPropagation();
+          return;
+        }
+        const fragment = linkFragment(event.target);
+        // Only the user's own click on the quit link ends the viewer: the fragment itself, in
+        // an address or the history, never does.
+        if (fragment === "#quit") {
+          event.preventDefault();
+          if (event.isTrusted) quit();
+          return;
+        }
+        if (fragment !== null) route(fragment);
+      },
+      true,
+    );
+
+    window.addEventListener("focus", async () => {
+      if ((await ask("/changed")) === "yes") location.assign("/");
+    });
+
+    const period = document.querySelector('select[name="period"]');
+    if (period) period.addEventListener("change", () => location.assign("/period/" + period.value));
+    const future = document.querySelector('input[name="futureShow"]');
+    if (future) future.addEventListener("click", () => location.assign("/toggleFuture"));
+
+    const nop = byId("nop");
+    if (nop) {
+      boxTables(byId("accb"));
+      boxTables(byId("invb"));
+      addCsvLink(byId("accb"), "/csv/accounts");
+      addCsvLink(byId("invb"), "/csv/inventory");
+      const pre = nop.querySelector("pre");
+      if (pre && pre.textContent.trim() !== "") nop.style.display = "block";
+      route("#a");
+      drawCharts("balance", balanceMonth);
+    } else {
+      route("#m");
+    }
+  }
+
+  return { start };
+})();
+
+function startPage() {
+  Keys.start();
+  Page.start();
 }
 
 if (document.readyState === "loading") {
-  document.addEventListener("DOMContentLoaded", start);
+  document.addEventListener("DOMContentLoaded", startPage);
 } else {
-  start();
+  startPage();
 }

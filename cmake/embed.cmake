@@ -1,12 +1,61 @@
 # Turns every file of DIR into a constant of assets.cpp (OUT), byte for byte, so that the
 # program needs no file at run time. A file a.b becomes murex::assets::a_b.
+#
+# The page is put together here: page.html takes the manual (manual.html) in place of the
+# line "<!--#include manual.html-->", and the manual takes the rows of its table of keys,
+# written from the key map of keys.js, in place of "<!--#include keys.js-->". The manual is
+# a part of the page only, not a constant of its own.
+
+# The key map's lines, row(["n", "p"], "what they do", ...), as rows of the manual's table.
+function(key_rows keysFile outVar)
+  file(READ ${keysFile} text)
+  # A semicolon would split the matches below, which CMake keeps as a list.
+  string(ASCII 31 sep)
+  string(REPLACE ";" "${sep}" text "${text}")
+  string(REGEX MATCHALL "\n *row\\(\\[[^]]*\\], \"[^\"]*\"" entries "${text}")
+  set(rows "")
+  foreach(entry IN LISTS entries)
+    string(REGEX REPLACE "\n *row\\(\\[([^]]*)\\], \"([^\"]*)\"" "\\1" keys "${entry}")
+    string(REGEX REPLACE "\n *row\\(\\[([^]]*)\\], \"([^\"]*)\"" "\\2" does "${entry}")
+    string(REGEX REPLACE "\"([^\"]*)\"" "<kbd>\\1</kbd>" keys "${keys}")
+    string(REPLACE "</kbd>, <kbd>" "</kbd> <kbd>" keys "${keys}")
+    string(APPEND rows "<tr><th>${keys}</th><td>${does}</td></tr>\n")
+  endforeach()
+  string(REPLACE "${sep}" ";" rows "${rows}")
+  set(${outVar} "${rows}" PARENT_SCOPE)
+endfunction()
+
+function(page_text outVar)
+  file(READ ${DIR}/page.html page)
+  file(READ ${DIR}/manual.html manual)
+  key_rows(${DIR}/keys.js rows)
+  foreach(marker IN ITEMS "<!--#include manual.html-->" "<!--#include keys.js-->")
+    string(FIND "${page}" "${marker}\n" at)
+    if(at LESS 0)
+      string(FIND "${manual}" "${marker}\n" at)
+    endif()
+    if(at LESS 0)
+      message(FATAL_ERROR "embed: the line ${marker} is missing")
+    endif()
+  endforeach()
+  string(REPLACE "<!--#include keys.js-->\n" "${rows}" manual "${manual}")
+  string(REPLACE "<!--#include manual.html-->\n" "${manual}" page "${page}")
+  set(${outVar} "${page}" PARENT_SCOPE)
+endfunction()
+
 file(GLOB files ${DIR}/*)
+list(REMOVE_ITEM files ${DIR}/manual.html)
 list(SORT files)
 set(body "// Generated from assets/ by cmake/embed.cmake: do not edit.\n#include \"assets.h\"\n\nnamespace murex::assets {\n")
 foreach(f IN LISTS files)
   get_filename_component(name ${f} NAME)
   string(MAKE_C_IDENTIFIER ${name} id)
-  file(READ ${f} hex HEX)
+  if(name STREQUAL "page.html")
+    page_text(page)
+    string(HEX "${page}" hex)
+  else()
+    file(READ ${f} hex HEX)
+  endif()
   string(LENGTH "${hex}" hexLen)
   math(EXPR size "${hexLen} / 2")
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")

@@ -6,11 +6,17 @@
 
 namespace murex::assets {
 
-extern const std::string_view page_html;    // the page template with its [placeholders]
+// The page template with its [placeholders], the manual (manual.html) put in by the build.
+extern const std::string_view page_html;
 extern const std::string_view style_css;
+// The parts of the page's one script, served as script.js in this order: the shared kit, the
+// drawing kit, the charts, the keyboard shortcuts, the rows of a report, the page.
+extern const std::string_view kit_js;
+extern const std::string_view draw_js;
+extern const std::string_view chart_js;
+extern const std::string_view keys_js;
+extern const std::string_view register_js;
 extern const std::string_view script_js;
-extern const std::string_view chart_js;  // the charts above the reports, served in
-extern const std::string_view keys_js;   // script.js with the keyboard shortcuts
 extern const std::string_view murex_svg;    // the logo
 extern const std::string_view favicon_svg;
 extern const std::string_view favicon_png;  // 113 by 113 pixels

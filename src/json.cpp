@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "unicode.h"
+
 namespace murex {
 
 namespace {
@@ -11,32 +13,8 @@ constexpr std::string_view replacement = "\xEF\xBF\xBD";
 }  // namespace
 
 size_t utf8Length(std::string_view s, size_t i) {
-  const unsigned char c = static_cast<unsigned char>(s[i]);
-  size_t n = 0;
-  uint32_t cp = 0;
-  if (c < 0x80) return 1;
-  if (c >= 0xC2 && c <= 0xDF) {
-    n = 2;
-    cp = c & 0x1F;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    n = 3;
-    cp = c & 0x0F;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    n = 4;
-    cp = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + n > s.size()) return 0;
-  for (size_t k = 1; k < n; ++k) {
-    const unsigned char d = static_cast<unsigned char>(s[i + k]);
-    if ((d & 0xC0) != 0x80) return 0;
-    cp = cp << 6 | (d & 0x3F);
-  }
-  if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-      (cp >= 0xD800 && cp <= 0xDFFF))
-    return 0;
-  return n;
+  const Utf8Step step = decodeUtf8(s, static_cast<int64_t>(i));
+  return step.valid ? static_cast<size_t>(step.len) : 0;
 }
 
 void appendWellFormed(std::string& out, std::string_view s) {
@@ -62,7 +40,7 @@ void appendJsonString(std::string& out, std::string_view s) {
   out += '"';
   for (size_t i = 0; i < s.size();) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
-    const size_t n = utf8Length(s, i);
+    const size_t n = c < 0x80 ? 1 : utf8Length(s, i);
     if (n == 0) {
       out += replacement;
       ++i;

@@ -277,8 +277,13 @@ struct StaticAsset {
 }  // namespace
 
 const std::string& pageScript() {
-  static const std::string script =
-      std::string(assets::chart_js) + std::string(assets::keys_js) + std::string(assets::script_js);
+  static const std::string script = [] {
+    std::string all;
+    for (const std::string_view part : {assets::kit_js, assets::draw_js, assets::chart_js,
+                                        assets::keys_js, assets::register_js, assets::script_js})
+      all += part;
+    return all;
+  }();
   return script;
 }
 

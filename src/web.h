@@ -27,8 +27,8 @@ WebAnswer webCallback(App& app, const http::Request& request);
 // the period it may have half changed put back.
 WebAnswer answerRequest(App& app, const http::Request& request);
 
-// The page's one script: the charts and the keyboard first, then the page script that uses
-// them. One file, so that opening the page asks for no more files than it did without them.
+// The page's one script: its kit, the charts, the keyboard and the rows first, then the page
+// script that uses them. One file, so that opening the page asks for one file only.
 const std::string& pageScript();
 
 // The query of the filter route as text: "+" is a blank, "%" and two hex digits a byte.

@@ -129,7 +129,7 @@ async function withViewer(t, args, body, cwd) {
 }
 
 async function shot(page, name) {
-  await page.screenshot({ path: path.join(shotDir, name + ".png"), fullPage: true });
+  await page.screenshot({ path: path.join(shotDir, name + ".png"), fullPage: true, timeout: 60000 });
 }
 
 async function activeSections(page) {
@@ -362,8 +362,11 @@ test("a faulty ledger shows only the error section, a fixed one the reports agai
     await focusAndReload(page);
     assert.deepEqual(await activeSections(page), ["err"]);
     assert.match(await page.textContent("#errorStr"), /^Error at line \d+: month wrong/);
-    await page.click("#header");
-    assert.deepEqual(await activeSections(page), ["err"], "the menu stays behind the error");
+    assert.ok(!(await headerShown(page)), "the error page offers no menu");
+    await page.keyboard.press("m");
+    await page.keyboard.press("?");
+    assert.deepEqual(await activeSections(page), ["err"], "nor the shortcuts");
+    assert.ok(!(await page.isVisible("#keyhelp")));
     await shot(page, "error");
     fs.writeFileSync(file, ledgerText);
     await focusAndReload(page);
@@ -483,6 +486,11 @@ async function chartShot(page, id, name) {
   await page.emulateMedia({ colorScheme: "light" });
 }
 
+// The id of the table right below a chart, in the box of its own that the table sits in.
+async function aboveTable(page, id) {
+  return page.$eval(`#${id}`, (f) => f.nextElementSibling.classList.contains("tablebox") && f.nextElementSibling.firstElementChild.id);
+}
+
 // The centre of the n-th element of a selector, in page coordinates.
 async function centre(page, selector, n = 0) {
   const box = await page.locator(selector).nth(n).boundingBox();
@@ -498,7 +506,7 @@ test("the balance chart shows each month's income, expenses, profit and net wort
     assert.equal(await page.locator(`${svg} rect.expense`).count(), 12);
     assert.equal(await page.locator(`${svg} circle.worthpt`).count(), 12);
     // Above the table, and described for screen readers.
-    assert.ok(await page.$eval("#balchart", (f) => f.nextElementSibling.id === "balance"));
+    assert.equal(await aboveTable(page, "balchart"), "balance");
     assert.match(await page.textContent(`${svg} desc`), /Income 2,826\.00, expenses 1,347\.50/);
     const labelled = await page.$eval(svg, (s) =>
       s.getAttribute("aria-labelledby").split(" ").map((id) => document.getElementById(id).textContent),
@@ -536,7 +544,7 @@ test("an account's chart: a point per split, pointing tells, clicking marks the 
     // The opening row and one row per split; sums and change are not points.
     assert.equal(await page.getAttribute(svg, "data-points"), String(rows - 2));
     assert.equal(await page.locator(`${svg} circle.pt`).count(), rows - 2);
-    assert.ok(await page.$eval("#accchart", (f) => f.nextElementSibling.id === "accounttbl"));
+    assert.equal(await aboveTable(page, "accchart"), "accounttbl");
     const point = await centre(page, `${svg} circle.pt`, 4);
     await page.mouse.move(point.x, point.y);
     await page.locator("#accchart .charttip").waitFor({ state: "visible" });
@@ -785,7 +793,7 @@ test("the monthly page stacks each month's expenses and income by account", asyn
       await page.click('#jump a[href="#mon"]');
       await page.waitForSelector("#monthly");
       for (const id of ["expchart", "incchart"]) await page.locator(`#mon #${id} svg`).waitFor();
-      assert.ok(await page.$eval("#incchart", (f) => f.nextElementSibling.id === "monthly"));
+      assert.equal(await aboveTable(page, "incchart"), "monthly");
       assert.equal(await page.getAttribute("#expchart svg", "data-months"), "12");
       assert.deepEqual(await page.$$eval("#expchart .legend", (l) => l.map((e) => e.textContent)), [
         "Rent",
@@ -806,6 +814,188 @@ test("the monthly page stacks each month's expenses and income by account", asyn
       await page.evaluate(() => (location.hash = "#mon9"));
       await page.locator("#mon #subchart svg").waitFor();
       assert.match(await page.textContent("#subchart figcaption"), /Expenses per month, by account/);
+    },
+    { args: ["-p", "2024Y"] },
+  );
+});
+
+// ---- A long register, a phone and a wide screen, charts that lead somewhere.
+
+// A year of one busy account: n splits of Bank, every tenth at the market.
+function busyLedger(n) {
+  const lines = ["2024-01-01 Opening", "    Bank 1000 ; @A", "    Equity ; @C", "    Food 0 ; @E", "    Salary 0 ; @I"];
+  for (let i = 0; i < n; i++) {
+    const day = new Date(Date.UTC(2024, 0, 1 + Math.floor((i * 366) / n))).toISOString().slice(0, 10);
+    const where = i % 10 === 3 ? "market" : "shop";
+    lines.push(`${day} Move ${i} at the ${where}`, i % 3 ? `    Food ${(i % 97) + 1}.25` : `    Salary -${(i % 89) + 1}.50`, "    Bank");
+  }
+  return lines.join("\n") + "\n";
+}
+
+const rowsShown = (page) => page.locator("#records tr[data-spos]").count();
+
+test("a long register has the rows near the screen in the page, and every row behind them", async (t) => {
+  const n = 3000;
+  await withViewer(t, [ledgerFile("busy.ledger", busyLedger(n))], async (page) => {
+    await openAccount(page, 0);
+    await page.locator("#accchart svg").waitFor();
+    // The opening, the splits, the sums and the change: far more than the page holds at once.
+    const shown = await rowsShown(page);
+    assert.ok(shown > 20 && shown < 300, `${shown} rows in the page`);
+    assert.equal(await page.textContent("#filtered td"), "", "no \"Selected:\" before a selection");
+    // The page is as tall as all rows: the last one is reached by scrolling.
+    await page.click("#rowselekt");
+    await page.evaluate(() => scrollTo(0, document.documentElement.scrollHeight));
+    await page.waitForFunction(() => /Change/.test(document.querySelector("#records").textContent));
+    assert.match(await page.textContent("#records"), /Move 2999 at the market|Move 2999 at the shop/);
+    // A selection far apart: the sums cover the row that left the page.
+    await page.click('#records tr:has-text("Move 2998 ")');
+    await page.waitForFunction(() => document.querySelector("#filtered td").textContent === "Selected:");
+    await page.evaluate(() => scrollTo(0, 0));
+    await page.click('#records tr:has-text("Move 0 at")');
+    await page.waitForFunction(() => document.querySelectorAll("#filtered td")[1].textContent.trim() === "1.50");
+    const sums = await page.$$eval("#filtered td", (tds) => tds.slice(0, 4).map((td) => td.textContent.trim()));
+    assert.deepEqual(sums, ["Selected:", "1.50", "89.25", "(87.75)"]);
+    // Back at the selected row far down, it is still marked.
+    await page.evaluate(() => scrollTo(0, document.documentElement.scrollHeight));
+    await page.waitForSelector('#records tr.selekt:has-text("Move 2998 ")');
+    await page.click("#rowquery");
+    // The chart's last point brings its row, far from the screen, into view and marks it.
+    await page.evaluate(() => scrollTo(0, 0));
+    await page.focus("#accchart svg");
+    await page.keyboard.press("End");
+    await page.keyboard.press("Enter");
+    const marked = page.locator("#records tr.marked");
+    await marked.waitFor();
+    assert.match(await marked.textContent(), /Move 2999 /);
+    await page.waitForFunction(() => {
+      const r = document.querySelector("#records tr.marked").getBoundingClientRect();
+      return r.top >= 0 && r.bottom <= innerHeight;
+    });
+    // The popup of a row in the middle.
+    await page.click("#records tr.marked");
+    await page.waitForSelector("#popup", { state: "visible" });
+    assert.match(await page.textContent("#popup"), /Move 2999/);
+    await page.click("#acc h1");
+    // The download holds every row.
+    const [file] = await Promise.all([page.waitForEvent("download"), page.click("#acc a.csv")]);
+    const csv = fs.readFileSync(await file.path(), "utf8").trim().split("\r\n");
+    assert.equal(csv.filter((line) => line.startsWith("split,")).length, n);
+    await page.screenshot({ path: path.join(shotDir, "account-long.png") });
+  });
+});
+
+test("the filter shows the rows of the last word typed, never those of an older answer", async (t) => {
+  await withViewer(t, [ledgerFile("stale.ledger", busyLedger(2000))], async (page) => {
+    await openAccount(page, 0);
+    // The answer for "mar" comes late, after the one for "market".
+    await page.route(/\/filter\/0\?mar$/, async (route) => {
+      await new Promise((resolve) => setTimeout(resolve, 1500));
+      await route.continue();
+    });
+    await page.click('input[name="filter"]');
+    await page.keyboard.type("mar");
+    await page.waitForTimeout(200);
+    await page.keyboard.type("ket");
+    await page.waitForFunction(() => /Filtering for: market/.test(document.querySelector("#records").textContent));
+    await page.waitForTimeout(1800);
+    assert.match(await page.textContent("#records"), /Filtering for: market/);
+    assert.match(await page.getAttribute("#acc a.csv", "href"), /\?market$/);
+    assert.equal(await page.locator('#records tr[data-spos]:has-text("at the shop")').count(), 0);
+  });
+});
+
+// Every view of the page at a phone's width and at a wide screen's: nothing wider than the
+// screen, the menu tab on it, wide tables in their own box with the name column kept.
+const views = ["#a", "#j", "#a1", "#a10/2025-03", "#i", "#i1", "#mon", "#monb", "#m"];
+
+test("every view fits a phone and a wide screen", async (t) => {
+  await withHousehold(t, async (page) => {
+    for (const width of [390, 1280]) {
+      await page.setViewportSize({ width, height: width === 390 ? 800 : 900 });
+      for (const view of views) {
+        await page.evaluate((v) => (location.hash = v), view);
+        await page.waitForFunction(() => {
+          const s = document.querySelector("section.active");
+          return s && (s.id === "jump" || s.id === "man" || s.id === "accb" || s.id === "invb" || s.querySelector("table.murex"));
+        });
+        await page.waitForTimeout(150);
+        const fit = await page.evaluate(() => {
+          const tab = document.getElementById("header").getBoundingClientRect();
+          return { wide: document.documentElement.scrollWidth, tabRight: tab.right, tabLeft: tab.left };
+        });
+        assert.ok(fit.wide <= width, `${view} at ${width} px is ${fit.wide} px wide`);
+        if (view !== "#j") assert.ok(fit.tabLeft >= 0 && fit.tabRight <= width, `the menu tab of ${view} at ${width} px`);
+      }
+      for (const scheme of ["light", "dark"]) {
+        await page.emulateMedia({ colorScheme: scheme });
+        for (const view of ["#a", "#a1", "#mon", "#j"]) {
+          await page.evaluate((v) => (location.hash = v), view);
+          await page.waitForTimeout(300);
+          const name = view.slice(1) || "balance";
+          await page.screenshot({ path: path.join(shotDir, `fit-${width}-${name}-${scheme}.png`) });
+        }
+      }
+      await page.emulateMedia({ colorScheme: "light" });
+    }
+    // On the phone the monthly table scrolls in its box and keeps the names in view.
+    await page.setViewportSize({ width: 390, height: 800 });
+    await page.evaluate(() => (location.hash = "#mon"));
+    await page.waitForSelector("#mon.active .tablebox.wide #monthly");
+    const kept = await page.evaluate(() => {
+      const box = document.querySelector("#mon .tablebox");
+      box.scrollLeft = 400;
+      const name = document.querySelector('#monthly tbody tr:nth-child(2) td').getBoundingClientRect();
+      return { boxScrolled: box.scrollLeft > 0, nameLeft: name.left - box.getBoundingClientRect().left };
+    });
+    assert.ok(kept.boxScrolled);
+    assert.ok(Math.abs(kept.nameLeft) < 2, "the name column stays at the box's left edge");
+    // The popup stays on the screen, the month labels of the charts never overprint.
+    await page.evaluate(() => (location.hash = "#a1"));
+    await page.waitForSelector("#acc.active #accchart svg");
+    const row = page.locator('#records tr:has-text("Salary January") td').last();
+    const box = await row.boundingBox();
+    await page.mouse.click(Math.min(380, box.x + box.width - 2), box.y + 4);
+    await page.waitForSelector("#popup", { state: "visible" });
+    const popup = await page.$eval("#popup", (p) => {
+      const r = p.getBoundingClientRect();
+      return { left: r.left, right: r.right, width: document.documentElement.clientWidth };
+    });
+    assert.ok(popup.left >= 0 && popup.right <= popup.width, `popup from ${popup.left} to ${popup.right}`);
+    await page.mouse.click(5, 5);
+    for (const view of ["#a", "#mon", "#a1"]) {
+      await page.evaluate((v) => (location.hash = v), view);
+      await page.waitForFunction(() => document.querySelector("section.active figure.chart svg"));
+      const overlaps = await page.$$eval("section.active figure.chart svg", (svgs) =>
+        svgs.map((s) => {
+          const labels = [...s.querySelectorAll("text.tick[text-anchor='middle'], text.tick[text-anchor='start']")]
+            .map((e) => e.getBBox())
+            .sort((a, b) => a.x - b.x);
+          return labels.filter((b, i) => i > 0 && b.x < labels[i - 1].x + labels[i - 1].width).length;
+        }),
+      );
+      assert.deepEqual(overlaps, overlaps.map(() => 0), `overprinted month labels on ${view}`);
+    }
+  });
+});
+
+test("a month of a chart opens what it stands for", async (t) => {
+  await withHousehold(
+    t,
+    async (page) => {
+      // A month of the balance chart: the monthly page, with that month's column marked.
+      await page.locator("#balchart svg").waitFor();
+      const mar = await centre(page, "#balchart rect.income", 2);
+      await page.mouse.click(mar.x, mar.y);
+      await page.waitForSelector("#mon.active #monthly");
+      assert.equal(await page.textContent("#monthly th.marked"), "Mar");
+      // A month of the stacked expenses: that month of the expense accounts.
+      await page.locator("#expchart svg").waitFor();
+      const feb = await centre(page, "#expchart rect.bar", 0);
+      await page.mouse.click(feb.x, feb.y);
+      await page.waitForSelector("#acc.active #accounttbl");
+      assert.match(page.url(), /#a9\/2024-02$/);
+      assert.match(await page.textContent("#acc table.about"), /2024-02-01 - 2024-02-29/);
     },
     { args: ["-p", "2024Y"] },
   );

@@ -1,0 +1,168 @@
+#!/usr/bin/env node
+// Times the busiest account's register in headless Chromium, side by side with another
+// build (on the ledger given, and on a generated year of 60,000 splits of one account): from asking for the account until its first rows and its chart are on the screen;
+// from the last key of a filter word typed (a key each 120 ms) until its rows are shown; and
+// the frames while scrolling through the rows. Medians of runs taken in turns. Needs
+// `npm ci` in tests/browser and /usr/bin/chromium.
+//
+//   tools/genledger.py --transactions 1000000 /tmp/1m.ledger
+//   node tools/bench-register.mjs /tmp/1m.ledger build/murex /work/murex-base [runs]
+import { spawn } from "node:child_process";
+import { createRequire } from "node:module";
+import fs from "node:fs";
+import os from "node:os";
+import path from "node:path";
+import { fileURLToPath } from "node:url";
+
+const top = path.join(path.dirname(fileURLToPath(import.meta.url)), "..");
+const require = createRequire(path.join(top, "tests", "browser", "package.json"));
+const { chromium } = require("playwright-core");
+
+const [ledger, binary, baseBinary, runsText] = process.argv.slice(2);
+if (!ledger || !binary) {
+  console.error("usage: bench-register.mjs LEDGER MUREX [BASE_MUREX] [RUNS]");
+  process.exit(2);
+}
+const runs = Number(runsText || 3);
+const word = "market";
+const scratch = fs.mkdtempSync(path.join(os.tmpdir(), "murex-bench-"));
+
+function start(bin, file) {
+  const home = fs.mkdtempSync(path.join(scratch, "home-"));
+  const proc = spawn(bin, [path.resolve(file)], {
+    env: { PATH: process.env.PATH, HOME: home, XDG_CONFIG_HOME: path.join(home, "config") },
+    stdio: ["ignore", "pipe", "inherit"],
+  });
+  return new Promise((resolve, reject) => {
+    let out = "";
+    proc.stdout.on("data", (d) => {
+      out += d;
+      const m = /http:\/\/localhost:(\d+)\//.exec(out);
+      if (m) resolve({ proc, url: `http://127.0.0.1:${m[1]}/` });
+    });
+    proc.on("exit", (code) => reject(new Error(`${bin} ended with ${code}`)));
+  });
+}
+
+const median = (xs) => [...xs].sort((a, b) => a - b)[Math.floor(xs.length / 2)];
+const ms = (x) => (x === undefined ? "     -" : x.toFixed(0).padStart(6) + " ms");
+
+const browser = await chromium.launch({
+  executablePath: "/usr/bin/chromium",
+  args: ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+});
+
+// Resolves in the page once test() holds and a frame has been drawn after it.
+const waitShown = `(test) => new Promise((resolve) => {
+  const check = () => (test() ? requestAnimationFrame(() => setTimeout(resolve, 0)) : setTimeout(check, 2));
+  check();
+})`;
+
+async function openAccount(page, url, pos) {
+  await page.goto(url);
+  await page.waitForSelector("#accb.active");
+  return page.evaluate(async ({ pos, waitShown }) => {
+    const shown = eval(waitShown);
+    const t0 = performance.now();
+    location.hash = `#a${pos}`;
+    await shown(() => document.querySelector("#records tr[data-spos]"));
+    const rows = performance.now() - t0;
+    await shown(() => document.querySelector("#accchart svg"));
+    return { rows, chart: performance.now() - t0 };
+  }, { pos, waitShown });
+}
+
+// The word typed into the filter box: until the rows of the whole word are on the screen.
+async function filterWord(page) {
+  await page.click('input[name="filter"]');
+  for (const c of word.slice(0, -1)) {
+    await page.keyboard.press(c);
+    await page.waitForTimeout(120);
+  }
+  const waiting = page.evaluate(async ({ word, waitShown }) => {
+    const shown = eval(waitShown);
+    const t0 = performance.now();
+    await shown(() => new RegExp("Filtering for: " + word).test(document.querySelector("#records").textContent));
+    return performance.now() - t0;
+  }, { word, waitShown });
+  await page.keyboard.press(word.slice(-1));
+  return waiting;
+}
+
+// Scrolls the page down a screen a frame, 40 times: the frames' times.
+async function scrollFrames(page) {
+  return page.evaluate(async () => {
+    scrollTo(0, 0);
+    const times = [];
+    let last = performance.now();
+    for (let i = 0; i < 40; i++) {
+      scrollBy(0, innerHeight);
+      await new Promise((resolve) => requestAnimationFrame(() => resolve()));
+      const now = performance.now();
+      times.push(now - last);
+      last = now;
+    }
+    times.sort((a, b) => a - b);
+    return { median: times[20], worst: times[39] };
+  });
+}
+
+async function measure(server, pos, withChart) {
+  const page = await browser.newPage({ viewport: { width: 1280, height: 900 } });
+  page.setDefaultTimeout(300000);
+  const opened = await openAccount(page, server.url, pos).catch(() => null);
+  const result = { rows: opened && opened.rows, chart: withChart && opened ? opened.chart : undefined };
+  result.scroll = await scrollFrames(page);
+  result.filter = await filterWord(page);
+  result.count = await page.locator("#records tr[data-spos]").count();
+  await page.close();
+  return result;
+}
+
+async function bench(file, label) {
+  const servers = [{ name: "this build", bin: binary }];
+  if (baseBinary) servers.push({ name: "base", bin: baseBinary });
+  for (const s of servers) Object.assign(s, await start(s.bin, file), { results: [] });
+
+  // The busiest account of the shown period: the chart route counts its splits.
+  let busiest = { pos: 0, count: -1 };
+  for (let pos = 0; ; pos++) {
+    const answer = await fetch(`${servers[0].url}chart/account/${pos}?w=1`);
+    if (!answer.ok) break;
+    const { count } = await answer.json();
+    if (count > busiest.count) busiest = { pos, count };
+  }
+
+  for (let i = 0; i < runs; i++) for (const s of servers) s.results.push(await measure(s, busiest.pos, true));
+
+  console.log(`${label}: ${file} (${(fs.statSync(file).size / 1e6).toFixed(0)} MB), account #${busiest.pos} with ` +
+              `${busiest.count - 1} splits in the period, ${runs} runs, medians`);
+  console.log(`                     first rows   rows and chart   filter "${word}" after its last key   scroll frame (median, worst)`);
+  for (const s of servers) {
+    const pick = (k) => median(s.results.map((r) => r[k]).filter((x) => x !== null && x !== undefined));
+    const frames = s.results.map((r) => r.scroll);
+    console.log(`  ${s.name.padEnd(18)} ${ms(pick("rows"))}        ${ms(pick("chart"))}           ${ms(pick("filter"))}` +
+                `                  ${ms(median(frames.map((f) => f.median)))} ${ms(median(frames.map((f) => f.worst)))}`);
+  }
+  for (const s of servers) s.proc.kill("SIGTERM");
+}
+
+console.log(`load average ${os.loadavg().map((x) => x.toFixed(1)).join(" ")} on ${os.cpus().length} cores`);
+await bench(ledger, "the busiest account of the ledger");
+
+// A year of a busy account: 60,000 splits of Bank in one year, a tenth of them at a market.
+const busy = path.join(scratch, "busy-year.ledger");
+const lines = ["2025-01-01 Opening", "    Bank 1000 ; @A", "    Equity ; @C", "    Food 0 ; @E", "    Salary 0 ; @I"];
+for (let i = 0; i < 60000; i++) {
+  const day = new Date(Date.UTC(2025, 0, 1 + Math.floor((i * 365) / 60000))).toISOString().slice(0, 10);
+  const cents = ((i * 7919) % 20000) + 1;
+  const amount = `${Math.floor(cents / 100)}.${String(cents % 100).padStart(2, "0")}`;
+  const where = i % 10 === 3 ? "market" : "shop";
+  lines.push(`${day} Move ${i} at the ${where}`, i % 3 ? `    Food ${amount}` : `    Salary -${amount}`, "    Bank");
+}
+fs.writeFileSync(busy, lines.join("\n") + "\n");
+await bench(busy, "a busy account's year");
+
+await browser.close();
+fs.rmSync(scratch, { recursive: true, force: true });
