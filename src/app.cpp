@@ -36,7 +36,7 @@ void checkFileKind(const std::string& name, mode_t mode, LoadFrom from) {
 }
 
 // Reads the file into a new ledger, the whole of it or only its opening transaction.
-void load(App& app, LoadFrom from, ParseScope scope) {
+void load(App& app, LoadFrom from, ParseScope scope, std::string* keptText = nullptr) {
   const std::string& name = app.args.fileName;
   struct stat st {};
   if (stat(name.c_str(), &st) != 0) raiseValue("Cannot read file: '$1'", {name});
@@ -57,6 +57,7 @@ void load(App& app, LoadFrom from, ParseScope scope) {
   ledger->dateFormat = app.settings.inDate;
   LedgerReader reader(fd, size_t(1) << 18);  // pieces small enough to stay in the caches
   int64_t lineNr = 1;
+  if (keptText != nullptr && S_ISREG(st.st_mode)) keptText->reserve(size_t(st.st_size));
   // A line longer than any ledger has, met before an error was found: whatever the parse of
   // its start says would be a guess.
   bool cutShort = false;
@@ -65,6 +66,7 @@ void load(App& app, LoadFrom from, ParseScope scope) {
       parsed,
       [&](std::string& piece) {
         const bool more = reader.next(piece);
+        if (more && keptText != nullptr) keptText->append(piece);
         cutShort = cutShort || (reader.lineTooLong() && parsed.errorPlace.lineNr == 0);
         return more;
       },
@@ -104,7 +106,9 @@ Datum lastDateFromEnd(const std::string& name, const std::string& dateFormat) {
 
 }  // namespace
 
-void parseFile(App& app, LoadFrom from) { load(app, from, ParseScope::Whole); }
+void parseFile(App& app, LoadFrom from, std::string* keptText) {
+  load(app, from, ParseScope::Whole, keptText);
+}
 
 Datum parseFileOpening(App& app) {
   struct stat st {};

@@ -39,7 +39,9 @@ enum class LoadFrom { CommandLine, Reload };
 // Reads args.fileName into a new ledger (parse errors go to its errorText); raises
 // "Cannot read file: '<name>'", "Not a regular file: '<name>'" (reload) or "Not a regular
 // file or pipe: '<name>'" (command line), and then keeps the previous ledger.
-void parseFile(App& app, LoadFrom from = LoadFrom::CommandLine);
+// keptText, when given, receives the normalised text that was parsed (for a command that
+// parses it once more: the import's proof).
+void parseFile(App& app, LoadFrom from = LoadFrom::CommandLine, std::string* keptText = nullptr);
 // The names command's quick load: for a regular file only the opening transaction, parsed
 // as every load parses it, and the date of the last transaction line read from the file's
 // end; the whole file for a pipe or when the end does not tell a date after the first.

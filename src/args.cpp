@@ -27,6 +27,7 @@ const Command commands[] = {
     {"check", "check", WordKind::None},
     {"names", "names", WordKind::None},
     {"nam", "names", WordKind::None},
+    {"import", "import", WordKind::File},
 };
 
 const Option options[] = {
@@ -44,6 +45,7 @@ const Option options[] = {
     {"", "--kinds", &Args::kinds, nullptr, WordKind::None, "names"},
     {"", "--periods", &Args::periods, nullptr, WordKind::None, "names"},
     {"", "--completion", nullptr, &Args::completion, WordKind::Shell, ""},
+    {"-r", "--rules", nullptr, &Args::rules, WordKind::File, "import"},
 };
 
 constexpr size_t optionCount = std::size(options);
@@ -167,6 +169,9 @@ Args parseCommandLine(const std::vector<std::string_view>& words) {
   if (args.cmdLineError.empty() && !args.help && !args.version && !args.man &&
       args.completion.empty())
     args.cmdLineError = fitError(args, typed, csvBeforeJson);
+  if (args.cmdLineError.empty() && args.command == "import" && args.arg.empty() && !args.help &&
+      !args.version && !args.man && args.completion.empty())
+    args.cmdLineError = "Param missing for import: the statement's CSV file";
   return args;
 }
 

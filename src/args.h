@@ -12,10 +12,11 @@ namespace murex {
 struct Args {
   std::string fileName;
   std::string period = "Y";
-  // long form: web, account, inventory, monthly, newopen, check, names
+  // long form: web, account, inventory, monthly, newopen, check, names, import
   std::string command;
   std::string arg;
   std::string filter;
+  std::string rules;         // import: the rules file; "" for the statement's name + ".rules"
   std::string completion;    // --completion: the shell whose script to print
   std::string cmdLineError;  // the first error found, empty when none
   bool help = false;

@@ -110,6 +110,11 @@ DateRead parseDate(std::string_view text, std::string_view fmt, int64_t pos) {
   return scan.read;
 }
 
+DateCheck checkDate(std::string_view text, std::string_view fmt, int64_t pos) {
+  const DateScan scan = scanDate(text, fmt, pos);
+  return {.read = scan.read, .error = scan.fault};
+}
+
 bool readDateWord(std::string_view word, std::string_view fmt, Datum& date) {
   // A digit run too long for the digit reader, which would raise, is no date either.
   int64_t run = 0;

@@ -37,6 +37,13 @@ DateRead parseDate(std::string_view text, std::string_view fmt, int64_t pos);
 // The whole word as a date, without raising: false where parseDate would raise or leave
 // characters over.
 bool readDateWord(std::string_view word, std::string_view fmt, Datum& date);
+// The same reading without raising: error is the message parseDate would raise ("" when
+// the date is good; "Date pattern wrong: $1" still lacks the format).
+struct DateCheck {
+  DateRead read;
+  std::string_view error;
+};
+DateCheck checkDate(std::string_view text, std::string_view fmt, int64_t pos);
 std::string formatDatum(Datum d, std::string_view fmt);
 
 Datum today();  // the UTC calendar day of the system clock

@@ -37,8 +37,10 @@ std::string quotedMessage(std::string_view message) {
   return quoteBounded(message, quotedMessageBytes, false);
 }
 
-std::string errorFrame(std::string_view text, int64_t firstLine, int64_t lineNr,
-                       std::string_view message) {
+namespace {
+
+// The numbered lines around lineNr, the failing one marked.
+std::string frameContext(std::string_view text, int64_t firstLine, int64_t lineNr) {
   const int64_t first = std::max<int64_t>(1, lineNr - 3);
   const int64_t last = lineNr + 2;
   const size_t width = std::to_string(last).size();
@@ -61,9 +63,28 @@ std::string errorFrame(std::string_view text, int64_t firstLine, int64_t lineNr,
     begin = nl + 1;
     ++line;
   }
+  return context;
+}
+
+}  // namespace
+
+std::string errorFrame(std::string_view text, int64_t firstLine, int64_t lineNr,
+                       std::string_view message) {
   return fillNumbered("Error at line $1: $2\n\n$3\n",
                       {std::to_string(lineNr), quotedMessage(message),
-                       context});
+                       frameContext(text, firstLine, lineNr)});
+}
+
+std::string fileErrorFrame(std::string_view fileName, std::string_view text, int64_t lineNr,
+                           std::string_view message) {
+  return fillNumbered("Error in $1 at line $2: $3\n\n$4\n",
+                      {fileName, std::to_string(lineNr), quotedMessage(message),
+                       frameContext(text, 1, lineNr)});
+}
+
+[[noreturn]] void raiseInFile(std::string_view fileName, std::string_view text, int64_t lineNr,
+                              std::string_view message) {
+  raiseError(ErrorKind::Value, fileErrorFrame(fileName, text, lineNr, message));
 }
 
 std::string& QuotedPieces::add(int64_t firstLine) {

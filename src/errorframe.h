@@ -1,6 +1,6 @@
-// errorframe: the report of a ledger's first error, "Error at line N: message" with the
-// lines around it, three before and two after, the failing one marked; and the pieces of a
-// text read in pieces that such a report may still quote.
+// errorframe: the report of a ledger's (or a statement's) first error, "Error at line N:
+// message" with the lines around it, three before and two after, the failing one marked;
+// and the pieces of a text read in pieces that such a report may still quote.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,13 @@ std::string quotedMessage(std::string_view message);
 // firstLine and holds the lines the report quotes.
 std::string errorFrame(std::string_view text, int64_t firstLine, int64_t lineNr,
                        std::string_view message);
+// The same report for a whole text of another file (a statement, its rules):
+// "Error in <file> at line N: message" with the lines around it.
+std::string fileErrorFrame(std::string_view fileName, std::string_view text, int64_t lineNr,
+                           std::string_view message);
+// Raises that report as a ValueError.
+[[noreturn]] void raiseInFile(std::string_view fileName, std::string_view text, int64_t lineNr,
+                              std::string_view message);
 
 // The pieces of a text read in pieces that keep the lines an error report could quote: the
 // last piece, and those near a given line. A large file is never held whole.

@@ -1,11 +1,14 @@
 #include "loader.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <string>
 #include <string_view>
+
+#include "error.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -75,6 +78,23 @@ void normalizeInPlace(std::string& s, size_t from, bool atEnd, std::string& unde
 }
 
 }  // namespace
+
+std::string readWholeFile(const std::string& name) {
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) raiseValue("Cannot read file: '$1'", {name});
+  std::string bytes;
+  char buf[1 << 16];
+  while (true) {
+    const ssize_t got = ::read(fd, buf, sizeof buf);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ::close(fd);
+      if (got < 0) raiseValue("Cannot read file: '$1'", {name});  // a folder, or a failed read
+      return bytes;
+    }
+    bytes.append(buf, size_t(got));
+  }
+}
 
 std::string normalizeLedgerText(std::string_view raw) {
   std::string text(raw);

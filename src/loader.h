@@ -1,5 +1,6 @@
 // loader: the ledger file's bytes turned into the text the parse reads, line ends made one
-// line feed and each ";;" a form feed, in pieces of whole lines.
+// line feed and each ";;" a form feed, in pieces of whole lines; and the other files a
+// command reads whole (a statement, its rules).
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,8 @@ namespace murex {
 
 // One left-to-right pass: "\r\r\n", "\r\n" and "\r" become "\n", ";;" becomes a form feed.
 std::string normalizeLedgerText(std::string_view raw);
+// The bytes of a file (or a pipe) read to its end; raises "Cannot read file: '<name>'".
+std::string readWholeFile(const std::string& name);
 // A file read in pieces of whole lines, normalised on the way, so that the parse never needs
 // the whole file in memory.
 class LedgerReader {

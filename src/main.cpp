@@ -16,6 +16,7 @@
 #include "config.h"
 #include "error.h"
 #include "export.h"
+#include "importer.h"
 #include "ledgertext.h"
 #include "monthlyreport.h"
 #include "names.h"
@@ -64,6 +65,11 @@ constexpr std::string_view usageText =
     "names, nam\n"
     "       Prints the names the other commands accept, one per line:\n"
     "       the accounts, the inventory kinds and the periods.\n"
+    "import <csvFile>\n"
+    "       Prints the transactions of a bank's CSV statement that the\n"
+    "       ledger does not have yet, as ledger text to append to it,\n"
+    "       and those it leaves out commented out. The rules file\n"
+    "       (csvFile.rules, or -r) says how to read the statement.\n"
     "\n"
     "Options (`opts`) are:\n"
     "\n"
@@ -96,6 +102,9 @@ constexpr std::string_view usageText =
     "       names prints only these lists. Without them it prints all three\n"
     "--completion shell\n"
     "       prints the completion script for bash, zsh or fish\n"
+    "-r, --rules rulesFile\n"
+    "       import reads its rules from rulesFile instead of\n"
+    "       csvFile.rules\n"
     "\n"
     "Config file: $1\n";
 
@@ -215,11 +224,29 @@ void writeWarnings(const App& app) {
     }
   }
   if (out.empty()) return;
-  if (check) {
+  // An import's standard output is ledger text to append: its warnings go beside its summary.
+  if (check || app.args.command == "import") {
     writeErr(shownOnConsole(out));
   } else {
     writeOut(stdout, shownOnConsole(out));
   }
+}
+
+// Prints the ledger text of the statement's new rows, proven to append cleanly, and the
+// summary line on standard error.
+int runImport(App& app) {
+  std::string ledgerText;
+  parseFile(app, LoadFrom::CommandLine, &ledgerText);
+  writeWarnings(app);
+  if (!app.ledger->errorText.empty()) raiseError(ErrorKind::Value, app.ledger->errorText);
+  const Args& args = app.args;
+  const ImportRules rules =
+      readImportRules(args.rules.empty() ? args.arg + ".rules" : args.rules, *app.ledger);
+  const Statement statement = readStatement(args.arg, rules);
+  const ImportResult result = importStatement(*app.ledger, ledgerText, rules, statement);
+  writeOut(stdout, result.text);
+  writeLine(stderr, importSummary(statement, result));
+  return 0;
 }
 
 int run(App& app, const std::vector<std::string_view>& words) {
@@ -256,6 +283,7 @@ int run(App& app, const std::vector<std::string_view>& words) {
                                 .periods = all || args.periods}));
     return 0;
   }
+  if (args.command == "import") return runImport(app);
   parseFile(app);
   writeWarnings(app);
   if (!app.ledger->errorText.empty()) raiseError(ErrorKind::Value, app.ledger->errorText);
