@@ -10,6 +10,7 @@
 #include "monthlyreport.h"
 #include "queries.h"
 #include "report.h"
+#include "rowparts.h"
 #include "digits.h"
 
 namespace murex {
@@ -62,6 +63,12 @@ bool takeMonthly(std::string_view rest, bool& balances, int64_t& pos) {
   return rest.empty();
 }
 
+// A number of the query, or otherwise.
+int64_t queryNumber(std::string_view query, std::string_view name, int64_t otherwise) {
+  int64_t n = 0;
+  return readNumber(queryValue(query, name), n) ? n : otherwise;
+}
+
 std::string periodText(const App& app) { return std::to_string(app.periodYear) + app.periodName; }
 
 void download(WebAnswer& a, std::string_view& type, const App& app, const ExportTable& table,
@@ -112,6 +119,20 @@ bool csvRoute(App& app, const http::Request& request, std::string_view rest, Web
 
 }  // namespace
 
+// The value of name=value in a query, decoded; empty when the query has no such pair.
+std::string queryValue(std::string_view query, std::string_view name) {
+  size_t begin = 0;
+  while (begin <= query.size()) {
+    size_t end = query.find('&', begin);
+    if (end == std::string_view::npos) end = query.size();
+    const std::string_view pair = query.substr(begin, end - begin);
+    if (pair.size() > name.size() && pair.starts_with(name) && pair[name.size()] == '=')
+      return decodeQuery(pair.substr(name.size() + 1));
+    begin = end + 1;
+  }
+  return "";
+}
+
 std::string csvFileName(const App& app, std::string_view report, std::string_view period) {
   std::string_view base = app.args.fileName;
   if (const size_t slash = base.rfind('/'); slash != std::string_view::npos)
@@ -151,6 +172,23 @@ bool reportRoute(App& app, const http::Request& request, WebAnswer& a, std::stri
     if (!reports || pos >= std::ssize(app.ledger->accounts)) return notFound();
     a.body = monthlyReport(app, pos, balances);
     return true;
+  }
+  if (take(rest, "/rows/account")) {
+    if (!takePosition(rest, pos)) return false;
+    if (!reports || pos >= std::ssize(app.ledger->accounts)) return notFound();
+    const std::string_view query = request.query;
+    const auto part = [&] {
+      a.body =
+          accountRowPart(app, pos, queryValue(query, "f"), queryNumber(query, "from", 0),
+                         queryNumber(query, "to", INT64_MAX), queryValue(query, "frame") == "1");
+      type = "text/plain; charset=utf-8";
+      return true;
+    };
+    if (rest.empty()) return part();
+    const std::optional<DateRange> month = shownMonth(app, rest);
+    if (!month) return notFound();
+    const MonthShown shown(app, *month);
+    return part();
   }
   const bool rows = take(rest, "/filter");
   if (!rows && !take(rest, "/account")) return false;

@@ -14,6 +14,9 @@ namespace murex {
 
 // Answers the request into answer and type when its path is one of these routes:
 //   /monthly[/balance][/N]             the page: every account, or account N's tree
+//   /rows/account/N[/YYYY-MM]?from=F&to=T&f=TEXT&frame=1
+//                                      rows F..T-1 of an account's register, filtered, as
+//                                      accountRowPart writes them (with the frame for 1)
 //   /account/N/YYYY-MM, /filter/N/YYYY-MM?text
 //                                      an account's report (rows) for one month of the period
 //   /csv/accounts, /csv/account/N[/YYYY-MM][?filter], /csv/inventory, /csv/inv/N,
@@ -21,6 +24,9 @@ namespace murex {
 // False when the path is none of them.
 bool reportRoute(App& app, const http::Request& request, WebAnswer& answer,
                  std::string_view& type);
+
+// The value of name=value in a query, decoded; empty when the query has no such pair.
+std::string queryValue(std::string_view query, std::string_view name);
 
 // The part of the month "/YYYY-MM" (all of rest) that the shown period covers; none for
 // another text or a month outside the period.

@@ -18,6 +18,8 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,8 @@
 #include "monthlyreport.h"
 #include "webreports.h"
 #include "html.h"
+#include "json.h"
+#include "rowparts.h"
 
 using namespace murex;
 namespace fs = std::filesystem;
@@ -327,6 +331,82 @@ struct DownloadCase {
   std::string body;
   std::string file;  // the download's name; "" for an answer that is not a download
 };
+
+// The register's parts: their rows are the account report's rows cell for cell, the parts
+// together are the whole list, and the frame with the rows is the report.
+struct RowPartCase {
+  std::string query;
+  const App* app;
+  int64_t pos;
+  std::string filter;
+  size_t from, to;  // the rows expected, cut to those there are
+  bool frame;
+};
+
+// The JSON line a row of the report's HTML is sent as.
+std::string rowLine(const std::string& html) {
+  static const std::regex cells(
+      R"re(<tr(?: class="([^"]*)")? data-spos="(-?\d+)"><td>(.*)</td><td>(.*)</td><td>(.*)</td>)re"
+      R"re(<td(?: class="([^"]*)")?>(.*)</td><td>(.*)</td></tr>)re");
+  std::smatch m;
+  if (!std::regex_match(html, m, cells)) return "no row: " + html;
+  std::string line = "[" + m[2].str();
+  for (const int k : {3, 4, 5, 7, 8, 1, 6}) line += "," + jsonString(m[k].str());
+  return line + "]";
+}
+
+TEST_F(WebRoutes, AnswersTheRegisterInParts) {
+  const Expected e(ledger);
+  const Expected march(ledger, "2024M3");
+  const std::string n = std::to_string(e.app.ledger->accounts.size());
+  const RowPartCase cases[] = {
+      {"0?frame=1", &e.app, 0, "", 0, 99, true},
+      {"0?from=0&to=2", &e.app, 0, "", 0, 2, false},
+      {"0?from=2&to=99", &e.app, 0, "", 2, 99, false},
+      {"0?from=4", &e.app, 0, "", 4, 99, false},
+      {"0?from=9&to=12", &e.app, 0, "", 9, 12, false},
+      {"0?f=gro+bu&from=1", &e.app, 0, "gro bu", 1, 99, false},
+      {"3/2024-03?to=1&frame=1", &march.app, 3, "", 0, 1, true},
+  };
+  for (const RowPartCase& c : cases) {
+    std::vector<std::string> rows;
+    std::stringstream html(accountRows(*c.app, c.pos, c.filter));
+    for (std::string row; std::getline(html, row);) rows.push_back(row);
+    const size_t from = std::min(c.from, rows.size());
+    std::string want;
+    for (size_t i = from; i < std::min(c.to, rows.size()); ++i) want += rowLine(rows[i]) + "\n";
+    want += "{\"from\":" + std::to_string(from) + ",\"count\":" + std::to_string(rows.size());
+    const Answer a = get(port(), "/rows/account/" + c.query);
+    EXPECT_EQ(a.status, 200) << c.query;
+    EXPECT_EQ(a.header("content-type"), "text/plain; charset=utf-8") << c.query;
+    expectSafetyHeaders(a, c.query);
+    ASSERT_TRUE(a.body.starts_with(want)) << c.query << "\n" << a.body << "\nwanted\n" << want;
+    // The widest text of each column but the description, and the frame.
+    std::string rest = a.body.substr(want.size());
+    static const std::regex widest(R"re(,"widest":\["([^"]*)","([^"]*)","([^"]*)","([^"]*)"\])re");
+    std::smatch w;
+    ASSERT_TRUE(std::regex_search(rest, w, widest)) << rest;
+    for (int k = 0; k < 4; ++k) {
+      size_t longest = 0;
+      for (const std::string& row : rows) {
+        std::string cell = row;
+        for (int skip = 0; skip <= k; ++skip) cell = cell.substr(cell.find("<td") + 3);
+        longest = std::max(longest, cell.find("</td>") - cell.find('>') - 1);
+      }
+      EXPECT_EQ(w[k + 1].length(), longest) << c.query << " column " << k;
+    }
+    const std::string frame =
+        c.frame ? ",\"frame\":" + jsonString(accountFrame(*c.app, c.pos)) : std::string();
+    EXPECT_EQ(w.suffix().str(), frame + "}\n") << c.query;
+  }
+  std::string report = accountFrame(e.app, 0);
+  report.insert(report.find("<tbody id=\"records\">\n") + 21, accountRows(e.app, 0, ""));
+  EXPECT_EQ(report, accountReport(e.app, 0));
+  for (const std::string& path :
+       std::vector<std::string>{"/rows/account/" + n, "/rows/account/3/2023-03",
+                                "/rows/account/3/2024-13", "/rows/account/x", "/rows/account/"})
+    EXPECT_EQ(get(port(), path).status, 404) << path;
+}
 
 // The month-by-month page, an account's month and the CSV downloads. Accounts: 0 Bank,
 // 1 Stocks, 2 Equity, 3 Food, 4 Gains; kind 0 ACME.
