@@ -314,10 +314,18 @@ WebAnswer webCallback(App& app, const http::Request& request) {
   int64_t number = 0;
   // A page of another site may open the viewer and use its files, but never read, time,
   // change or end anything: its image, form or fetch is refused before anything is done.
-  if (!hostAllowed(request) ||
-      (fromAnotherSite(request) && !openedFromAnotherSite(request) && !staticAsset(path))) {
+  const bool refused =
+      !hostAllowed(request) ||
+      (fromAnotherSite(request) && !openedFromAnotherSite(request) && !staticAsset(path));
+  const bool headOfChange = request.method == "HEAD" && changesState(path);
+  // After a faulty start the first ledger that reports takes the period of the command line,
+  // before anything is shown from it.
+  if (!refused && !headOfChange && reports && !periodChosen(app) && path != "/changed" &&
+      !staticAsset(path))
+    periodSet(app);
+  if (refused) {
     a.status = 403;
-  } else if (request.method == "HEAD" && changesState(path)) {
+  } else if (headOfChange) {
     // HEAD asks for a head and must do no more.
     a.status = 405;
     a.headers.set("allow", "GET");
