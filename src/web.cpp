@@ -189,13 +189,6 @@ void restorePeriod(App& app, const PeriodState& s) {
   app.toDate = s.toDate;
 }
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // The answer to a request whose route raised: the state it may have half changed is put
 // back, and the report main would have written, had the error ended the viewer, goes to
 // standard error.
@@ -246,24 +239,6 @@ WebAnswer answerRequest(App& app, const http::Request& request) {
                          "Error: unhandled exception: Out of memory [MemoryError]\n");
   }
   return answer;
-}
-
-std::string decodeQuery(std::string_view query) {
-  std::string out;
-  out.reserve(query.size());
-  for (size_t i = 0; i < query.size(); ++i) {
-    const char c = query[i];
-    if (c == '+') {
-      out.push_back(' ');
-    } else if (c == '%' && i + 2 < query.size() && hexValue(query[i + 1]) >= 0 &&
-               hexValue(query[i + 2]) >= 0) {
-      out.push_back(static_cast<char>(hexValue(query[i + 1]) * 16 + hexValue(query[i + 2])));
-      i += 2;
-    } else {
-      out.push_back(c);
-    }
-  }
-  return out;
 }
 
 namespace {

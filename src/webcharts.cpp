@@ -16,20 +16,6 @@ namespace murex {
 
 namespace {
 
-// The value of name=value in a query, decoded; empty when the query has no such pair.
-std::string queryValue(std::string_view query, std::string_view name) {
-  size_t begin = 0;
-  while (begin <= query.size()) {
-    size_t end = query.find('&', begin);
-    if (end == std::string_view::npos) end = query.size();
-    const std::string_view pair = query.substr(begin, end - begin);
-    if (pair.size() > name.size() && pair.starts_with(name) && pair[name.size()] == '=')
-      return decodeQuery(pair.substr(name.size() + 1));
-    begin = end + 1;
-  }
-  return "";
-}
-
 // The plot width a chart asks for, in pixels; a missing or odd one gets a common width.
 int64_t chartWidth(std::string_view query) {
   int64_t width = 0;

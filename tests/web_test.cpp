@@ -924,12 +924,4 @@ TEST(WebManual, ServesTheManualWithoutALedger) {
   EXPECT_EQ(v.wait(), 0);
 }
 
-TEST(DecodeQuery, TurnsPlusAndPercentEscapesIntoText) {
-  const std::pair<std::string_view, std::string_view> cases[] = {
-      {"a+b%2Cc", "a b,c"}, {"%41%6a", "Aj"}, {"100%", "100%"}, {"%4", "%4"},
-      {"%zz", "%zz"},       {"%%41", "%A"},   {"", ""},         {"%C3%A9", "\xc3\xa9"},
-  };
-  for (const auto& [query, text] : cases) EXPECT_EQ(decodeQuery(query), text) << query;
-}
-
 }  // namespace
