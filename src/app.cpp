@@ -160,6 +160,16 @@ void usePeriod(App& app, const ShownPeriod& period) {
   app.toDate = period.toDate;
 }
 
+ShownPeriod shownPeriod(const App& app) {
+  return {.name = app.periodName,
+          .year = app.periodYear,
+          .future = app.future,
+          .firstDate = app.firstDate,
+          .lastDate = app.lastDate,
+          .fromDate = app.fromDate,
+          .toDate = app.toDate};
+}
+
 bool periodChosen(const App& app) { return app.fromDate != 0; }
 
 bool fileChanged(const App& app) {

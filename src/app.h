@@ -66,6 +66,8 @@ ShownPeriod periodOf(const Ledger& ledger, std::string_view text, bool future);
 void periodSet(App& app);
 // Makes period the one App shows.
 void usePeriod(App& app, const ShownPeriod& period);
+// The period App shows, as a value.
+ShownPeriod shownPeriod(const App& app);
 // False until a periodSet succeeded: the viewer starts on a faulty ledger without a period.
 bool periodChosen(const App& app);
 // True when the file's modification time differs from the one loaded; false when the

@@ -75,6 +75,11 @@ std::optional<PeriodPrefix> takePeriodPrefix(std::string_view& path) {
   return prefix;
 }
 
+void notFound(RouteCall& call) {
+  call.answer.status = 404;
+  call.answer.body = "Not found";
+}
+
 std::string decodeQuery(std::string_view query) {
   std::string out;
   out.reserve(query.size());

@@ -1,6 +1,6 @@
-// webroute: what the viewer's routes share, below all of them: the answer, the one reader of
-// a path against a route's pattern, the period an address names in front of its path, and
-// the text of a query.
+// webroute: what the viewer's routes share, below all of them: the answer, a request on its
+// way through a route, the rows of the route table, the one reader of a path against a
+// route's pattern, the period an address names in front of its path, and a query's text.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "app.h"
 #include "datum.h"
 #include "http/headers.h"
+#include "http/request.h"
 
 namespace murex {
 
@@ -40,6 +42,31 @@ struct PeriodPrefix {
 };
 // Takes the prefix from the front of path, leaving the path after it ("/account/3").
 std::optional<PeriodPrefix> takePeriodPrefix(std::string_view& path);
+
+// What a route needs of the ledger before it can answer.
+enum class Needs { Nothing, Ledger, Reports };
+
+// One request on its way through a route: the state, the request, the pieces of its path,
+// the period its answer is for, and the answer.
+struct RouteCall {
+  App& app;
+  const http::Request& request;
+  RoutePath path;
+  ShownPeriod period;  // the address's period, or the one App shows
+  WebAnswer answer;
+  std::string_view type = "text/html; charset=utf-8";  // empty: no content type
+};
+
+// A row of the route table: the pattern of its paths (as readPath takes it) and the route.
+struct Route {
+  std::string_view pattern;
+  Needs needs;
+  void (*answer)(RouteCall& call);
+};
+
+// The one answer for a path that names nothing: no such route, a position past its list, a
+// month outside the period, a report without a ledger that reports.
+void notFound(RouteCall& call);
 
 // The query as text: "+" is a blank, "%" and two hex digits a byte.
 std::string decodeQuery(std::string_view query);
