@@ -386,6 +386,17 @@ WebAnswer webCallback(App& app, const http::Request& request) {
   } else {
     // A reload replaces the ledger: the period is found for the requests after it.
     if (reports && route->answer != reload) call.period = requestedPeriod(app, prefix);
+    // Until the reports take their period as a value: shown for the one answer.
+    const ShownPeriod before = shownPeriod(app);
+    if (prefix && reports) usePeriod(app, call.period);
+    struct Back {
+      App& app;
+      const ShownPeriod& period;
+      bool on;
+      ~Back() {
+        if (on) usePeriod(app, period);
+      }
+    } back{app, before, prefix && reports};
     route->answer(call);
   }
   if (!call.type.empty()) call.answer.headers.set("Content-type", std::string(call.type));

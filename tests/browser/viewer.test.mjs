@@ -385,7 +385,7 @@ test("the page keeps its view over a reload, a saved file, a period and the futu
     await page.reload();
     await page.waitForSelector("#acc.active #accounttbl");
     assert.equal(page.url(), url + "#a1");
-    assert.match(await page.textContent("#acc h1"), /^Account: Assets:Bank/);
+    assert.match(await page.textContent("#acc h1"), /^Account: Assets:Current account/);
 
     fs.appendFileSync(file, "\n2024-04-02 Bonus\n    Salary -1_234.56\n    Bank\n");
     await focusAndReload(page);
