@@ -71,9 +71,16 @@ MonthlyFigures monthlyFigures(const Ledger& ledger, Datum ds, Datum de, std::str
       ledger.splits.begin(), ledger.splits.end(), [&](const Split& s) {
         return s.traPos == 0 || ledger.transactions[s.traPos].date < ds;
       });
-  // The closing bookings are few and in split order: a cursor walks beside the splits.
+  // The splits written "close" are few and in split order: a cursor walks beside the
+  // splits. Those of income and expense accounts close the books of a period; any other one
+  // (a card paid off with close) is a month's change like its other side.
   auto closing = std::lower_bound(ledger.closingSplits.begin(), ledger.closingSplits.end(),
                                   first - ledger.splits.begin());
+  std::vector<char> closable(ledger.accounts.size());
+  for (int64_t a = 0; a < na; ++a) {
+    const char type = accountType(ledger.accounts, a).effective;
+    closable[a] = type == 'I' || type == 'E';
+  }
   size_t m = 0;
   for (auto it = first; it != ledger.splits.end(); ++it) {
     const Transaction& t = ledger.transactions[it->traPos];
@@ -82,10 +89,11 @@ MonthlyFigures monthlyFigures(const Ledger& ledger, Datum ds, Datum de, std::str
     const int64_t splitPos = it - ledger.splits.begin();
     const size_t cell = static_cast<size_t>(it->accountPos) * nm + m;
     change[cell] = moneyAdd(change[cell], it->money);
-    const bool closes = closing != ledger.closingSplits.end() && *closing == splitPos;
-    if (closes) {
+    bool closes = false;
+    if (closing != ledger.closingSplits.end() && *closing == splitPos) {
       ++closing;
-      ++f.closingCount[it->accountPos];
+      closes = closable[it->accountPos];
+      if (closes) ++f.closingCount[it->accountPos];
     }
     if (!filter.empty() && !splitPassesFilter(ledger, splitPos, words, text)) continue;
     Sums& s = closes ? f.closing[cell] : f.cells[cell];

@@ -18,11 +18,11 @@ struct MonthlyFigures {
   // Per account, the balance before ds of the account and its sub-accounts.
   std::vector<Money> opening;
   // cells[accountPos * months.size() + month]: the debits and credits of the account and its
-  // sub-accounts in that month (positive figures), the bookings that close an account left
-  // out, and their balance at its end, those included.
+  // sub-accounts in that month (positive figures), the closing bookings left out, and their
+  // balance at its end, those included.
   std::vector<Sums> cells;
-  // The same places: the debits and credits of the closing bookings alone (the splits of
-  // Ledger::closingSplits); their balance stays 0.
+  // The same places: the debits and credits of the closing bookings alone, the splits of
+  // Ledger::closingSplits on income and expense accounts; their balance stays 0.
   std::vector<Sums> closing;
   // Per account, how many closing bookings of the period its sub-tree holds, filter or not.
   std::vector<int64_t> closingCount;

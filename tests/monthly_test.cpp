@@ -151,6 +151,14 @@ TEST(MonthlyFigures, ClosingBookingsStandApartFromTheMonths) {
       EXPECT_EQ(f.at(c.account, f.months.size() - 1).credit, c.decemberCredit) << c.account;
     }
   }
+  // A card paid off with close is the card's change of that month, as it is the bank's.
+  const Ledger card = parsedOk(
+      "2023-01-01 Opening\n  Bank 100 ; @A\n  Card -30 ; @L\n  Equity ; @C\n"
+      "2023-03-01 Card paid\n  Card close\n  Bank\n");
+  const MonthlyFigures f = monthlyFigures(card, 20230101, 20231231);
+  EXPECT_EQ(f.at(1, 2).debit, 3000);
+  EXPECT_EQ(f.closingAt(1, 2).debit, 0);
+  EXPECT_EQ(f.closingCount[1], 0);
 }
 
 TEST(MonthlyFigures, FilterCountsTheMatchingSplitsOnly) {
