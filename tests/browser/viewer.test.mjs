@@ -966,6 +966,111 @@ test("the monthly page stacks each month's expenses and income by account", asyn
   );
 });
 
+// An amount as a table shows it ("1,150.00 ", "(133.35)", "- ") in cents.
+function cents(text) {
+  const t = text.trim();
+  if (t === "-") return 0;
+  const negative = t.startsWith("(");
+  const value = Number(t.replace(/[(),.]/g, ""));
+  return negative ? -value : value;
+}
+
+// The rows of a report table by account position: the level of the name and the amounts.
+async function amountRows(page, table) {
+  const rows = await page.$$eval(`#${table} tbody tr`, (trs) =>
+    trs.map((tr) => {
+      const link = tr.querySelector('a[href*="#a"]');
+      const level = tr.querySelector("span[class^=ind]");
+      return {
+        pos: link ? link.getAttribute("href").replace(/^\/?#a/, "") : "",
+        type: tr.className,
+        level: level ? Number(level.className.slice(3)) : -1,
+        cells: [...tr.cells].map((td) => td.textContent),
+      };
+    }),
+  );
+  return rows;
+}
+
+test("a closed year's closing bookings stand beside the months, which add up to the total", async (t) => {
+  await withHousehold(
+    t,
+    async (page) => {
+      // The balance of accounts of the same period: each account's tree's debits less credits.
+      const balance = (await amountRows(page, "balance")).filter((r) => r.pos !== "");
+      const change = new Map();
+      balance.forEach((r, i) => {
+        let sum = 0;
+        for (let j = i; j < balance.length && (j === i || balance[j].level > r.level); j++)
+          sum += cents(balance[j].cells[0]) - cents(balance[j].cells[1]);
+        change.set(r.pos, { sum, end: cents(r.cells[2]) });
+      });
+
+      await page.evaluate(() => (location.hash = "#mon"));
+      await page.waitForSelector("#mon.active #monthly");
+      const heads = await page.$$eval("#monthly thead th", (ths) => ths.map((th) => th.textContent));
+      assert.deepEqual(heads.slice(12), ["Dec", "Total", "Closing"]);
+      const rows = await amountRows(page, "monthly");
+      assert.equal(rows.length, balance.length + 1);
+      for (const r of rows) {
+        const months = r.cells.slice(1, 13).map(cents);
+        const [total, closing] = r.cells.slice(13).map(cents);
+        const name = r.cells[0];
+        assert.equal(months.reduce((a, b) => a + b, 0), total, `${name}: the months add up to the total`);
+        if (r.pos === "") {
+          // The closing moves no profit: it debits income and credits expenses.
+          assert.equal(closing, 0, "the profit's closing");
+          continue;
+        }
+        assert.equal(total + closing, change.get(r.pos).sum, `${name}: total and closing are the year's change`);
+        if (r.type === "typE" || r.type === "typI") {
+          // Closed at both ends of the year: what the year earned or cost, then booked away.
+          assert.equal(change.get(r.pos).end, 0, `${name} is closed`);
+          assert.equal(closing + total, 0, `${name}: the closing books the total away`);
+        } else {
+          assert.equal(closing, 0, `${name} is not closed`);
+        }
+      }
+      const groceries = rows.find((r) => r.pos === "11").cells;
+      assert.deepEqual([groceries[3], groceries[8], groceries[12], groceries[13], groceries[14]],
+                       ["102.10 ", "31.25 ", "- ", "133.35 ", "(133.35)"]);
+
+      // The expenses chart stacks the same months, account by account.
+      const chart = await page.evaluate(() => fetch("/chart/expenses").then((r) => r.json()));
+      assert.ok(chart.series.length >= 3);
+      for (const part of chart.series) {
+        const row = rows.find((r) => r.cells[0] === part.name);
+        assert.ok(row, part.name);
+        assert.deepEqual(part.values.map((v) => v[0]), row.cells.slice(1, 13).map(cents), part.name);
+        assert.equal(part.total[0], cents(row.cells[13]), part.name);
+      }
+
+      // The download holds the same columns.
+      const [file] = await Promise.all([page.waitForEvent("download"), page.click("#mon a.csv")]);
+      const lines = fs.readFileSync(await file.path(), "utf8").split("\r\n");
+      assert.match(lines[0], /^account,2024-01,.*,2024-12,total,closing$/);
+      assert.ok(lines.includes("Expenses:Groceries,0.00,0.00,102.10,0.00,0.00,0.00,0.00,31.25,0.00,0.00,0.00,0.00,133.35,-133.35"));
+      await page.locator("#expchart svg").waitFor();
+      // The table's right end in view: the closing beside the total, the names kept.
+      await page.$eval("#mon .tablebox", (box) => (box.scrollLeft = box.scrollWidth));
+      for (const scheme of ["light", "dark"]) {
+        await page.emulateMedia({ colorScheme: scheme });
+        await shot(page, `monthly-closed-${scheme}`);
+      }
+      await page.emulateMedia({ colorScheme: "light" });
+
+      // The balances keep the closing in December, as the balance of accounts has it.
+      await page.evaluate(() => (location.hash = "#monb"));
+      await page.waitForFunction(() => /Balance at the end/.test(document.querySelector("#mon table.about").textContent));
+      const ends = await amountRows(page, "monthly");
+      assert.equal(ends[0].cells.length, 13, "no total and no closing column for balances");
+      for (const r of ends.filter((e) => e.pos !== ""))
+        assert.equal(cents(r.cells[12]), change.get(r.pos).end, r.cells[0]);
+    },
+    { args: ["-p", "2024Y"] },
+  );
+});
+
 // ---- A long register, a phone and a wide screen, charts that lead somewhere.
 
 // A year of one busy account: n splits of Bank, every tenth at the market.
