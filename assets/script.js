@@ -143,15 +143,18 @@ const Page = (() => {
     drop("filter");
     drop("sums");
     filterShown = "";
+    // The first rows are asked for before the chart: the server answers in the order asked.
+    const answer = ask(rowsUrl(pos, "", 0, Register.firstPart) + "&frame=1", { slot: "acc" });
     drawCharts("beforeAccount", pos);
     const fragment = lastRouted;
-    const html = await ask("/account/" + pos, { slot: "acc" });
-    if (html === "") return gone(fragment);
-    const rows = putReport(section, html, '<tbody id="records">\n');
+    const first = Register.part(await answer);
+    if (!first) return gone(fragment);
+    section.innerHTML = first.frame;
+    boxTables(section);
     const table = byId("accounttbl");
     if (!table) return;
     const records = byId("records");
-    Register.show(records, rows || "");
+    Register.load(records, first, partAsker(pos, ""));
     showSums("");
     accountCsvLink("");
     const filter = section.querySelector('input[name="filter"]');
@@ -171,7 +174,15 @@ const Page = (() => {
     keepPlace.restore();
   }
 
+  // The rows from..to-1 of account pos ("12", or "12/2025-03" for a month), filtered.
+  function rowsUrl(pos, filter, from, to) {
+    return `/rows/account/${pos}?from=${from}&to=${to}` + (filter ? "&f=" + encodeURIComponent(filter) : "");
+  }
+
+  const partAsker = (pos, filter) => (from, to) => ask(rowsUrl(pos, filter, from, to));
+
   let filterShown = "";
+  const settle = 150; // milliseconds after a filter's first rows without a newer one
 
   async function filterRows(value) {
     const pos = shownAccount();
@@ -181,12 +192,18 @@ const Page = (() => {
     filterShown = text;
     const query = "?" + encodeURIComponent(text);
     accountCsvLink(query);
-    const rows = await ask("/filter/" + pos + monthPath() + query, { slot: "filter" });
+    const first = Register.part(await ask(rowsUrl(pos + monthPath(), text, 0, Register.firstPart), { slot: "filter" }));
     const records = byId("records");
     if (!records) return;
-    Register.show(records, rows);
+    // The rest of the rows and the chart wait for a pause in the typing, so that the server
+    // is free for the next word's rows.
+    Register.load(records, first || { from: 0, rows: [], count: 0, widest: [] }, partAsker(pos + monthPath(), text), settle);
     updateSelection();
-    drawCharts("account", pos + monthPath(), text, (spos) => Register.mark(records, spos));
+    setTimeout(() => {
+      if (filterShown === text && byId("records") === records) {
+        drawCharts("account", pos + monthPath(), text, (spos) => Register.mark(records, spos));
+      }
+    }, settle);
   }
 
   async function loadKind(pos) {

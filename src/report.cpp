@@ -59,13 +59,7 @@ void trimRight(std::string& s) {
   while (!s.empty() && (s.back() == ' ' || (s.back() >= '\t' && s.back() <= '\r'))) s.pop_back();
 }
 
-// One row of a transaction report.
-struct Row {
-  int64_t splitPos = -1;
-  std::string date{}, debit{}, credit{}, balance{}, avg{};
-  std::string_view classR{}, classB{};
-  std::string descr{};
-};
+using Row = ReportRow;
 
 // The cells every transaction report shares; the split rows' description comes with its
 // comment after joint.
@@ -98,21 +92,24 @@ Row rowCells(const App& app, const RowValues& v, std::string_view joint) {
   return r;
 }
 
+Row accountRow(const App& app, const RowValues& v, std::string_view filter, bool html) {
+  Row r = rowCells(app, v, ": ");
+  if (v.held) r.balance = moneyText(app, v.balance);
+  if (v.kind == RowKind::Opening) {
+    r.date = dateText(app, v.date);
+    r.descr = "Period opening balance";
+  } else if (v.kind == RowKind::Filter) {
+    r.descr = "Filtering for: ";
+    r.descr += html ? escapeHtml(filter) : std::string(filter);
+  }
+  return r;
+}
+
 std::vector<Row> accountRowList(const App& app, int64_t accountPos, std::string_view filter,
                                 bool html) {
   std::vector<Row> rows;
-  for (const RowValues& v : accountRowValues(app, accountPos, filter)) {
-    Row r = rowCells(app, v, ": ");
-    if (v.held) r.balance = moneyText(app, v.balance);
-    if (v.kind == RowKind::Opening) {
-      r.date = dateText(app, v.date);
-      r.descr = "Period opening balance";
-    } else if (v.kind == RowKind::Filter) {
-      r.descr = "Filtering for: ";
-      r.descr += html ? escapeHtml(filter) : std::string(filter);
-    }
-    rows.push_back(std::move(r));
-  }
+  for (const RowValues& v : accountRowValues(app, accountPos, filter))
+    rows.push_back(accountRow(app, v, filter, html));
   return rows;
 }
 
@@ -350,8 +347,9 @@ std::string balanceOfInventory(const App& app, bool html) {
       {{"perStart", perStart}, {"perEnd", perEnd}, {"rows", rows}, {"unitInfo", unitInfo}});
 }
 
-std::string accountReport(const App& app, int64_t accountPos) {
-  if (!reportable(app)) return "";
+namespace {
+
+std::string accountPage(const App& app, int64_t accountPos, const std::string& rows) {
   const Ledger& ledger = *app.ledger;
   assert(accountPos >= 0 && accountPos < std::ssize(ledger.accounts));
   const AccountType type = accountType(ledger.accounts, accountPos);
@@ -385,7 +383,23 @@ std::string accountReport(const App& app, int64_t accountPos) {
        {"perEnd", dateText(app, app.toDate)},
        {"debAmount", type.positive ? "amount increase" : "amount"},
        {"credAmount", type.positive ? "amount" : "amount increase"},
-       {"rows", rowsHtml(accountRowList(app, accountPos, "", true), false)}});
+       {"rows", rows}});
+}
+
+}  // namespace
+
+std::string accountReport(const App& app, int64_t accountPos) {
+  if (!reportable(app)) return "";
+  return accountPage(app, accountPos, rowsHtml(accountRowList(app, accountPos, "", true), false));
+}
+
+std::string accountFrame(const App& app, int64_t accountPos) {
+  if (!reportable(app)) return "";
+  return accountPage(app, accountPos, "");
+}
+
+ReportRow accountReportRow(const App& app, const RowValues& v, std::string_view filter) {
+  return accountRow(app, v, filter, true);
 }
 
 std::string accountRows(const App& app, int64_t accountPos, std::string_view filter) {

@@ -7,14 +7,28 @@
 #include <string_view>
 
 #include "app.h"
+#include "rows.h"
 
 namespace murex {
+
+// One row of a transaction report as the texts of its cells, the description HTML-escaped;
+// a class for the row and one for the balance cell, or empty.
+struct ReportRow {
+  int64_t splitPos = -1;
+  std::string date{}, debit{}, credit{}, balance{}, avg{};
+  std::string_view classR{}, classB{};
+  std::string descr{};
+};
 
 std::string balanceOfAccounts(const App& app, bool html, bool ascii);
 std::string balanceOfInventory(const App& app, bool html);
 
 std::string accountReport(const App& app, int64_t accountPos);  // HTML section
 std::string accountRows(const App& app, int64_t accountPos, std::string_view filter);
+// accountReport with an empty body of rows, and the cells of one of its rows (of
+// accountRowValues with the same filter): the viewer's register fills the one with the other.
+std::string accountFrame(const App& app, int64_t accountPos);
+ReportRow accountReportRow(const App& app, const RowValues& v, std::string_view filter);
 std::string accountReportText(const App& app, int64_t accountPos, std::string_view filter,
                               bool ascii);
 std::string kindReport(const App& app, int64_t kindPos);  // HTML section

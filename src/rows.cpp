@@ -3,6 +3,7 @@
 #include "rows.h"
 
 #include <cassert>
+#include <functional>
 
 #include "queries.h"
 
@@ -22,21 +23,20 @@ void appendTotals(std::vector<RowValues>& rows, Money debit, Money credit) {
 
 Money averagePrice(Money money, Items items) { return items == 0 ? 0 : moneyDiv(money, items); }
 
-std::vector<RowValues> accountRowValues(const App& app, int64_t accountPos,
-                                        std::string_view filter) {
+void visitAccountRows(const App& app, int64_t accountPos, std::string_view filter,
+                      const std::function<void(const RowValues&)>& visit) {
   const Ledger& ledger = *app.ledger;
   assert(canReport(ledger));
   assert(accountPos >= 0 && accountPos < std::ssize(ledger.accounts));
   const bool positive = accountType(ledger.accounts, accountPos).positive;
   const std::vector<std::string> words = filterWords(filter);
-  std::vector<RowValues> rows;
   if (filter.empty()) {
-    rows.push_back({.kind = RowKind::Opening,
-                    .date = app.fromDate,
-                    .held = true,
-                    .balance = accountBalanceAt(ledger, accountPos, app.fromDate)});
+    visit({.kind = RowKind::Opening,
+           .date = app.fromDate,
+           .held = true,
+           .balance = accountBalanceAt(ledger, accountPos, app.fromDate)});
   } else {
-    rows.push_back({.kind = RowKind::Filter});
+    visit({.kind = RowKind::Filter});
   }
   Money debit = 0;
   Money credit = 0;
@@ -62,9 +62,17 @@ std::vector<RowValues> accountRowValues(const App& app, int64_t accountPos,
       r.credit = moneyNeg(s.money);
       credit = moneySub(credit, s.money);
     }
-    rows.push_back(r);
+    visit(r);
   }
-  appendTotals(rows, debit, credit);
+  std::vector<RowValues> totals;
+  appendTotals(totals, debit, credit);
+  for (const RowValues& r : totals) visit(r);
+}
+
+std::vector<RowValues> accountRowValues(const App& app, int64_t accountPos,
+                                        std::string_view filter) {
+  std::vector<RowValues> rows;
+  visitAccountRows(app, accountPos, filter, [&rows](const RowValues& r) { rows.push_back(r); });
   return rows;
 }
 

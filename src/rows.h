@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,9 @@ struct RowValues {
 // the Sums and Change rows.
 std::vector<RowValues> accountRowValues(const App& app, int64_t accountPos,
                                         std::string_view filter);
+// The same rows handed to visit one by one, none kept.
+void visitAccountRows(const App& app, int64_t accountPos, std::string_view filter,
+                      const std::function<void(const RowValues&)>& visit);
 // The same for an inventory kind, in items; value and balance give the average price.
 std::vector<RowValues> kindRowValues(const App& app, int64_t kindPos, std::string_view filter);
 

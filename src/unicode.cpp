@@ -87,6 +87,12 @@ std::string lowerUnicode(std::string_view text) {
   out.reserve(text.size());
   const int64_t n = std::ssize(text);
   for (int64_t i = 0; i < n;) {
+    // Plain ASCII, most of any ledger's text, needs no decoding: only A-Z change.
+    if (const unsigned char c = static_cast<unsigned char>(text[i]); c < 0x80) {
+      out.push_back(static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c));
+      ++i;
+      continue;
+    }
     const Utf8Step step = decodeUtf8(text, i);
     if (step.valid)
       appendUtf8(out, lowerCodePoint(step.cp));

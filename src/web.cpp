@@ -294,6 +294,8 @@ constexpr Route routes[] = {
     {"/account/#/@", Needs::Reports, accountMonth},
     {"/filter/#", Needs::Reports, filteredRows},
     {"/filter/#/@", Needs::Reports, filteredMonthRows},
+    {"/rows/account/#", Needs::Reports, registerPart},
+    {"/rows/account/#/@", Needs::Reports, registerPart},
     {"/trans/#", Needs::Reports, transaction},
     {"/sumsel/*", Needs::Reports, selection},
     {"/inv/#", Needs::Reports, kind},

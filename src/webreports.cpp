@@ -10,6 +10,8 @@
 #include "monthlyreport.h"
 #include "queries.h"
 #include "report.h"
+#include "rowparts.h"
+#include "digits.h"
 
 namespace murex {
 
@@ -45,6 +47,12 @@ void monthlyCsv(RouteCall& call, bool balances) {
   std::string report = balances ? "monthly-balance" : "monthly";
   if (pos >= 0) report += "-" + call.app.ledger->accounts[pos].name;
   download(call, monthlyExport(call.app, pos, balances, ""), report, periodText(call));
+}
+
+// A number of the query, or otherwise.
+int64_t queryNumber(std::string_view query, std::string_view name, int64_t otherwise) {
+  int64_t n = 0;
+  return readNumber(queryValue(query, name), n) ? n : otherwise;
 }
 
 }  // namespace
@@ -96,6 +104,20 @@ void filteredMonthRows(RouteCall& call) {
   const MonthShown shown(call.app, *month);
   call.answer.body =
       accountRows(call.app, call.path.position, decodeQuery(call.request.query));
+}
+
+void registerPart(RouteCall& call) {
+  std::optional<DateRange> month;
+  if (call.path.month && !(month = shownMonth(call))) return notFound(call);
+  if (!hasAccount(call)) return notFound(call);
+  std::optional<MonthShown> shown;
+  if (month) shown.emplace(call.app, *month);
+  const std::string_view query = call.request.query;
+  call.answer.body = accountRowPart(call.app, call.path.position, queryValue(query, "f"),
+                                    queryNumber(query, "from", 0),
+                                    queryNumber(query, "to", INT64_MAX),
+                                    queryValue(query, "frame") == "1");
+  call.type = "text/plain; charset=utf-8";
 }
 
 void accountsCsv(RouteCall& call) {

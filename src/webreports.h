@@ -17,6 +17,9 @@ void monthlyBalances(RouteCall& call);
 // the period; a month the period does not cover names nothing.
 void accountMonth(RouteCall& call);
 void filteredMonthRows(RouteCall& call);
+// /rows/account/N[/YYYY-MM]?from=F&to=T&f=TEXT&frame=1: rows F..T-1 of an account's
+// register, filtered, as accountRowPart writes them (with the frame for 1).
+void registerPart(RouteCall& call);
 // /csv/accounts, /csv/account/N[/YYYY-MM][?filter], /csv/inventory, /csv/inv/N,
 // /csv/monthly[/balance][/N]: the same reports as CSV downloads.
 void accountsCsv(RouteCall& call);

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,8 @@
 #include "monthlyreport.h"
 #include "webreports.h"
 #include "html.h"
+#include "json.h"
+#include "rowparts.h"
 
 using namespace murex;
 namespace fs = std::filesystem;
@@ -344,6 +347,112 @@ struct DownloadCase {
   std::string body;
   std::string file;  // the download's name; "" for an answer that is not a download
 };
+
+// The register's parts: their rows are the account report's rows cell for cell, the parts
+// together are the whole list, and the frame with the rows is the report.
+struct RowPartCase {
+  std::string query;
+  const App* app;
+  int64_t pos;
+  std::string filter;
+  size_t from, to;  // the rows expected, cut to those there are
+  bool frame;
+};
+
+// The text of s between open and close from at on, at moved past close; "" without open.
+std::string between(const std::string& s, size_t& at, std::string_view open,
+                    std::string_view close) {
+  const size_t from = s.find(open, at);
+  if (from == std::string::npos) return "";
+  const size_t to = s.find(close, from + open.size());
+  at = to + close.size();
+  return s.substr(from + open.size(), to - from - open.size());
+}
+
+// A cell of a row of the report's HTML from at on: its class and its text.
+std::pair<std::string, std::string> nextCell(const std::string& row, size_t& at) {
+  std::string head = between(row, at, "<td", ">");
+  size_t h = 0;
+  const std::string cls = between(head, h, " class=\"", "\"");
+  return {cls, between(row, --at, ">", "</td>")};
+}
+
+// The JSON line a row of the report's HTML is sent as.
+std::string rowLine(const std::string& html) {
+  size_t at = 0;
+  const std::string tr = between(html, at, "<tr", ">");
+  size_t t = 0;
+  const std::string cls = between(tr, t, " class=\"", "\"");
+  t = 0;
+  std::string line = "[" + between(tr, t, "data-spos=\"", "\"");
+  std::string balanceClass;
+  for (int k = 0; k < 5; ++k) {
+    const auto [c, text] = nextCell(html, at);
+    if (k == 3) balanceClass = c;
+    line += "," + jsonString(text);
+  }
+  return line + "," + jsonString(cls) + "," + jsonString(balanceClass) + "]";
+}
+
+TEST_F(WebRoutes, AnswersTheRegisterInParts) {
+  const Expected e(ledger);
+  const Expected march(ledger, "2024M3");
+  const std::string n = std::to_string(e.app.ledger->accounts.size());
+  const RowPartCase cases[] = {
+      {"0?frame=1", &e.app, 0, "", 0, 99, true},
+      {"0?from=0&to=2", &e.app, 0, "", 0, 2, false},
+      {"0?from=2&to=99", &e.app, 0, "", 2, 99, false},
+      {"0?from=4", &e.app, 0, "", 4, 99, false},
+      {"0?from=9&to=12", &e.app, 0, "", 9, 12, false},
+      {"0?f=gro+bu&from=1", &e.app, 0, "gro bu", 1, 99, false},
+      {"3/2024-03?to=1&frame=1", &march.app, 3, "", 0, 1, true},
+  };
+  for (const RowPartCase& c : cases) {
+    std::vector<std::string> rows;
+    std::stringstream html(accountRows(*c.app, c.pos, c.filter));
+    for (std::string row; std::getline(html, row);) rows.push_back(row);
+    const size_t from = std::min(c.from, rows.size());
+    std::string want;
+    for (size_t i = from; i < std::min(c.to, rows.size()); ++i) want += rowLine(rows[i]) + "\n";
+    want += "{\"from\":" + std::to_string(from) + ",\"count\":" + std::to_string(rows.size());
+    const Answer a = get(port(), "/rows/account/" + c.query);
+    EXPECT_EQ(a.status, 200) << c.query;
+    EXPECT_EQ(a.header("content-type"), "text/plain; charset=utf-8") << c.query;
+    expectSafetyHeaders(a, c.query);
+    ASSERT_TRUE(a.body.starts_with(want)) << c.query << "\n" << a.body << "\nwanted\n" << want;
+    // The widest text of each column but the description, and the frame.
+    const std::string rest = a.body.substr(want.size());
+    size_t w = 0;
+    const std::string widest = between(rest, w, ",\"widest\":[\"", "\"]");
+    std::vector<std::string> texts;
+    for (size_t from = 0;;) {
+      const size_t to = widest.find("\",\"", from);
+      texts.push_back(widest.substr(from, to - from));
+      if (to == std::string::npos) break;
+      from = to + 3;
+    }
+    ASSERT_EQ(texts.size(), 4u) << rest;
+    for (size_t k = 0; k < 4; ++k) {
+      size_t longest = 0;
+      for (const std::string& row : rows) {
+        size_t at = 0;
+        for (size_t skip = 0; skip < k; ++skip) nextCell(row, at);
+        longest = std::max(longest, nextCell(row, at).second.size());
+      }
+      EXPECT_EQ(texts[k].size(), longest) << c.query << " column " << k;
+    }
+    const std::string frame =
+        c.frame ? ",\"frame\":" + jsonString(accountFrame(*c.app, c.pos)) : std::string();
+    EXPECT_EQ(rest.substr(w), frame + "}\n") << c.query;
+  }
+  std::string report = accountFrame(e.app, 0);
+  report.insert(report.find("<tbody id=\"records\">\n") + 21, accountRows(e.app, 0, ""));
+  EXPECT_EQ(report, accountReport(e.app, 0));
+  for (const std::string& path :
+       std::vector<std::string>{"/rows/account/" + n, "/rows/account/3/2023-03",
+                                "/rows/account/3/2024-13", "/rows/account/x", "/rows/account/"})
+    EXPECT_EQ(get(port(), path).status, 404) << path;
+}
 
 // The month-by-month page, an account's month and the CSV downloads. Accounts: 0 Bank,
 // 1 Stocks, 2 Equity, 3 Food, 4 Gains; kind 0 ACME.

@@ -888,7 +888,7 @@ test("the monthly page opens from the menu and a cell shows the account's month"
     await page.goBack();
     await page.waitForSelector("#mon.active #monthly");
     await page.click('#mon a[href="#monb"]');
-    await page.waitForFunction(() => /Balance at the end/.test(document.querySelector("#mon table.about").textContent));
+    await page.waitForFunction(() => /Balance at the end/.test(document.querySelector("#mon table.about")?.textContent));
     const bank = await page.$$eval('#monthly tr:has(a[href="#a1"]) td', (tds) => tds.map((td) => td.textContent));
     assert.deepEqual(bank.slice(0, 5), ["Current account", "3,000.00 ", "2,200.00 ", "2,090.00 ", "1,290.00 "]);
     assert.equal(bank.length, 13, "no total column for balances");
@@ -1061,7 +1061,7 @@ test("a closed year's closing bookings stand beside the months, which add up to 
 
       // The balances keep the closing in December, as the balance of accounts has it.
       await page.evaluate(() => (location.hash = "#monb"));
-      await page.waitForFunction(() => /Balance at the end/.test(document.querySelector("#mon table.about").textContent));
+      await page.waitForFunction(() => /Balance at the end/.test(document.querySelector("#mon table.about")?.textContent));
       const ends = await amountRows(page, "monthly");
       assert.equal(ends[0].cells.length, 13, "no total and no closing column for balances");
       for (const r of ends.filter((e) => e.pos !== ""))
@@ -1141,7 +1141,7 @@ test("the filter shows the rows of the last word typed, never those of an older 
   await withViewer(t, [ledgerFile("stale.ledger", busyLedger(2000))], async (page) => {
     await openAccount(page, 0);
     // The answer for "mar" comes late, after the one for "market".
-    await page.route(/\/filter\/0\?mar$/, async (route) => {
+    await page.route(/\/rows\/account\/0\?from=0&to=\d+&f=mar$/, async (route) => {
       await new Promise((resolve) => setTimeout(resolve, 1500));
       await route.continue();
     });
@@ -1154,6 +1154,79 @@ test("the filter shows the rows of the last word typed, never those of an older 
     assert.match(await page.textContent("#records"), /Filtering for: market/);
     assert.match(await page.getAttribute("#acc a.csv", "href"), /\?market$/);
     assert.equal(await page.locator('#records tr[data-spos]:has-text("at the shop")').count(), 0);
+  });
+});
+
+// Bank's side of "Move i" in busyLedger: debit and credit in cents.
+function busyBank(i) {
+  return i % 3 ? [0, ((i % 97) + 1) * 100 + 25] : [((i % 89) + 1) * 100 + 50, 0];
+}
+
+const centsText = (c) => (c < 0 ? `(${centsText(-c)})` : `${Math.floor(c / 100)}.${String(c % 100).padStart(2, "0")}`);
+
+test("a register longer than its parts: every row reachable, marked and summed, late parts of an older list dropped", async (t) => {
+  const n = 12000;
+  await withViewer(t, [ledgerFile("parts.ledger", busyLedger(n))], async (page) => {
+    // Every part after the first comes late; the asked ones are counted.
+    const asked = [];
+    let delay = 600;
+    await page.route(/\/rows\/account\/0\?from=[1-9]/, async (route) => {
+      asked.push(new URL(route.request().url()).search);
+      await new Promise((resolve) => setTimeout(resolve, delay));
+      await route.continue().catch(() => {});
+    });
+    await openAccount(page, 0);
+    await page.locator("#accchart svg").waitFor();
+    // The chart's last point before its part is there: the row is marked once it comes.
+    await page.focus("#accchart svg");
+    await page.keyboard.press("End");
+    await page.keyboard.press("Enter");
+    const marked = page.locator("#records tr.marked");
+    await marked.waitFor();
+    assert.match(await marked.textContent(), new RegExp(`Move ${n - 1} `));
+    // The page is as tall as all rows, and the rows far down are reached.
+    await page.click("#rowselekt");
+    await page.evaluate(() => scrollTo(0, document.documentElement.scrollHeight));
+    await page.waitForFunction(() => /Change/.test(document.querySelector("#records").textContent));
+    await page.click(`#records tr:has-text("Move ${n - 2} ")`);
+    await page.waitForFunction(() => document.querySelector("#filtered td").textContent === "Selected:");
+    await page.evaluate(() => scrollTo(0, 0));
+    await page.click('#records tr:has-text("Move 0 at")');
+    const [d0, c0] = busyBank(0);
+    const [d1, c1] = busyBank(n - 2);
+    const want = ["Selected:", centsText(d0 + d1), centsText(c0 + c1), centsText(d0 + d1 - c0 - c1)];
+    await page.waitForFunction((w) => document.querySelectorAll("#filtered td")[1].textContent.trim() === w, want[1]);
+    const sums = await page.$$eval("#filtered td", (tds) => tds.slice(0, 4).map((td) => td.textContent.trim()));
+    assert.deepEqual(sums, want);
+    // Rows of every part, each part asked for once.
+    const middle = await page.evaluate(async () => {
+      scrollTo(0, document.documentElement.scrollHeight / 2);
+      await new Promise((resolve) => setTimeout(resolve, 300));
+      return document.querySelector("#records").textContent;
+    });
+    assert.match(middle, /Move 5\d\d\d /);
+    assert.equal(new Set(asked).size, asked.length, asked.join(" "));
+    // A filter typed while a part of the whole list is still on its way: that part, when it
+    // comes, never enters the filtered rows, and the filtered rows come in parts too.
+    await page.locator("#rowquery").click();
+    await page.evaluate(() => scrollTo(0, 0));
+    await page.evaluate(() => (location.hash = "#a"));
+    await openAccount(page, 0);
+    delay = 1200;
+    await page.waitForTimeout(200);
+    delay = 100;
+    await page.click('input[name="filter"]');
+    await page.keyboard.type("market");
+    await page.waitForFunction(() => /Filtering for: market/.test(document.querySelector("#records").textContent));
+    await page.waitForTimeout(1500);
+    await page.evaluate(() => scrollTo(0, document.documentElement.scrollHeight));
+    await page.waitForFunction(() => /Change/.test(document.querySelector("#records").textContent));
+    assert.equal(await page.locator('#records tr[data-spos]:has-text("at the shop")').count(), 0);
+    assert.match(await page.textContent("#records"), new RegExp(`Move ${n - 7} at the market`));
+    // The filtered list is as long as its rows: the filter row, n / 10 splits, the sums and the change.
+    const height = await page.evaluate(() => document.querySelector("#records").getBoundingClientRect().height);
+    const row = await page.evaluate(() => document.querySelector("#records tr[data-spos]").getBoundingClientRect().height);
+    assert.ok(Math.abs(height / row - (n / 10 + 3)) < 30, `${height / row} rows high`);
   });
 });
 
