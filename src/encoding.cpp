@@ -39,12 +39,18 @@ size_t takeLineEnd(std::string_view bytes, size_t pos, std::string& out) {
   return bytes[pos] == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n' ? 2 : 1;
 }
 
-// The text up to the end of the line after pos, each bad byte shown as U+FFFD, so that the
-// report quotes the line without passing the bytes on.
+// The decoded text and the bytes after pos to the end of the line two lines further, which
+// the report quotes after the failing one; each bad byte shown as U+FFFD, so that the report
+// quotes the lines without passing the bytes on.
 std::string quotable(std::string_view bytes, size_t pos, std::string_view decoded) {
   std::string text(decoded);
   size_t i = pos;
-  while (i < bytes.size() && bytes[i] != '\n' && bytes[i] != '\r') {
+  for (int lineEnds = 0; i < bytes.size();) {
+    if (bytes[i] == '\n' || bytes[i] == '\r') {
+      if (++lineEnds == 3) break;
+      i += takeLineEnd(bytes, i, text);
+      continue;
+    }
     const size_t len = utf8SequenceLength(bytes, i);
     if (len == 0) {
       text += "\xEF\xBF\xBD";
@@ -89,8 +95,8 @@ size_t utf8SequenceLength(std::string_view text, size_t pos) {
   return len;
 }
 
-std::string decodeStatement(std::string_view bytes, Encoding encoding,
-                            std::string_view fileName) {
+std::string decodeStatement(std::string_view bytes, Encoding encoding, std::string_view fileName,
+                            std::string_view advice) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 16);
   if (bytes.starts_with(byteOrderMark)) {
@@ -131,9 +137,7 @@ std::string decodeStatement(std::string_view bytes, Encoding encoding,
       std::string text = out.substr(0, lineStart);
       text += quotable(bytes, i, std::string_view(out).substr(lineStart));
       raiseInFile(fileName, text, lineNr,
-                  "Byte not UTF-8: " + shown +
-                      " (a Latin-1 or Windows-1252 statement needs encoding = latin1 in the "
-                      "rules)");
+                  "Byte not UTF-8: " + shown + " (" + std::string(advice) + ")");
     }
   }
   return out;

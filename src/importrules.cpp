@@ -238,7 +238,8 @@ void checkComplete(Reader& r) {
 ImportRules readImportRules(const std::string& fileName, const Ledger& ledger) {
   ImportRules rules;
   rules.fileName = fileName;
-  rules.text = decodeStatement(readWholeFile(fileName), Encoding::Utf8, fileName);
+  rules.text = decodeStatement(readWholeFile(fileName), Encoding::Utf8, fileName,
+                               "the rules file is read as UTF-8");
   rules.dateFormat = ledger.dateFormat;
   rules.decimalComma = ledger.decimalComma;
   Reader r(rules, ledger);
