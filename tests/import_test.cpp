@@ -526,6 +526,8 @@ TEST(ImportStatement, StopsAtTheFirstFaultOfTheRulesOrTheStatement) {
        "Error in statement.csv.rules at line 1: Key missing: date in [csv]"},
       {"[ledger]\naccount = Bank\nunknown = Unsorted\n", "",
        "Error in statement.csv.rules at line 4: Key missing: date in [csv]"},
+      {"", "", "Error in statement.csv.rules at line 1: Key missing: date in [csv]"},
+      {"; no line end", "", "Error in statement.csv.rules at line 1: Key missing: date in [csv]"},
       {"[csv]\ndate = 1\ndescription = 3\n", "",
        "Error in statement.csv.rules at line 1: Key missing: amount (or in and out) in [csv]"},
       {"[csv]\ndate = 1\namount = 2\nin = 3\ndescription = 4\n", "",
