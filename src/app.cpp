@@ -146,6 +146,8 @@ void periodSet(App& app) {
   app.toDate = app.future ? range.last : std::min(range.last, today());
 }
 
+bool periodChosen(const App& app) { return app.fromDate != 0; }
+
 bool fileChanged(const App& app) {
   if (!app.ledger || app.args.fileName.empty()) return false;
   struct stat st {};

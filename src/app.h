@@ -51,6 +51,8 @@ Datum parseFileOpening(App& app);
 // Applies args.period and args.future; raises the period errors and
 // "Period P outside of ledger's dates: 20210101 - 20231231".
 void periodSet(App& app);
+// False until a periodSet succeeded: the viewer starts on a faulty ledger without a period.
+bool periodChosen(const App& app);
 // True when the file's modification time differs from the one loaded; false when the
 // file cannot be read at the moment (a save in progress).
 bool fileChanged(const App& app);

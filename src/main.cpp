@@ -286,7 +286,13 @@ int run(App& app, const std::vector<std::string_view>& words) {
   if (args.command == "import") return runImport(app);
   parseFile(app);
   writeWarnings(app);
-  if (!app.ledger->errorText.empty()) raiseError(ErrorKind::Value, app.ledger->errorText);
+  if (!app.ledger->errorText.empty()) {
+    if (args.command != "web") raiseError(ErrorKind::Value, app.ledger->errorText);
+    // The viewer starts all the same, without a period: its page shows the error until the
+    // file is fixed, and the first ledger that reports gets the period of the command line.
+    writeErr(shownOnConsole(unhandledText(Error(ErrorKind::Value, app.ledger->errorText))));
+    serve(app);
+  }
   if (args.command == "check") return 0;
   periodSet(app);
   if (args.command == "web") serve(app);

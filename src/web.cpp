@@ -314,10 +314,18 @@ WebAnswer webCallback(App& app, const http::Request& request) {
   int64_t number = 0;
   // A page of another site may open the viewer and use its files, but never read, time,
   // change or end anything: its image, form or fetch is refused before anything is done.
-  if (!hostAllowed(request) ||
-      (fromAnotherSite(request) && !openedFromAnotherSite(request) && !staticAsset(path))) {
+  const bool refused =
+      !hostAllowed(request) ||
+      (fromAnotherSite(request) && !openedFromAnotherSite(request) && !staticAsset(path));
+  const bool headOfChange = request.method == "HEAD" && changesState(path);
+  // After a faulty start the first ledger that reports takes the period of the command line,
+  // before anything is shown from it.
+  if (!refused && !headOfChange && reports && !periodChosen(app) && path != "/changed" &&
+      !staticAsset(path))
+    periodSet(app);
+  if (refused) {
     a.status = 403;
-  } else if (request.method == "HEAD" && changesState(path)) {
+  } else if (headOfChange) {
     // HEAD asks for a head and must do no more.
     a.status = 405;
     a.headers.set("allow", "GET");
@@ -421,8 +429,18 @@ void serve(App& app) {
   if (!http::tryListen(server, 7777, "127.0.0.1")) http::listen(server, 0, "127.0.0.1");
   std::printf("Server listening on:\n\n    http://localhost:%d/\n", http::boundPort(server));
   std::fflush(stdout);
-  http::startServing(server, [&app](const http::Request& request, http::Responder& out) {
+  // The memory a report worked in is given back to the system a second after it, once for
+  // any number of reports in a row: freed in small pieces, it would stay with the process.
+  bool trimDue = false;
+  http::startServing(server, [&](const http::Request& request, http::Responder& out) {
     handle(app, request, out);
+    if (trimDue) return;
+    trimDue = true;
+    http::addTimer(server.loop, 1000, [&trimDue]() -> int64_t {
+      malloc_trim(0);
+      trimDue = false;
+      return -1;
+    });
   });
   http::runLoop(server.loop);
   std::exit(0);

@@ -238,6 +238,19 @@ TEST(Server, ServesOthersWhileAClientStopsReadingALargeResponse) {
   close(slow);
 }
 
+// A client that reads little: its receive buffer is small.
+int slowClient(int port) {
+  const int c = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int small = 4096;
+  setsockopt(c, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  EXPECT_EQ(connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  return c;
+}
+
 // Clients that ask for large answers and read none of them hold at most the bound in all; a
 // large answer past it is 503, small ones still go, and all is free once they have left.
 TEST(Server, AnswersBusyPastTheBoundOfWaitingAnswers) {
@@ -246,14 +259,7 @@ TEST(Server, AnswersBusyPastTheBoundOfWaitingAnswers) {
   std::vector<int> slow;
   int busy = 0;
   for (int i = 0; i < 6; ++i) {
-    const int c = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int small = 4096;
-    setsockopt(c, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(ts.port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    const int c = slowClient(ts.port);
     sendAll(c, "GET /big HTTP/1.1\r\n\r\n");
     ts.pump(10);
     slow.push_back(c);
@@ -273,6 +279,48 @@ TEST(Server, AnswersBusyPastTheBoundOfWaitingAnswers) {
   sendAll(fast, "GET /big HTTP/1.1\r\n\r\n");
   EXPECT_EQ(ts.await(fast, 1).bytes.size(), (8u << 20) + resp("200 OK", "").size() + 6);
   close(fast);
+}
+
+struct BoundCase {
+  std::vector<std::string> requests;  // each from a client of its own that reads nothing
+  int64_t limit;
+  std::string statuses;  // the first digit of each answer's status
+  size_t routesRun;
+};
+
+// A request whose last answer was large and would cross the bound now is refused before its
+// route runs: clients that leave large answers unread cost no more work than the answers
+// that fit.
+TEST(Server, RefusesBeforeTheRouteWhatWouldCrossTheBound) {
+  const int64_t mib = int64_t(1) << 20;
+  const BoundCase cases[] = {
+      {{"GET /big", "GET /big", "GET /big", "GET /big"}, mib, "2555", 1},
+      {{"GET /big", "GET /mid", "GET /mid", "GET /mid"}, mib, "2555", 2},
+      {{"GET /big", "GET /small", "GET /small", "GET /small"}, mib, "2222", 4},
+      {{"GET /big", "GET /big?again", "GET /big?again", "HEAD /big"}, mib, "2552", 3},
+      {{"GET /mid", "GET /mid", "GET /mid"}, 16 * mib, "222", 3},
+  };
+  for (const BoundCase& bc : cases) {
+    TestServer ts;
+    ts.server.pendingLimit = bc.limit;
+    std::vector<int> slow;
+    std::string statuses;
+    for (const std::string& r : bc.requests) {
+      slow.push_back(slowClient(ts.port));
+      sendAll(slow.back(), r + " HTTP/1.1\r\n\r\n");
+      ts.pump(10);
+    }
+    for (const int c : slow) {
+      char head[16] = {};
+      const ssize_t n = recv(c, head, sizeof head, MSG_DONTWAIT);
+      statuses += n == sizeof head ? head[9] : '?';
+    }
+    EXPECT_EQ(statuses, bc.statuses) << bc.requests[1];
+    EXPECT_EQ(ts.seen.size(), bc.routesRun) << bc.requests[1];
+    for (const int c : slow) close(c);
+    ts.pump(20);
+    EXPECT_EQ(ts.server.pendingBytes, 0);
+  }
 }
 
 TEST(Server, ServesHundredsOfKeepAliveConnectionsAtOnce) {

@@ -597,6 +597,47 @@ TEST_F(WebRoutes, ReloadsAChangedFileAndKeepsTheLedgerThroughFaultsAndGaps) {
   EXPECT_EQ(get(port(), "/").body, good);
 }
 
+// A faulty ledger at the start: the viewer prints its address and the error, serves the error
+// page, and the fixed file brings the reports of the command line's period. The manual mode
+// reads no ledger at all.
+TEST(WebFaultyStart, ServesTheErrorPageUntilTheFileIsFixed) {
+  Folder folder;
+  const fs::path ledger = folder.path / "book.ledger";
+  writeFile(ledger, std::string(ledgerText) + "2024-06-01 Lost\n  Nowhere 1\n  Bank\n");
+  touch(ledger, 1700000000);
+  App faulty;
+  faulty.args.fileName = ledger.string();
+  parseFile(faulty);
+  const std::string error = faulty.ledger->errorText;
+  ASSERT_NE(error, "");
+  {
+    Viewer manual(folder.path / "man", {"--man", ledger.string()});
+    EXPECT_GT(manual.port, 0) << manual.err();
+    EXPECT_EQ(manual.err(), "");
+  }
+  Viewer v(folder.path, {"-p", "Q1", ledger.string()});
+  ASSERT_GT(v.port, 0) << v.err();
+  EXPECT_TRUE(v.out.ends_with("    http://localhost:" + std::to_string(v.port) + "/\n")) << v.out;
+  EXPECT_EQ(v.err(), "Error: unhandled exception: " + error + " [ValueError]\n");
+  const Answer page = get(v.port, "/");
+  EXPECT_EQ(page.status, 200);
+  EXPECT_NE(page.body.find("<pre id=\"errorStr\">" + escapeHtml(error) + "</pre>"),
+            std::string::npos);
+  for (std::string_view path : {"/account/0", "/monthly", "/chart/balance", "/csv/accounts"})
+    EXPECT_EQ(get(v.port, path).status, 404) << path;
+  EXPECT_EQ(get(v.port, "/changed").body, "no");
+
+  writeFile(ledger, ledgerText);
+  touch(ledger, 1700000100);
+  EXPECT_EQ(get(v.port, "/changed").body, "yes");
+  const Expected q1(ledger, "Q1");
+  const std::string home = get(v.port, "/").body;
+  EXPECT_NE(home.find(balanceOfAccounts(q1.app, true, false)), std::string::npos);
+  EXPECT_NE(home.find(jumpMenu(q1.app)), std::string::npos);
+  EXPECT_EQ(get(v.port, "/account/0").body, accountReport(q1.app, 0));
+  EXPECT_EQ(v.err(), "Error: unhandled exception: " + error + " [ValueError]\n");
+}
+
 // Whatever the ledger's name comes to stand for, a reload neither waits nor grows: it reads
 // only a regular file, keeps the ledger it has otherwise and says why on standard error, and
 // an error report quotes only the start of a huge line.

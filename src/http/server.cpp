@@ -35,7 +35,24 @@ constexpr size_t keptCapacity = 1 << 16;
 // An answer this small is sent whatever waits: the pages and their figures stay served.
 constexpr int64_t smallAnswer = 1 << 16;
 
+// Sizes of answers kept by target: past this many they are all forgotten at once.
+constexpr size_t keptSizes = 4096;
+
 int64_t pendingOut(const Connection& c) { return std::ssize(c.out) - c.outStart; }
+
+// A large answer that would take the waiting ones past the bound is not queued, unless
+// nothing else waits (so that one large answer always goes); small ones always go.
+bool crossesBound(const Server& s, int64_t size) {
+  return size > smallAnswer && s.pendingBytes > 0 && s.pendingBytes + size > s.pendingLimit;
+}
+
+// Whether the last answer to this request would cross the bound now. Refused before the
+// route runs, many clients that leave their large answers unread cost no more than the
+// answers that fit, and the others are served meanwhile.
+bool refusedBeforehand(const Server& s, const std::string& target) {
+  const auto known = s.answerSizes.find(target);
+  return known != s.answerSizes.end() && crossesBound(s, known->second);
+}
 
 // Appends to what the connection sends, counted in the server's pending bytes.
 void queue(Server& s, Connection& c, std::string_view bytes) {
@@ -150,8 +167,11 @@ void processInput(Server& s, Connection& c) {
       c.parse = ParseState{};
       req.clientAddress = c.peer;
       req.clientFd = c.fd;
-      Responder responder{s, c, req.method == "HEAD"};
-      s.callback(req, responder);
+      Responder responder{s, c, req.method == "HEAD", req.method + " " + req.url};
+      if (refusedBeforehand(s, responder.target))
+        responder.busy();
+      else
+        s.callback(req, responder);
       if (!step.keepAlive) c.closing = true;
     }
     if (!flush(s, c)) return;
@@ -254,10 +274,11 @@ void onAcceptable(Server& s) {
 void Responder::respond(int status, std::string_view body, const Headers& headers) {
   std::string bytes;
   appendResponse(bytes, status, body, headers, server.commonHeaders, !head);
-  // A large answer that would take the waiting ones past the bound is left unsent, unless
-  // nothing else waits (so that one large answer always goes); small ones always go.
-  if (std::ssize(bytes) > smallAnswer && server.pendingBytes > 0 &&
-      server.pendingBytes + std::ssize(bytes) > server.pendingLimit) {
+  if (!target.empty()) {
+    if (server.answerSizes.size() >= keptSizes) server.answerSizes.clear();
+    server.answerSizes[target] = std::ssize(bytes);
+  }
+  if (crossesBound(server, std::ssize(bytes))) {
     busy();
     return;
   }

@@ -374,6 +374,22 @@ test("a faulty ledger shows only the error section, a fixed one the reports agai
   });
 });
 
+test("a viewer started on a faulty ledger shows the error, the fixed file the reports", async (t) => {
+  const file = ledgerFile("faulty-start.ledger", ledgerText.replace("2024-02-01 Rent", "2024-13-01 Rent"));
+  await withViewer(t, ["-p", "2024Q1", file], async (page, url, murex) => {
+    assert.deepEqual(await activeSections(page), ["err"]);
+    assert.match(await page.textContent("#errorStr"), /^Error at line \d+: month wrong/);
+    assert.match(murex.stderr(), /^Error: unhandled exception: Error at line \d+: month wrong/);
+    assert.ok(!(await headerShown(page)), "the error page offers no menu");
+    await shot(page, "error-at-start");
+    fs.writeFileSync(file, ledgerText);
+    await focusAndReload(page);
+    assert.deepEqual(await activeSections(page), ["accb"]);
+    assert.match(await page.textContent("#accb table.about"), /2024-01-01 - 2024-03-31/, "the period of the command line");
+    assert.equal(murex.proc.exitCode, null);
+  });
+});
+
 test("manual mode opens on the manual", async (t) => {
   await withViewer(t, ["--man"], async (page) => {
     assert.deepEqual(await activeSections(page), ["man"]);
