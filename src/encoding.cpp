@@ -1,10 +1,13 @@
 #include "encoding.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "errorframe.h"
+#include "json.h"
+#include "unicode.h"
 
 namespace murex {
 
@@ -19,19 +22,6 @@ constexpr char16_t cp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-void appendCodePoint(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(char(cp));
-  } else if (cp < 0x800) {
-    out.push_back(char(0xC0 | (cp >> 6)));
-    out.push_back(char(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(char(0xE0 | (cp >> 12)));
-    out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(char(0x80 | (cp & 0x3F)));
-  }
-}
-
 // A line end at pos (a carriage return, maybe followed by a line feed) becomes one line
 // feed; answers the bytes it took.
 size_t takeLineEnd(std::string_view bytes, size_t pos, std::string& out) {
@@ -44,56 +34,15 @@ size_t takeLineEnd(std::string_view bytes, size_t pos, std::string& out) {
 // quotes the lines without passing the bytes on.
 std::string quotable(std::string_view bytes, size_t pos, std::string_view decoded) {
   std::string text(decoded);
-  size_t i = pos;
-  for (int lineEnds = 0; i < bytes.size();) {
-    if (bytes[i] == '\n' || bytes[i] == '\r') {
-      if (++lineEnds == 3) break;
-      i += takeLineEnd(bytes, i, text);
-      continue;
-    }
-    const size_t len = utf8SequenceLength(bytes, i);
-    if (len == 0) {
-      text += "\xEF\xBF\xBD";
-      ++i;
-    } else {
-      text.append(bytes.substr(i, len));
-      i += len;
-    }
+  for (int lineEnds = 0;;) {
+    const size_t end = std::min(bytes.find_first_of("\r\n", pos), bytes.size());
+    appendWellFormed(text, bytes.substr(pos, end - pos));
+    if (end == bytes.size() || ++lineEnds == 3) return text;
+    pos = end + takeLineEnd(bytes, end, text);
   }
-  return text;
 }
 
 }  // namespace
-
-size_t utf8SequenceLength(std::string_view text, size_t pos) {
-  const auto at = [&](size_t k) { return uint8_t(text[pos + k]); };
-  const uint8_t b = at(0);
-  if (b < 0x80) return 1;
-  size_t len = 0;
-  uint32_t cp = 0;
-  if (b >= 0xC2 && b <= 0xDF) {
-    len = 2;
-    cp = b & 0x1F;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    len = 3;
-    cp = b & 0x0F;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    len = 4;
-    cp = b & 0x07;
-  } else {
-    return 0;
-  }
-  if (pos + len > text.size()) return 0;
-  for (size_t k = 1; k < len; ++k) {
-    if ((at(k) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (at(k) & 0x3F);
-  }
-  // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
-  if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-      (cp >= 0xD800 && cp <= 0xDFFF))
-    return 0;
-  return len;
-}
 
 std::string decodeStatement(std::string_view bytes, Encoding encoding, std::string_view fileName,
                             std::string_view advice) {
@@ -125,11 +74,11 @@ std::string decodeStatement(std::string_view bytes, Encoding encoding, std::stri
       ++lineNr;
       lineStart = out.size();
     } else if (encoding == Encoding::Latin1) {
-      appendCodePoint(out, b < 0xA0 ? cp1252High[b - 0x80] : b);
+      appendUtf8(out, b < 0xA0 ? cp1252High[b - 0x80] : b);
       ++i;
-    } else if (const size_t len = utf8SequenceLength(bytes, i); len > 0) {
-      out.append(bytes.substr(i, len));
-      i += len;
+    } else if (const Utf8Step step = decodeUtf8(bytes, int64_t(i)); step.valid) {
+      out.append(bytes.substr(i, size_t(step.len)));
+      i += size_t(step.len);
     } else {
       static constexpr char hex[] = "0123456789ABCDEF";
       const std::string shown = {'0', 'x', hex[b >> 4], hex[b & 15]};

@@ -15,7 +15,4 @@ enum class Encoding { Utf8, Latin1 };
 std::string decodeStatement(std::string_view bytes, Encoding encoding, std::string_view fileName,
                             std::string_view advice);
 
-// The length of the UTF-8 sequence at pos, or 0 when the bytes there are not one.
-size_t utf8SequenceLength(std::string_view text, size_t pos);
-
 }  // namespace murex

@@ -12,25 +12,20 @@ constexpr std::string_view replacement = "\xEF\xBF\xBD";
 
 }  // namespace
 
-size_t utf8Length(std::string_view s, size_t i) {
-  const Utf8Step step = decodeUtf8(s, static_cast<int64_t>(i));
-  return step.valid ? static_cast<size_t>(step.len) : 0;
-}
-
 void appendWellFormed(std::string& out, std::string_view s) {
-  size_t plain = 0;  // start of the run of bytes still to copy
-  for (size_t i = 0; i < s.size();) {
+  const int64_t n = std::ssize(s);
+  int64_t plain = 0;  // start of the run of bytes still to copy
+  for (int64_t i = 0; i < n;) {
     if (static_cast<unsigned char>(s[i]) < 0x80) {
       ++i;
       continue;
     }
-    const size_t n = utf8Length(s, i);
-    if (n > 0) {
-      i += n;
-      continue;
+    const Utf8Step step = decodeUtf8(s, i);
+    if (!step.valid) {
+      out.append(s.substr(plain, i - plain)).append(replacement);
+      plain = i + 1;
     }
-    out.append(s.substr(plain, i - plain)).append(replacement);
-    plain = ++i;
+    i += step.len;
   }
   out.append(s.substr(plain));
 }
@@ -38,25 +33,22 @@ void appendWellFormed(std::string& out, std::string_view s) {
 void appendJsonString(std::string& out, std::string_view s) {
   static constexpr char hex[] = "0123456789abcdef";
   out += '"';
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    const size_t n = c < 0x80 ? 1 : utf8Length(s, i);
-    if (n == 0) {
+  const int64_t n = std::ssize(s);
+  for (int64_t i = 0; i < n;) {
+    const Utf8Step step = decodeUtf8(s, i);
+    if (!step.valid) {
       out += replacement;
-      ++i;
-      continue;
-    }
-    if (c == '"' || c == '\\') {
+    } else if (step.cp == '"' || step.cp == '\\') {
       out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
+      out += static_cast<char>(step.cp);
+    } else if (step.cp < 0x20) {
       out += "\\u00";
-      out += hex[c >> 4];
-      out += hex[c & 15];
+      out += hex[step.cp >> 4];
+      out += hex[step.cp & 15];
     } else {
-      out.append(s.substr(i, n));
+      out.append(s.substr(i, step.len));
     }
-    i += n;
+    i += step.len;
   }
   out += '"';
 }

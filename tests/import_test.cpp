@@ -629,5 +629,54 @@ TEST(ImportStatement, StopsAtTheFirstFaultOfTheRulesOrTheStatement) {
   }
 }
 
+struct DecodeCase {
+  std::string_view bytes;
+  Encoding encoding;
+  std::string want;  // the text, or the report raised
+};
+
+// The report of the byte at the start of `what` ("line 3: ... 0xE9") with its frame.
+std::string notUtf8(std::string_view what, std::string_view frame) {
+  return "Error in bank.csv at line " + std::string(what) +
+         " (a Latin-1 or Windows-1252 statement needs encoding = latin1 in the rules)\n\n" +
+         std::string(frame);
+}
+
+TEST(DecodeStatement, ChecksUtf8OrReadsWindows1252) {
+  const std::string_view advice =
+      "a Latin-1 or Windows-1252 statement needs encoding = latin1 in the rules";
+  const DecodeCase cases[] = {
+      {"a\r\nb\rc\n\r", Encoding::Utf8, "a\nb\nc\n\n"},
+      {"\xEF\xBB\xBFx,\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x92\xB0\n", Encoding::Utf8,
+       "x,\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x92\xB0\n"},
+      {"M\xFCller \x80 \x81 \x9F\xFF\r\n", Encoding::Latin1,
+       "M\xC3\xBCller \xE2\x82\xAC \xC2\x81 \xC5\xB8\xC3\xBF\n"},
+      {"one\r\ntwo\nCaf\xE9 \xC3\xA9 \xC0\xAF\r\nnext\n", Encoding::Utf8,
+       notUtf8(
+           "3: Byte not UTF-8: 0xE9",
+           "  1 | one\n  2 | two\n> 3 | Caf\xEF\xBF\xBD \xC3\xA9 \xEF\xBF\xBD\xEF\xBF\xBD\n"
+           "  4 | next\n  5 | \n\n")},
+      {"\xE0\x80\x80 \xED\xA0\x80\n", Encoding::Utf8,  // overlong, surrogate
+       notUtf8(
+           "1: Byte not UTF-8: 0xE0",
+           "> 1 | \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\n"
+           "  2 | \n\n")},
+      {"ok \xF4\x90\x80\x80\n", Encoding::Utf8,  // past U+10FFFF
+       notUtf8("1: Byte not UTF-8: 0xF4",
+               "> 1 | ok \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\n  2 | \n\n")},
+      {"ok \xC3\xA9\xE2\x82", Encoding::Utf8,  // cut at the end
+       notUtf8("1: Byte not UTF-8: 0xE2", "> 1 | ok \xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD\n\n")},
+      {"\xEF\xBB\xBFx\xE9\n", Encoding::Latin1,
+       "Error in bank.csv at line 1: The file starts with the UTF-8 byte order mark, but the "
+       "rules say encoding = latin1\n\n> 1 | x\xEF\xBF\xBD\n  2 | \n\n"},
+  };
+  for (const DecodeCase& c : cases) {
+    std::string got;
+    const std::string raised =
+        raisedMessage([&] { got = decodeStatement(c.bytes, c.encoding, "bank.csv", advice); });
+    EXPECT_EQ(raised.empty() ? got : raised, c.want) << c.bytes;
+  }
+}
+
 }  // namespace
 }  // namespace murex

@@ -6,14 +6,18 @@
 # long the other client waited for each answer, with its status, and the RSS of the viewer
 # idle, at its peak while the readers hold their answers, and after they have left.
 #   tools/bench-slow-readers.sh [murex ...]       (default build/murex)  READERS=100
+# LEDGER=FILE serves another ledger (build/bench/1000000.ledger is tools/bench.sh's 1M).
 # Every wait is bounded (TIMEOUT seconds, default 300); 127.0.0.1 only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ "$#" -gt 0 ] || set -- build/murex
 for m in "$@"; do [ -x "$m" ] || { echo "no $m: build first" >&2; exit 1; }; done
 mkdir -p build/bench
-ledger=build/bench/flat100k.ledger
-[ -f "$ledger" ] || python3 tools/genledger.py --transactions 20000 --accounts 100000 "$ledger"
+ledger=${LEDGER:-build/bench/flat100k.ledger}
+if [ ! -f "$ledger" ]; then
+  [ -z "${LEDGER:-}" ] || { echo "no $ledger" >&2; exit 1; }
+  python3 tools/genledger.py --transactions 20000 --accounts 100000 "$ledger"
+fi
 exec python3 - "$ledger" "${READERS:-100}" "${TIMEOUT:-300}" "$@" <<'EOF'
 import os, re, shutil, socket, subprocess, sys, tempfile, threading, time
 
