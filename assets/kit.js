@@ -1,5 +1,5 @@
 // murex: the small kit the page's other parts share: elements, the one way of asking the
-// server, and the box that keeps a wide table from widening the page.
+// server (for the period of the page's address), and the box that keeps a wide table from widening the page.
 "use strict";
 
 const Kit = (() => {
@@ -13,13 +13,23 @@ const Kit = (() => {
     return e;
   }
 
+  // The period the page's address names ("/p/2024Q1", "/p/2024Q1+future"), or "" for the
+  // one the viewer was started with. Every address the page asks for or links to is put
+  // behind it, so that the answers are all for the period the page shows.
+  const periodPrefix = (/^\/p\/[^/]+(?=\/)/.exec(location.pathname) || [""])[0];
+  const at = (url) => (url.startsWith("/") ? periodPrefix + url : url);
+
+  // The page's address for a period and the future switch, with the view of hash.
+  const periodPage = (period, future, hash) =>
+    "/p/" + encodeURIComponent(period) + (future ? "+future" : "") + "/" + hash;
+
   // The last ticket of each slot: an answer for an older ticket is stale.
   const tickets = new Map();
 
   // Asks the server with a GET. Resolves to the answer's text, or its JSON value with json
   // set; "" (or null) for an answer that is not a success. With a slot, see latest.
   function ask(url, { slot, json } = {}) {
-    const answer = fetch(url, { method: "GET", cache: "no-store" })
+    const answer = fetch(at(url), { method: "GET", cache: "no-store" })
       .then((response) => (response.ok ? (json ? response.json() : response.text()) : json ? null : ""))
       .catch(() => (json ? null : ""));
     return slot ? latest(slot, answer) : answer;
@@ -60,5 +70,5 @@ const Kit = (() => {
     }
   }
 
-  return { byId, html, ask, latest, drop, boxTables };
+  return { byId, html, at, periodPage, ask, latest, drop, boxTables };
 })();

@@ -4,7 +4,7 @@
 "use strict";
 
 const Page = (() => {
-  const { byId, ask, drop, boxTables } = Kit;
+  const { byId, at, periodPage, ask, drop, boxTables } = Kit;
 
   // ---- Views
 
@@ -15,6 +15,8 @@ const Page = (() => {
   const monthlyFragment = /^#mon(b?)(\d*)$/;
 
   let lastRouted = null;
+  // The view shown before the menu: a period chosen there is shown on it.
+  let viewBeforeMenu = null;
   let popupHiddenBy = null;
   // The month the account section shows ("2025-03"), or "" for the whole period.
   let shownMonth = "";
@@ -41,6 +43,7 @@ const Page = (() => {
     if (typeof fragment !== "string" || !fragment.startsWith("#")) fragment = "#a";
     if (fragment === "#") return;
     lastRouted = fragment;
+    if (fragment !== "#j" && fragment !== "#quit") viewBeforeMenu = fragment;
     let view = "man";
     if (hasError()) {
       view = "err";
@@ -70,7 +73,42 @@ const Page = (() => {
     showSection(view);
     // The error page offers nothing but the error.
     showHeader(view !== "jump" && view !== "err");
+    if (view !== "acc" && view !== "inv" && view !== "mon") keepPlace.restore();
   }
+
+  // A view the address names that the ledger or the period no longer has (an account past
+  // the last, a month outside the period): the balance, in place of it in the history.
+  function gone(fragment) {
+    if (lastRouted !== fragment) return;
+    history.replaceState(null, "", "#a");
+    route("#a");
+  }
+
+  // Where the page was scrolled to, kept with its place in the history, so that a reload (a
+  // saved ledger, a period chosen) and the back button come back to it once the view is
+  // drawn again.
+  const keepPlace = (() => {
+    let timer = 0;
+    const save = () => {
+      clearTimeout(timer);
+      timer = 0;
+      history.replaceState({ ...history.state, scroll: [window.scrollX, window.scrollY] }, "");
+    };
+    return {
+      start() {
+        history.scrollRestoration = "manual";
+        window.addEventListener("scroll", () => {
+          clearTimeout(timer);
+          timer = setTimeout(save, 200);
+        });
+      },
+      save,
+      restore() {
+        const scroll = history.state && history.state.scroll;
+        if (Array.isArray(scroll)) window.scrollTo(scroll[0], scroll[1]);
+      },
+    };
+  })();
 
   async function quit() {
     await ask("/quit");
@@ -106,7 +144,9 @@ const Page = (() => {
     drop("sums");
     filterShown = "";
     drawCharts("beforeAccount", pos);
+    const fragment = lastRouted;
     const html = await ask("/account/" + pos, { slot: "acc" });
+    if (html === "") return gone(fragment);
     const rows = putReport(section, html, '<tbody id="records">\n');
     const table = byId("accounttbl");
     if (!table) return;
@@ -128,6 +168,7 @@ const Page = (() => {
     const rowquery = byId("rowquery");
     if (rowquery) rowquery.addEventListener("click", clearSelection);
     drawCharts("account", pos, "", (spos) => Register.mark(records, spos));
+    keepPlace.restore();
   }
 
   let filterShown = "";
@@ -152,7 +193,9 @@ const Page = (() => {
     const section = byId("inv");
     section.innerHTML = "";
     drawCharts("beforeKind", pos);
+    const fragment = lastRouted;
     const html = await ask("/inv/" + pos, { slot: "inv" });
+    if (html === "") return gone(fragment);
     const rows = putReport(section, html, "<tbody>\n");
     const table = byId("invtbl");
     if (!table) return;
@@ -161,6 +204,7 @@ const Page = (() => {
     table.addEventListener("click", (event) => rowClick(event, true));
     addCsvLink(section, "/csv/inv/" + pos);
     drawCharts("kind", pos, (spos) => Register.mark(body, spos));
+    keepPlace.restore();
   }
 
   // The charts above the reports (chart.js); the tables work without them.
@@ -245,12 +289,16 @@ const Page = (() => {
     const section = byId("mon");
     section.innerHTML = "";
     const path = "/monthly" + (balances ? "/balance" : "") + (pos === "" ? "" : "/" + pos);
-    section.innerHTML = await ask(path, { slot: "mon" });
+    const fragment = lastRouted;
+    const html = await ask(path, { slot: "mon" });
+    if (html === "") return gone(fragment);
+    section.innerHTML = html;
     boxTables(section);
     if (byId("monthly")) addCsvLink(section, "/csv" + path);
     markMonth(monthColumn);
     monthColumn = -1;
     drawCharts("monthly", pos, stackMonth);
+    keepPlace.restore();
   }
 
   // A month chosen on the balance chart: the monthly page with that month's column marked.
@@ -307,7 +355,7 @@ const Page = (() => {
       link.setAttribute("download", "");
       row.insertCell(-1).appendChild(link);
     }
-    link.setAttribute("href", href);
+    link.setAttribute("href", at(href));
     return link;
   }
 
@@ -329,6 +377,14 @@ const Page = (() => {
     const path = href.slice(0, hash);
     if (path !== "" && path !== location.pathname) return null;
     return href.slice(hash);
+  }
+
+  // The page for another period or future switch, on the same view (the one the menu was
+  // opened from).
+  function showPeriod(period, future) {
+    keepPlace.save();
+    const view = location.hash === "#j" && viewBeforeMenu !== null ? viewBeforeMenu : location.hash;
+    location.assign(periodPage(period, future, view));
   }
 
   function start() {
@@ -360,27 +416,39 @@ const Page = (() => {
       true,
     );
 
+    // The page comes back on the view and at the place it shows.
     window.addEventListener("focus", async () => {
-      if ((await ask("/changed")) === "yes") location.assign("/");
+      if ((await ask("/changed")) !== "yes") return;
+      keepPlace.save();
+      location.reload();
     });
 
+    // A period or the future switch is chosen for this page alone: its address names them,
+    // and another tab keeps its own.
     const period = document.querySelector('select[name="period"]');
-    if (period) period.addEventListener("change", () => location.assign("/period/" + period.value));
     const future = document.querySelector('input[name="futureShow"]');
-    if (future) future.addEventListener("click", () => location.assign("/toggleFuture"));
+    if (period && future) {
+      period.addEventListener("change", () => showPeriod(period.value, future.checked));
+      future.addEventListener("click", () => showPeriod(period.value, future.checked));
+    }
+    keepPlace.start();
 
     const nop = byId("nop");
     if (nop) {
+      // The balances link their views as "/#a3": on this page, for the period it shows.
+      for (const link of document.querySelectorAll('section a[href^="/#"]')) {
+        link.setAttribute("href", link.getAttribute("href").slice(1));
+      }
       boxTables(byId("accb"));
       boxTables(byId("invb"));
       addCsvLink(byId("accb"), "/csv/accounts");
       addCsvLink(byId("invb"), "/csv/inventory");
       const pre = nop.querySelector("pre");
       if (pre && pre.textContent.trim() !== "") nop.style.display = "block";
-      route("#a");
+      route(location.hash);
       drawCharts("balance", balanceMonth);
     } else {
-      route("#m");
+      route(/^#m\d*$/.test(location.hash) ? location.hash : "#m");
     }
   }
 

@@ -126,24 +126,48 @@ Datum parseFileOpening(App& app) {
   return ledger.errorText.empty() ? ledger.transactions.back().date : 0;
 }
 
-void periodSet(App& app) {
-  // A reload in the viewer may have left a faulty ledger: keep the range chosen before.
-  if (!app.ledger || app.ledger->transactions.empty()) return;
-  const Datum first = app.ledger->transactions.front().date;
-  const Datum last = app.ledger->transactions.back().date;
-  const PeriodChoice choice = periodSplit(app.args.period, yearOf(last));
+ShownPeriod periodOf(const Ledger& ledger, std::string_view text, bool future) {
+  const Datum first = ledger.transactions.front().date;
+  const Datum last = ledger.transactions.back().date;
+  const PeriodChoice choice = periodSplit(text, yearOf(last));
   const DateRange range = periodToDatum(choice.year, choice.name);
   if (range.last < first || last < range.first) {
     raiseValue("Period $1 outside of ledger's dates: $2 - $3",
-               {app.args.period, std::to_string(first), std::to_string(last)});
+               {text, std::to_string(first), std::to_string(last)});
   }
-  app.firstDate = first;
-  app.lastDate = last;
-  app.periodName = choice.name;
-  app.periodYear = choice.year;
-  app.future = app.args.future;
-  app.fromDate = std::max(range.first, first);
-  app.toDate = app.future ? range.last : std::min(range.last, today());
+  return {.name = choice.name,
+          .year = choice.year,
+          .future = future,
+          .firstDate = first,
+          .lastDate = last,
+          .fromDate = std::max(range.first, first),
+          .toDate = future ? range.last : std::min(range.last, today())};
+}
+
+void periodSet(App& app) {
+  // A reload in the viewer may have left a faulty ledger: keep the range chosen before.
+  if (!app.ledger || app.ledger->transactions.empty()) return;
+  usePeriod(app, periodOf(*app.ledger, app.args.period, app.args.future));
+}
+
+void usePeriod(App& app, const ShownPeriod& period) {
+  app.firstDate = period.firstDate;
+  app.lastDate = period.lastDate;
+  app.periodName = period.name;
+  app.periodYear = period.year;
+  app.future = period.future;
+  app.fromDate = period.fromDate;
+  app.toDate = period.toDate;
+}
+
+ShownPeriod shownPeriod(const App& app) {
+  return {.name = app.periodName,
+          .year = app.periodYear,
+          .future = app.future,
+          .firstDate = app.firstDate,
+          .lastDate = app.lastDate,
+          .fromDate = app.fromDate,
+          .toDate = app.toDate};
 }
 
 bool periodChosen(const App& app) { return app.fromDate != 0; }

@@ -48,9 +48,26 @@ void parseFile(App& app, LoadFrom from = LoadFrom::CommandLine, std::string* kep
 // Returns that last date, 0 when the ledger holds an error (in errorText). Raises as
 // parseFile.
 Datum parseFileOpening(App& app);
-// Applies args.period and args.future; raises the period errors and
-// "Period P outside of ledger's dates: 20210101 - 20231231".
+// The days a chosen period gives the reports, as a value: what periodSet stores in App, and
+// what the viewer answers a request for another period with.
+struct ShownPeriod {
+  std::string name;  // without the year: "Q3"
+  int64_t year = 0;
+  bool future = false;
+  Datum firstDate = 0;  // the ledger's first and last dates
+  Datum lastDate = 0;
+  Datum fromDate = 0;  // first and last day the reports cover
+  Datum toDate = 0;
+};
+// The period text (as -p takes it) and the future switch over a ledger with transactions;
+// raises the period errors and "Period P outside of ledger's dates: 20210101 - 20231231".
+ShownPeriod periodOf(const Ledger& ledger, std::string_view text, bool future);
+// Applies args.period and args.future, only when they are valid; raises as periodOf.
 void periodSet(App& app);
+// Makes period the one App shows.
+void usePeriod(App& app, const ShownPeriod& period);
+// The period App shows, as a value.
+ShownPeriod shownPeriod(const App& app);
 // False until a periodSet succeeded: the viewer starts on a faulty ledger without a period.
 bool periodChosen(const App& app);
 // True when the file's modification time differs from the one loaded; false when the

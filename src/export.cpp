@@ -251,12 +251,14 @@ ExportTable monthlyExport(const App& app, int64_t accountPos, bool balances,
   t.columns = {"account"};
   for (const DateRange& m : view.months) t.columns.push_back(monthKey(m));
   t.columns.emplace_back("total");
+  if (view.hasClosing) t.columns.emplace_back("closing");
   for (const MonthlyRow& r : view.rows) {
     std::vector<ExportCell> row = {
         text(r.accountPos < 0 ? "Profit/(Loss)"
                               : accountPath(ledger.accounts, r.accountPos).namePath)};
     for (const Money m : r.months) row.push_back(number(m));
     row.push_back(number(r.total));
+    if (view.hasClosing) row.push_back(number(r.closing));
     t.rows.push_back(std::move(row));
   }
   return t;

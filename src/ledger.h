@@ -77,6 +77,9 @@ struct Ledger {
   std::vector<std::vector<int64_t>> kindSplits;
   // For each split of kindSplits, the position of its first slot record.
   std::vector<std::vector<int64_t>> kindSplitFirstSlot;
+  // The splits whose amount is written "close" (not "close@"), in order: the bookings that
+  // close an account, which the month-by-month change keeps apart.
+  std::vector<int64_t> closingSplits;
 };
 
 std::string_view transactionDescription(const Ledger& ledger, const Transaction& t);

@@ -33,6 +33,20 @@ std::vector<DateRange> monthsOf(Datum ds, Datum de) {
   return months;
 }
 
+std::vector<Money> profitOf(const Ledger& ledger, const MonthlyFigures& figures,
+                            const std::vector<Sums>& cells) {
+  const size_t nm = figures.months.size();
+  std::vector<Money> profit(nm, 0);
+  const Found income = findAccountByType(ledger.accounts, 'I');
+  const Found expense = findAccountByType(ledger.accounts, 'E');
+  if (!income.ok || !expense.ok) return profit;
+  for (size_t i = 0; i < nm; ++i) {
+    profit[i] = moneySub(cells[static_cast<size_t>(income.pos) * nm + i].credit,
+                         cells[static_cast<size_t>(expense.pos) * nm + i].debit);
+  }
+  return profit;
+}
+
 }  // namespace
 
 MonthlyFigures monthlyFigures(const Ledger& ledger, Datum ds, Datum de, std::string_view filter) {
@@ -43,6 +57,8 @@ MonthlyFigures monthlyFigures(const Ledger& ledger, Datum ds, Datum de, std::str
   const int64_t na = std::ssize(ledger.accounts);
   f.opening.resize(ledger.accounts.size());
   f.cells.resize(ledger.accounts.size() * nm);
+  f.closing.resize(ledger.accounts.size() * nm);
+  f.closingCount.resize(ledger.accounts.size());
   for (int64_t a = 0; a < na; ++a) f.opening[a] = accountBalanceAt(ledger, a, ds);
   if (nm == 0) return f;
 
@@ -55,16 +71,32 @@ MonthlyFigures monthlyFigures(const Ledger& ledger, Datum ds, Datum de, std::str
       ledger.splits.begin(), ledger.splits.end(), [&](const Split& s) {
         return s.traPos == 0 || ledger.transactions[s.traPos].date < ds;
       });
+  // The splits written "close" are few and in split order: a cursor walks beside the
+  // splits. Those of income and expense accounts close the books of a period; any other one
+  // (a card paid off with close) is a month's change like its other side.
+  auto closing = std::lower_bound(ledger.closingSplits.begin(), ledger.closingSplits.end(),
+                                  first - ledger.splits.begin());
+  std::vector<char> closable(ledger.accounts.size());
+  for (int64_t a = 0; a < na; ++a) {
+    const char type = accountType(ledger.accounts, a).effective;
+    closable[a] = type == 'I' || type == 'E';
+  }
   size_t m = 0;
   for (auto it = first; it != ledger.splits.end(); ++it) {
     const Transaction& t = ledger.transactions[it->traPos];
     if (t.date > de) break;
     while (t.date > f.months[m].last) ++m;
+    const int64_t splitPos = it - ledger.splits.begin();
     const size_t cell = static_cast<size_t>(it->accountPos) * nm + m;
     change[cell] = moneyAdd(change[cell], it->money);
-    if (!filter.empty() && !splitPassesFilter(ledger, it - ledger.splits.begin(), words, text))
-      continue;
-    Sums& s = f.cells[cell];
+    bool closes = false;
+    if (closing != ledger.closingSplits.end() && *closing == splitPos) {
+      ++closing;
+      closes = closable[it->accountPos];
+      if (closes) ++f.closingCount[it->accountPos];
+    }
+    if (!filter.empty() && !splitPassesFilter(ledger, splitPos, words, text)) continue;
+    Sums& s = closes ? f.closing[cell] : f.cells[cell];
     if (it->money >= 0) {
       s.debit = moneyAdd(s.debit, it->money);
     } else {
@@ -86,22 +118,23 @@ MonthlyFigures monthlyFigures(const Ledger& ledger, Datum ds, Datum de, std::str
     const int64_t p = ledger.accounts[a].parentPos;
     if (p < 0) continue;
     f.opening[p] = moneyAdd(f.opening[p], f.opening[a]);
+    f.closingCount[p] += f.closingCount[a];
     for (size_t i = 0; i < nm; ++i) {
-      addTo(f.cells[static_cast<size_t>(p) * nm + i], f.cells[static_cast<size_t>(a) * nm + i]);
+      const size_t from = static_cast<size_t>(a) * nm + i;
+      const size_t to = static_cast<size_t>(p) * nm + i;
+      addTo(f.cells[to], f.cells[from]);
+      addTo(f.closing[to], f.closing[from]);
     }
   }
   return f;
 }
 
 std::vector<Money> monthlyProfit(const Ledger& ledger, const MonthlyFigures& figures) {
-  std::vector<Money> profit(figures.months.size(), 0);
-  const Found income = findAccountByType(ledger.accounts, 'I');
-  const Found expense = findAccountByType(ledger.accounts, 'E');
-  if (!income.ok || !expense.ok) return profit;
-  for (size_t i = 0; i < profit.size(); ++i) {
-    profit[i] = moneySub(figures.at(income.pos, i).credit, figures.at(expense.pos, i).debit);
-  }
-  return profit;
+  return profitOf(ledger, figures, figures.cells);
+}
+
+std::vector<Money> closingProfit(const Ledger& ledger, const MonthlyFigures& figures) {
+  return profitOf(ledger, figures, figures.closing);
 }
 
 }  // namespace murex

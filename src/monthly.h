@@ -18,11 +18,20 @@ struct MonthlyFigures {
   // Per account, the balance before ds of the account and its sub-accounts.
   std::vector<Money> opening;
   // cells[accountPos * months.size() + month]: the debits and credits of the account and its
-  // sub-accounts in that month (positive figures), and their balance at its end.
+  // sub-accounts in that month (positive figures), the closing bookings left out, and their
+  // balance at its end, those included.
   std::vector<Sums> cells;
+  // The same places: the debits and credits of the closing bookings alone, the splits of
+  // Ledger::closingSplits on income and expense accounts; their balance stays 0.
+  std::vector<Sums> closing;
+  // Per account, how many closing bookings of the period its sub-tree holds, filter or not.
+  std::vector<int64_t> closingCount;
 
   const Sums& at(int64_t accountPos, size_t month) const {
     return cells[static_cast<size_t>(accountPos) * months.size() + month];
+  }
+  const Sums& closingAt(int64_t accountPos, size_t month) const {
+    return closing[static_cast<size_t>(accountPos) * months.size() + month];
   }
 };
 
@@ -34,6 +43,9 @@ MonthlyFigures monthlyFigures(const Ledger& ledger, Datum ds, Datum de,
 
 // The profit or loss of each month as the balance of accounts counts it: the credits of the
 // income root's sub-tree less the debits of the expense root's; zero without both roots.
+// Without the closing bookings; closingProfit counts them alone, so that the two add up to
+// what the balance of accounts says of the month.
 std::vector<Money> monthlyProfit(const Ledger& ledger, const MonthlyFigures& figures);
+std::vector<Money> closingProfit(const Ledger& ledger, const MonthlyFigures& figures);
 
 }  // namespace murex

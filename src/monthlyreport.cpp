@@ -65,16 +65,26 @@ MonthlyView monthlyView(const App& app, int64_t accountPos, bool balances,
       } else {
         row.months[m] = moneySub(s.debit, s.credit);
         row.total = moneyAdd(row.total, row.months[m]);
+        const Sums& c = f.closingAt(a, m);
+        row.closing = moneyAdd(row.closing, moneySub(c.debit, c.credit));
       }
     }
+    if (!balances && f.closingCount[a] > 0) view.hasClosing = true;
     view.rows.push_back(std::move(row));
   }
   if (accountPos < 0) {
     view.hasProfit = true;
     MonthlyRow row{.months = monthlyProfit(ledger, f)};
-    for (Money& m : row.months) {
-      row.total = moneyAdd(row.total, m);
-      if (balances) m = row.total;
+    // A balance is what it is: the closing counts in its month.
+    const std::vector<Money> closing = closingProfit(ledger, f);
+    for (size_t m = 0; m < nm; ++m) {
+      if (balances) {
+        row.months[m] = moneyAdd(row.months[m], closing[m]);
+      } else {
+        row.closing = moneyAdd(row.closing, closing[m]);
+      }
+      row.total = moneyAdd(row.total, row.months[m]);
+      if (balances) row.months[m] = row.total;
     }
     view.rows.push_back(std::move(row));
   }
@@ -105,10 +115,11 @@ std::string monthlyReportText(const App& app, int64_t accountPos, bool balances,
     return out;
   };
   // With balances the last month is the period's end: a total column would repeat it.
-  const int64_t cols = balances ? 2 : 3;
+  const int64_t cols = balances ? 2 : view.hasClosing ? 4 : 3;
   std::vector<std::string> table = {"Account name",
                                     block([&](size_t m) { return monthLabel(view.months[m]); })};
   if (!balances) table.push_back("Total");
+  if (view.hasClosing) table.push_back("Closing");
   for (size_t r = 0; r < view.rows.size(); ++r) {
     const MonthlyRow& row = view.rows[r];
     if (row.accountPos < 0) {
@@ -121,6 +132,7 @@ std::string monthlyReportText(const App& app, int64_t accountPos, bool balances,
     }
     table.push_back(block([&](size_t m) -> std::string_view { return cells[r][m]; }));
     if (!balances) table.push_back(moneyText(app, row.total));
+    if (view.hasClosing) table.push_back(moneyText(app, row.closing));
   }
   std::vector<int64_t> separators = {1};
   if (view.hasProfit) separators.push_back(-1);
@@ -132,7 +144,8 @@ std::string monthlyReportText(const App& app, int64_t accountPos, bool balances,
     head += "Account: " + accountPath(ledger.accounts, accountPos).displayPath + "\n";
   if (!filter.empty()) head += "Filtering for: " + std::string(filter) + "\n";
   return "Accounts month by month\n\n" + head + "\n" +
-         textTable(table, cols, balances ? "LR" : "LRR", separators, ascii);
+         textTable(table, cols, std::string_view("LRRR").substr(0, static_cast<size_t>(cols)),
+                   separators, ascii);
 }
 
 std::string monthlyReport(const App& app, int64_t accountPos, bool balances) {
@@ -142,6 +155,7 @@ std::string monthlyReport(const App& app, int64_t accountPos, bool balances) {
   std::string head = "<tr><th>Account name</th>";
   for (const DateRange& m : view.months) head += "<th>" + monthLabel(m) + "</th>";
   if (!balances) head += "<th>Total</th>";
+  if (view.hasClosing) head += "<th>Closing</th>";
   head += "</tr>";
 
   std::string rows;
@@ -170,11 +184,14 @@ std::string monthlyReport(const App& app, int64_t accountPos, bool balances) {
                 "</a></td>";
       }
     }
-    if (!balances) {
-      const std::string amount = moneyText(app, row.total);
-      rows += row.accountPos < 0 ? "<td>" + amount + "</td>"
-                                 : "<td><a href=\"#a" + a + "\">" + amount + "</a></td>";
-    }
+    // The total and the closing come from the account's whole register.
+    const auto wholeCell = [&](Money m) {
+      const std::string amount = moneyText(app, m);
+      return row.accountPos < 0 ? "<td>" + amount + "</td>"
+                                : "<td><a href=\"#a" + a + "\">" + amount + "</a></td>";
+    };
+    if (!balances) rows += wholeCell(row.total);
+    if (view.hasClosing) rows += wholeCell(row.closing);
     rows += "</tr>\n";
   }
 

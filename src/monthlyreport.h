@@ -16,6 +16,7 @@ struct MonthlyRow {
   int64_t accountPos = -1;  // -1: the profit or loss row
   std::vector<Money> months{};
   Money total = 0;  // the sum of the changes; with balances, the balance at the period's end
+  Money closing = 0;  // the change of the closing bookings, which the months leave out
 };
 
 struct MonthlyView {
@@ -23,6 +24,9 @@ struct MonthlyView {
   std::vector<DateRange> months;
   std::vector<MonthlyRow> rows{};  // the accounts in tree order, then the profit or loss
   bool hasProfit = false;        // only the whole tree ends with it
+  // The changes only: the shown accounts hold closing bookings in the period (Ledger::
+  // closingSplits, filter or not), which stand in a column of their own after the total.
+  bool hasClosing = false;
 };
 
 // The months of the dates the reports cover (the period, from the ledger's first day and,

@@ -329,6 +329,7 @@ void procMoney(Parse& p, std::string_view word) {
     const AccountRun& r = p.accountRuns[split.accountPos];
     if (r.runOverflow) raiseOverflow();
     money = moneyNeg(r.run);
+    ledger.closingSplits.push_back(splitPos);
   } else if (word.starts_with(revalue)) {
     const Money price = parseMoney(word.substr(revalue.size()), ledger.decimalComma);
     if (price <= 0) raiseValue("New price must be positive");

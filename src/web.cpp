@@ -25,18 +25,6 @@ namespace murex {
 
 namespace {
 
-constexpr std::string_view htmlType = "text/html; charset=utf-8";
-
-// The position after prefix when the rest of path is one run of digits. Runs too long for
-// the digit reader are out of every list's range, like any number past its end.
-bool numberRoute(std::string_view path, std::string_view prefix, int64_t& number) {
-  if (!path.starts_with(prefix) || path.size() == prefix.size()) return false;
-  for (char c : path.substr(prefix.size()))
-    if (c < '0' || c > '9') return false;
-  if (!readNumber(path.substr(prefix.size()), number)) number = INT64_MAX;
-  return true;
-}
-
 // The name the request reaches us by: an absolute-form target's authority outranks Host.
 const std::string* targetHost(const http::Request& request) {
   return request.authority.empty() ? request.headers.find("host") : &request.authority;
@@ -102,8 +90,8 @@ bool fromAnotherSite(const http::Request& request) {
 
 // A link followed to the main page from elsewhere opens the viewer in its own tab: that
 // much another site may do (the page itself reads no report until its own script asks).
-bool openedFromAnotherSite(const http::Request& request) {
-  if (request.path != "/" || (request.method != "GET" && request.method != "HEAD")) return false;
+bool openedFromAnotherSite(const http::Request& request, std::string_view path) {
+  if (path != "/" || (request.method != "GET" && request.method != "HEAD")) return false;
   const std::string* mode = request.headers.find("sec-fetch-mode");
   const std::string* dest = request.headers.find("sec-fetch-dest");
   return (!mode || lowerUnicode(*mode) == "navigate") &&
@@ -157,51 +145,17 @@ std::string mainPage(const App& app) {
                                       {"[errorStr]", ""}});
 }
 
-void redirectHome(WebAnswer& a, std::string_view& type) {
-  a.status = 303;
-  type = "";
-  a.headers.set("location", "/");
+void redirectHome(RouteCall& call) {
+  call.answer.status = 303;
+  call.type = "";
+  call.answer.headers.set("location", "/");
 }
 
-// The state a refused period choice must not leave behind.
-struct PeriodState {
-  std::string period;
-  bool argsFuture, future;
-  std::string periodName;
-  int64_t periodYear;
-  Datum firstDate, lastDate, fromDate, toDate;
-};
-
-PeriodState savePeriod(const App& app) {
-  return {app.args.period, app.args.future, app.future,   app.periodName, app.periodYear,
-          app.firstDate,   app.lastDate,    app.fromDate, app.toDate};
-}
-
-void restorePeriod(App& app, const PeriodState& s) {
-  app.args.period = s.period;
-  app.args.future = s.argsFuture;
-  app.future = s.future;
-  app.periodName = s.periodName;
-  app.periodYear = s.periodYear;
-  app.firstDate = s.firstDate;
-  app.lastDate = s.lastDate;
-  app.fromDate = s.fromDate;
-  app.toDate = s.toDate;
-}
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// The answer to a request whose route raised: the state it may have half changed is put
-// back, and the report main would have written, had the error ended the viewer, goes to
-// standard error.
-WebAnswer errorAnswer(App& app, const PeriodState& before, const http::Request& request,
-                      bool valueError, const std::string& message, std::string_view report) {
-  restorePeriod(app, before);
+// The answer to a request whose route raised; the report main would have written, had the
+// error ended the viewer, goes to standard error. A period is applied only once it is
+// valid, so that no route leaves a half-changed state behind.
+WebAnswer errorAnswer(const http::Request& request, bool valueError, const std::string& message,
+                      std::string_view report) {
   WebAnswer answer;
   answer.headers.set("content-type", "text/plain; charset=utf-8");
   if (request.path == "/changed") {
@@ -209,8 +163,11 @@ WebAnswer errorAnswer(App& app, const PeriodState& before, const http::Request& 
     // large for the memory left): the previous ledger stays.
     answer.body = "no";
   } else {
-    const bool asked = valueError &&
-                       (request.path.starts_with("/period/") || request.path == "/toggleFuture");
+    // A period that the address or a switch asks for is the user's word, not our fault.
+    std::string_view path = request.path;
+    const bool prefixed = takePeriodPrefix(path).has_value();
+    const bool asked =
+        valueError && (prefixed || path.starts_with("/period/") || path == "/toggleFuture");
     answer.status = asked ? 400 : 500;
     answer.body = message;
   }
@@ -230,64 +187,11 @@ void handle(App& app, const http::Request& request, http::Responder& out) {
   }
 }
 
-}  // namespace
-
-// The only place where an error raised by a route is answered.
-WebAnswer answerRequest(App& app, const http::Request& request) {
-  WebAnswer answer;
-  const PeriodState before = savePeriod(app);
-  try {
-    answer = webCallback(app, request);
-  } catch (const Error& e) {
-    answer = errorAnswer(app, before, request, e.kind == ErrorKind::Value, e.message,
-                         unhandledText(e));
-  } catch (const std::bad_alloc&) {
-    answer = errorAnswer(app, before, request, false, "Out of memory",
-                         "Error: unhandled exception: Out of memory [MemoryError]\n");
-  }
-  return answer;
-}
-
-std::string decodeQuery(std::string_view query) {
-  std::string out;
-  out.reserve(query.size());
-  for (size_t i = 0; i < query.size(); ++i) {
-    const char c = query[i];
-    if (c == '+') {
-      out.push_back(' ');
-    } else if (c == '%' && i + 2 < query.size() && hexValue(query[i + 1]) >= 0 &&
-               hexValue(query[i + 2]) >= 0) {
-      out.push_back(static_cast<char>(hexValue(query[i + 1]) * 16 + hexValue(query[i + 2])));
-      i += 2;
-    } else {
-      out.push_back(c);
-    }
-  }
-  return out;
-}
-
-namespace {
-
 struct StaticAsset {
   std::string_view path;
   std::string_view type;
   std::string_view body;
 };
-
-}  // namespace
-
-const std::string& pageScript() {
-  static const std::string script = [] {
-    std::string all;
-    for (const std::string_view part : {assets::kit_js, assets::draw_js, assets::chart_js,
-                                        assets::keys_js, assets::register_js, assets::script_js})
-      all += part;
-    return all;
-  }();
-  return script;
-}
-
-namespace {
 
 // The files of the page, served from memory as compiled in.
 const StaticAsset* staticAsset(std::string_view path) {
@@ -303,110 +207,200 @@ const StaticAsset* staticAsset(std::string_view path) {
   return nullptr;
 }
 
+// ---- The routes of this file: the page, the reload, the switches, the reports of the
+// whole period and the end.
+
+void homePage(RouteCall& call) { call.answer.body = mainPage(call.app); }
+
+void reload(RouteCall& call) {
+  App& app = call.app;
+  call.type = "text/plain; charset=utf-8";
+  if (!fileChanged(app)) {
+    call.answer.body = "no";
+    return;
+  }
+  parseFile(app, LoadFrom::Reload);
+  // The console that started the viewer sees the warnings of each load.
+  for (const LedgerWarning& w : app.ledger->warnings) std::printf("%s\n", w.message.c_str());
+  std::fflush(stdout);
+  call.answer.body = "yes";
+}
+
+// A faulty reload has no dates to choose from: the range stays as it was.
+void toggleFuture(RouteCall& call) {
+  App& app = call.app;
+  if (canReport(*app.ledger)) {
+    const ShownPeriod period = periodOf(*app.ledger, app.args.period, !app.args.future);
+    app.args.future = !app.args.future;
+    usePeriod(app, period);
+  }
+  redirectHome(call);
+}
+
+void choosePeriod(RouteCall& call) {
+  App& app = call.app;
+  if (canReport(*app.ledger)) {
+    const ShownPeriod period = periodOf(*app.ledger, call.path.text, app.args.future);
+    app.args.period = call.path.text;
+    usePeriod(app, period);
+  }
+  redirectHome(call);
+}
+
+void account(RouteCall& call) {
+  const int64_t pos = call.path.position;
+  if (pos >= std::ssize(call.app.ledger->accounts)) return notFound(call);
+  call.answer.body = accountReport(call.app, pos);
+}
+
+void transaction(RouteCall& call) {
+  const Ledger& ledger = *call.app.ledger;
+  const int64_t pos = call.path.position;
+  if (pos >= std::ssize(ledger.splits)) return notFound(call);
+  call.type = "text/plain; charset=utf-8";
+  call.answer.body = highlightLedger(transactionText(ledger, pos));
+}
+
+void filteredRows(RouteCall& call) {
+  const int64_t pos = call.path.position;
+  if (pos >= std::ssize(call.app.ledger->accounts)) return notFound(call);
+  call.answer.body = accountRows(call.app, pos, decodeQuery(call.request.query));
+}
+
+void selection(RouteCall& call) {
+  call.answer.body = selectionSums(call.app, call.path.text);
+  // An empty selection sums to nothing; a refused one is not a resource.
+  if (call.answer.body.empty() && !call.path.text.empty()) notFound(call);
+}
+
+void kind(RouteCall& call) {
+  const int64_t pos = call.path.position;
+  if (pos >= std::ssize(call.app.ledger->kinds)) return notFound(call);
+  call.answer.body = kindReport(call.app, pos);
+}
+
+void quit(RouteCall& call) {
+  call.answer.body = "<html><body>Bye</body></html>";
+  call.answer.quit = true;
+}
+
+// Every route of the viewer; a path that none of them takes names nothing.
+constexpr Route routes[] = {
+    {"/", Needs::Nothing, homePage},
+    {"/changed", Needs::Nothing, reload},
+    {"/toggleFuture", Needs::Ledger, toggleFuture},
+    {"/period/*", Needs::Ledger, choosePeriod},
+    {"/account/#", Needs::Reports, account},
+    {"/account/#/@", Needs::Reports, accountMonth},
+    {"/filter/#", Needs::Reports, filteredRows},
+    {"/filter/#/@", Needs::Reports, filteredMonthRows},
+    {"/trans/#", Needs::Reports, transaction},
+    {"/sumsel/*", Needs::Reports, selection},
+    {"/inv/#", Needs::Reports, kind},
+    {"/quit", Needs::Nothing, quit},
+    {"/monthly", Needs::Reports, monthlyChanges},
+    {"/monthly/#", Needs::Reports, monthlyChanges},
+    {"/monthly/balance", Needs::Reports, monthlyBalances},
+    {"/monthly/balance/#", Needs::Reports, monthlyBalances},
+    {"/csv/accounts", Needs::Reports, accountsCsv},
+    {"/csv/account/#", Needs::Reports, accountCsv},
+    {"/csv/account/#/@", Needs::Reports, accountCsv},
+    {"/csv/inventory", Needs::Reports, inventoryCsv},
+    {"/csv/inv/#", Needs::Reports, kindCsv},
+    {"/csv/monthly", Needs::Reports, monthlyChangesCsv},
+    {"/csv/monthly/#", Needs::Reports, monthlyChangesCsv},
+    {"/csv/monthly/balance", Needs::Reports, monthlyBalancesCsv},
+    {"/csv/monthly/balance/#", Needs::Reports, monthlyBalancesCsv},
+    {"/chart/account/#", Needs::Reports, accountChartRoute},
+    {"/chart/account/#/@", Needs::Reports, accountChartRoute},
+    {"/chart/inv/#", Needs::Reports, kindChartRoute},
+    {"/chart/balance", Needs::Reports, balanceChartRoute},
+    {"/chart/stack/#", Needs::Reports, stackChartRoute},
+    {"/chart/expenses", Needs::Reports, expensesChartRoute},
+    {"/chart/income", Needs::Reports, incomeChartRoute},
+};
+
+// The period the answer is for: the one the address names, or the one App shows (the
+// command line's, applied with the first ledger that reports after a faulty start).
+ShownPeriod requestedPeriod(App& app, const std::optional<PeriodPrefix>& prefix) {
+  if (prefix) return periodOf(*app.ledger, prefix->period, prefix->future);
+  if (!periodChosen(app)) periodSet(app);
+  return shownPeriod(app);
+}
+
 }  // namespace
 
+// The only place where an error raised by a route is answered.
+WebAnswer answerRequest(App& app, const http::Request& request) {
+  try {
+    return webCallback(app, request);
+  } catch (const Error& e) {
+    return errorAnswer(request, e.kind == ErrorKind::Value, e.message, unhandledText(e));
+  } catch (const std::bad_alloc&) {
+    return errorAnswer(request, false, "Out of memory",
+                       "Error: unhandled exception: Out of memory [MemoryError]\n");
+  }
+}
+
+const std::string& pageScript() {
+  static const std::string script = [] {
+    std::string all;
+    for (const std::string_view part : {assets::kit_js, assets::draw_js, assets::chart_js,
+                                        assets::keys_js, assets::register_js, assets::script_js})
+      all += part;
+    return all;
+  }();
+  return script;
+}
+
 WebAnswer webCallback(App& app, const http::Request& request) {
-  WebAnswer a;
-  std::string_view type = htmlType;
-  const std::string& path = request.path;
+  std::string_view path = request.path;
+  // Every path may come behind the period it is asked for.
+  const std::optional<PeriodPrefix> prefix = takePeriodPrefix(path);
+  RouteCall call{.app = app, .request = request, .path = {}, .period = {}, .answer = {}};
+  const StaticAsset* asset = staticAsset(path);
+  const Route* route = nullptr;
+  for (const Route& r : routes) {
+    if (readPath(path, r.pattern, call.path)) {
+      route = &r;
+      break;
+    }
+  }
   const Ledger* ledger = app.ledger.get();
   const bool reports = ledger && canReport(*ledger);
-  int64_t number = 0;
   // A page of another site may open the viewer and use its files, but never read, time,
   // change or end anything: its image, form or fetch is refused before anything is done.
-  const bool refused =
-      !hostAllowed(request) ||
-      (fromAnotherSite(request) && !openedFromAnotherSite(request) && !staticAsset(path));
-  const bool headOfChange = request.method == "HEAD" && changesState(path);
-  // After a faulty start the first ledger that reports takes the period of the command line,
-  // before anything is shown from it.
-  if (!refused && !headOfChange && reports && !periodChosen(app) && path != "/changed" &&
-      !staticAsset(path))
-    periodSet(app);
-  if (refused) {
-    a.status = 403;
-  } else if (headOfChange) {
+  if (!hostAllowed(request) ||
+      (fromAnotherSite(request) && !openedFromAnotherSite(request, path) && !asset)) {
+    call.answer.status = 403;
+  } else if (request.method == "HEAD" && changesState(path)) {
     // HEAD asks for a head and must do no more.
-    a.status = 405;
-    a.headers.set("allow", "GET");
-  } else if (path == "/") {
-    a.body = mainPage(app);
-  } else if (path == "/changed") {
-    type = "text/plain; charset=utf-8";
-    if (fileChanged(app)) {
-      parseFile(app, LoadFrom::Reload);
-      // The console that started the viewer sees the warnings of each load.
-      for (const LedgerWarning& w : app.ledger->warnings) std::printf("%s\n", w.message.c_str());
-      std::fflush(stdout);
-      a.body = "yes";
-    } else {
-      a.body = "no";
-    }
-  } else if (const StaticAsset* asset = staticAsset(path)) {
-    type = asset->type;
-    a.body = asset->body;
-  } else if (path == "/toggleFuture") {
-    if (!ledger) {
-      a.status = 404;
-    } else {
-      // A faulty reload has no dates to choose from: the range stays as it was.
-      if (reports) {
-        app.args.future = !app.args.future;
-        periodSet(app);
+    call.answer.status = 405;
+    call.answer.headers.set("allow", "GET");
+  } else if (asset) {
+    call.type = asset->type;
+    call.answer.body = asset->body;
+  } else if (!route || (route->needs == Needs::Ledger && !ledger) ||
+             (route->needs == Needs::Reports && !reports)) {
+    notFound(call);
+  } else {
+    // A reload replaces the ledger: the period is found for the requests after it.
+    if (reports && route->answer != reload) call.period = requestedPeriod(app, prefix);
+    // Until the reports take their period as a value: shown for the one answer.
+    const ShownPeriod before = shownPeriod(app);
+    if (prefix && reports) usePeriod(app, call.period);
+    struct Back {
+      App& app;
+      const ShownPeriod& period;
+      bool on;
+      ~Back() {
+        if (on) usePeriod(app, period);
       }
-      redirectHome(a, type);
-    }
-  } else if (numberRoute(path, "/account/", number)) {
-    if (reports && number < std::ssize(ledger->accounts)) {
-      a.body = accountReport(app, number);
-    } else {
-      a.status = 404;
-    }
-  } else if (path.starts_with("/period/")) {
-    if (!ledger) {
-      a.status = 404;
-    } else {
-      if (reports) {
-        app.args.period = path.substr(8);
-        periodSet(app);
-      }
-      redirectHome(a, type);
-    }
-  } else if (numberRoute(path, "/trans/", number)) {
-    if (reports && number < std::ssize(ledger->splits)) {
-      type = "text/plain; charset=utf-8";
-      a.body = highlightLedger(transactionText(*ledger, number));
-    } else {
-      a.status = 404;
-    }
-  } else if (numberRoute(path, "/filter/", number)) {
-    if (reports && number < std::ssize(ledger->accounts)) {
-      a.body = accountRows(app, number, decodeQuery(request.query));
-    } else {
-      a.status = 404;
-    }
-  } else if (path.starts_with("/sumsel/")) {
-    const std::string_view selection = std::string_view(path).substr(8);
-    if (reports) a.body = selectionSums(app, selection);
-    // An empty selection sums to nothing; a refused one is not a resource.
-    if (!reports || (a.body.empty() && !selection.empty())) a.status = 404;
-  } else if (chartRoute(app, request, a, type)) {
-    // answered there
-  } else if (path == "/quit") {
-    a.body = "<html><body>Bye</body></html>";
-    a.quit = true;
-  } else if (numberRoute(path, "/inv/", number)) {
-    if (reports && number < std::ssize(ledger->kinds)) {
-      a.body = kindReport(app, number);
-    } else {
-      a.status = 404;
-    }
-  } else if (!reportRoute(app, request, a, type)) {
-    a.status = 404;
-    a.body = "Not found";
+    } back{app, before, prefix && reports};
+    route->answer(call);
   }
-  if (!type.empty()) a.headers.set("Content-type", std::string(type));
-  return a;
+  if (!call.type.empty()) call.answer.headers.set("Content-type", std::string(call.type));
+  return call.answer;
 }
 
 void serve(App& app) {

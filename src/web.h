@@ -5,19 +5,13 @@
 
 #include "app.h"
 #include "http/request.h"
+#include "webroute.h"
 
 namespace murex {
 
 // Listens on port 7777 (or one the system picks), prints the address, serves forever;
 // returns only by ending the process.
 [[noreturn]] void serve(App& app);
-
-struct WebAnswer {
-  int status = 200;
-  std::string body;
-  http::Headers headers;  // "content-type", "location"
-  bool quit = false;      // end the process once the answer is sent
-};
 
 // Answers one request from the application state; raises what the reports and the
 // period selection raise (serve answers those).
@@ -30,8 +24,5 @@ WebAnswer answerRequest(App& app, const http::Request& request);
 // The page's one script: its kit, the charts, the keyboard and the rows first, then the page
 // script that uses them. One file, so that opening the page asks for one file only.
 const std::string& pageScript();
-
-// The query of the filter route as text: "+" is a blank, "%" and two hex digits a byte.
-std::string decodeQuery(std::string_view query);
 
 }  // namespace murex

@@ -1,5 +1,5 @@
-// The chart routes read a position, perhaps a month, and the plot's width and filter from
-// the query; the figures themselves come from chart.
+// The chart routes check the path's position and month, and read the plot's width and filter
+// from the query; the figures themselves come from chart.
 #include "webcharts.h"
 
 #include <cstdint>
@@ -8,7 +8,6 @@
 
 #include "account.h"
 #include "chart.h"
-#include "queries.h"
 #include "digits.h"
 #include "webreports.h"
 
@@ -16,79 +15,54 @@ namespace murex {
 
 namespace {
 
-// The value of name=value in a query, decoded; empty when the query has no such pair.
-std::string queryValue(std::string_view query, std::string_view name) {
-  size_t begin = 0;
-  while (begin <= query.size()) {
-    size_t end = query.find('&', begin);
-    if (end == std::string_view::npos) end = query.size();
-    const std::string_view pair = query.substr(begin, end - begin);
-    if (pair.size() > name.size() && pair.starts_with(name) && pair[name.size()] == '=')
-      return decodeQuery(pair.substr(name.size() + 1));
-    begin = end + 1;
-  }
-  return "";
-}
-
 // The plot width a chart asks for, in pixels; a missing or odd one gets a common width.
 int64_t chartWidth(std::string_view query) {
   int64_t width = 0;
   return readNumber(queryValue(query, "w"), width) ? width : 800;
 }
 
-// A position below limit at the front of rest ("12" of "12/2025-03"); the rest stays.
-bool takePosition(std::string_view& rest, int64_t limit, int64_t& pos) {
-  size_t n = 0;
-  while (n < rest.size() && rest[n] >= '0' && rest[n] <= '9') ++n;
-  if (n == 0 || !readNumber(rest.substr(0, n), pos) || pos >= limit) return false;
-  rest.remove_prefix(n);
-  return true;
+void json(RouteCall& call, std::string body) {
+  call.answer.body = std::move(body);
+  call.type = "application/json";
+}
+
+// The sub-accounts of the root of type per month.
+void rootStack(RouteCall& call, char type) {
+  const Found root = findAccountByType(call.app.ledger->accounts, type);
+  if (!root.ok) return notFound(call);
+  json(call, stackChart(call.app, root.pos));
 }
 
 }  // namespace
 
-bool chartRoute(App& app, const http::Request& request, WebAnswer& a, std::string_view& type) {
-  std::string_view rest = request.path;
-  if (!rest.starts_with("/chart/")) return false;
-  rest.remove_prefix(7);
-  const Ledger* ledger = app.ledger.get();
-  a.status = 404;
-  if (!ledger || !canReport(*ledger)) return true;
-  const int64_t accounts = std::ssize(ledger->accounts);
-  int64_t pos = 0;
-  if (rest.starts_with("account/")) {
-    rest.remove_prefix(8);
-    if (!takePosition(rest, accounts, pos)) return true;
-    const int64_t width = chartWidth(request.query);
-    const std::string filter = queryValue(request.query, "f");
-    if (rest.empty()) {
-      a.body = accountChart(app, pos, width, filter);
-    } else if (const std::optional<DateRange> month = shownMonth(app, rest)) {
-      const MonthShown shown(app, *month);
-      a.body = accountChart(app, pos, width, filter);
-    } else {
-      return true;
-    }
-  } else if (rest.starts_with("inv/")) {
-    rest.remove_prefix(4);
-    if (!takePosition(rest, std::ssize(ledger->kinds), pos) || !rest.empty()) return true;
-    a.body = kindChart(app, pos, chartWidth(request.query));
-  } else if (rest == "balance") {
-    a.body = balanceChart(app);
-  } else if (rest.starts_with("stack/")) {
-    rest.remove_prefix(6);
-    if (!takePosition(rest, accounts, pos) || !rest.empty()) return true;
-    a.body = stackChart(app, pos);
-  } else if (rest == "expenses" || rest == "income") {
-    const Found root = findAccountByType(ledger->accounts, rest == "income" ? 'I' : 'E');
-    if (!root.ok) return true;
-    a.body = stackChart(app, root.pos);
-  } else {
-    return true;
-  }
-  a.status = 200;
-  type = "application/json";
-  return true;
+void accountChartRoute(RouteCall& call) {
+  const int64_t pos = call.path.position;
+  if (pos >= std::ssize(call.app.ledger->accounts)) return notFound(call);
+  const int64_t width = chartWidth(call.request.query);
+  const std::string filter = queryValue(call.request.query, "f");
+  if (!call.path.month) return json(call, accountChart(call.app, pos, width, filter));
+  const std::optional<DateRange> month = shownMonth(call);
+  if (!month) return notFound(call);
+  const MonthShown shown(call.app, *month);
+  json(call, accountChart(call.app, pos, width, filter));
 }
+
+void kindChartRoute(RouteCall& call) {
+  const int64_t pos = call.path.position;
+  if (pos >= std::ssize(call.app.ledger->kinds)) return notFound(call);
+  json(call, kindChart(call.app, pos, chartWidth(call.request.query)));
+}
+
+void balanceChartRoute(RouteCall& call) { json(call, balanceChart(call.app)); }
+
+void stackChartRoute(RouteCall& call) {
+  const int64_t pos = call.path.position;
+  if (pos >= std::ssize(call.app.ledger->accounts)) return notFound(call);
+  json(call, stackChart(call.app, pos));
+}
+
+void expensesChartRoute(RouteCall& call) { rootStack(call, 'E'); }
+
+void incomeChartRoute(RouteCall& call) { rootStack(call, 'I'); }
 
 }  // namespace murex

@@ -1,5 +1,5 @@
-// The routes read their paths piece by piece: a fixed word, then a position or a month. A
-// path that fits none of them is left to the other routes (and ends as "Not found").
+// The routes of the month-by-month page and the downloads: the path's pieces are read by the
+// route table; these check them against the ledger and the period.
 #include "webreports.h"
 
 #include <cstdint>
@@ -10,7 +10,6 @@
 #include "monthlyreport.h"
 #include "queries.h"
 #include "report.h"
-#include "digits.h"
 
 namespace murex {
 
@@ -18,96 +17,34 @@ namespace {
 
 constexpr std::string_view csvType = "text/csv; charset=utf-8";
 
-// Takes word from the front of rest.
-bool take(std::string_view& rest, std::string_view word) {
-  if (!rest.starts_with(word)) return false;
-  rest.remove_prefix(word.size());
-  return true;
+std::string periodText(const RouteCall& call) {
+  return std::to_string(call.period.year) + call.period.name;
 }
 
-// "/" and a run of digits from the front of rest; positions past every list stay too big.
-bool takePosition(std::string_view& rest, int64_t& pos) {
-  if (!rest.starts_with('/')) return false;
-  size_t n = 1;
-  while (n < rest.size() && rest[n] >= '0' && rest[n] <= '9') ++n;
-  if (n == 1) return false;
-  if (!readNumber(rest.substr(1, n - 1), pos)) pos = INT64_MAX;
-  rest.remove_prefix(n);
-  return true;
+void download(RouteCall& call, const ExportTable& table, std::string_view report,
+              std::string_view period) {
+  call.answer.body = csvText(table);
+  call.type = csvType;
+  call.answer.headers.set("content-disposition",
+                          "attachment; filename=\"" + csvFileName(call.app, report, period) + "\"");
 }
 
-// "/YYYY-MM", all of rest: the month it names.
-std::optional<DateRange> takeMonth(std::string_view rest) {
-  int64_t year = 0;
-  int64_t month = 0;
-  if (rest.size() != 8 || rest[0] != '/' || rest[5] != '-' || !parseDigits(rest, 1, 4, year) ||
-      !parseDigits(rest, 6, 2, month) || month < 1 || month > 12 || year < yearMin ||
-      year > yearMax)
-    return std::nullopt;
-  return DateRange{year * 10000 + month * 100 + 1, monthEnd(year, month)};
+bool hasAccount(const RouteCall& call) {
+  return call.path.position < std::ssize(call.app.ledger->accounts);
 }
 
-// The part of the month that the shown period covers, if any.
-std::optional<DateRange> shownPart(const App& app, const DateRange& month) {
-  const DateRange part{std::max(month.first, app.fromDate), std::min(month.last, app.toDate)};
-  if (part.first > part.last) return std::nullopt;
-  return part;
+// The page of every account (no position), or of one account's tree.
+void monthly(RouteCall& call, bool balances) {
+  if (!hasAccount(call)) return notFound(call);
+  call.answer.body = monthlyReport(call.app, call.path.position, balances);
 }
 
-// "[/balance][/N]" after /monthly: false for anything else.
-bool takeMonthly(std::string_view rest, bool& balances, int64_t& pos) {
-  balances = take(rest, "/balance");
-  pos = -1;
-  if (!rest.empty() && !takePosition(rest, pos)) return false;
-  return rest.empty();
-}
-
-std::string periodText(const App& app) { return std::to_string(app.periodYear) + app.periodName; }
-
-void download(WebAnswer& a, std::string_view& type, const App& app, const ExportTable& table,
-              std::string_view report, std::string_view period) {
-  a.body = csvText(table);
-  type = csvType;
-  a.headers.set("content-disposition",
-                "attachment; filename=\"" + csvFileName(app, report, period) + "\"");
-}
-
-bool csvRoute(App& app, const http::Request& request, std::string_view rest, WebAnswer& a,
-              std::string_view& type) {
-  const Ledger& ledger = *app.ledger;
-  int64_t pos = 0;
-  bool balances = false;
-  if (rest == "/accounts") {
-    download(a, type, app, accountsExport(app), "accounts", periodText(app));
-  } else if (rest == "/inventory") {
-    download(a, type, app, inventoryExport(app), "inventory", periodText(app));
-  } else if (take(rest, "/inv") && takePosition(rest, pos) && rest.empty()) {
-    if (pos >= std::ssize(ledger.kinds)) return false;
-    download(a, type, app, kindExport(app, pos, ""), "kind-" + ledger.kinds[pos].name,
-             periodText(app));
-  } else if (take(rest, "/account") && takePosition(rest, pos)) {
-    if (pos >= std::ssize(ledger.accounts)) return false;
-    const std::string report = "account-" + ledger.accounts[pos].name;
-    const std::string filter = decodeQuery(request.query);
-    if (rest.empty()) {
-      download(a, type, app, accountExport(app, pos, filter), report, periodText(app));
-    } else if (const std::optional<DateRange> month = takeMonth(rest)) {
-      const std::optional<DateRange> part = shownPart(app, *month);
-      if (!part) return false;
-      const MonthShown shown(app, *part);
-      download(a, type, app, accountExport(app, pos, filter), report, rest.substr(1));
-    } else {
-      return false;
-    }
-  } else if (take(rest, "/monthly") && takeMonthly(rest, balances, pos)) {
-    if (pos >= std::ssize(ledger.accounts)) return false;
-    std::string report = balances ? "monthly-balance" : "monthly";
-    if (pos >= 0) report += "-" + ledger.accounts[pos].name;
-    download(a, type, app, monthlyExport(app, pos, balances, ""), report, periodText(app));
-  } else {
-    return false;
-  }
-  return true;
+void monthlyCsv(RouteCall& call, bool balances) {
+  if (!hasAccount(call)) return notFound(call);
+  const int64_t pos = call.path.position;
+  std::string report = balances ? "monthly-balance" : "monthly";
+  if (pos >= 0) report += "-" + call.app.ledger->accounts[pos].name;
+  download(call, monthlyExport(call.app, pos, balances, ""), report, periodText(call));
 }
 
 }  // namespace
@@ -133,42 +70,69 @@ std::string csvFileName(const App& app, std::string_view report, std::string_vie
   return name;
 }
 
-bool reportRoute(App& app, const http::Request& request, WebAnswer& a, std::string_view& type) {
-  std::string_view rest = request.path;
-  const bool reports = app.ledger && canReport(*app.ledger);
-  const auto notFound = [&] {
-    a.status = 404;
-    return true;
-  };
-  int64_t pos = 0;
-  bool balances = false;
-  if (take(rest, "/csv")) {
-    if (!reports || !csvRoute(app, request, rest, a, type)) return notFound();
-    return true;
-  }
-  if (take(rest, "/monthly")) {
-    if (!takeMonthly(rest, balances, pos)) return false;
-    if (!reports || pos >= std::ssize(app.ledger->accounts)) return notFound();
-    a.body = monthlyReport(app, pos, balances);
-    return true;
-  }
-  const bool rows = take(rest, "/filter");
-  if (!rows && !take(rest, "/account")) return false;
-  if (!takePosition(rest, pos)) return false;
-  const std::optional<DateRange> month = takeMonth(rest);
-  if (!month) return false;
-  if (!reports || pos >= std::ssize(app.ledger->accounts)) return notFound();
-  const std::optional<DateRange> part = shownPart(app, *month);
-  if (!part) return notFound();
-  const MonthShown shown(app, *part);
-  a.body = rows ? accountRows(app, pos, decodeQuery(request.query)) : accountReport(app, pos);
-  return true;
+std::optional<DateRange> shownMonth(const RouteCall& call) {
+  const std::optional<DateRange>& month = call.path.month;
+  if (!month) return std::nullopt;
+  const DateRange part{std::max(month->first, call.period.fromDate),
+                       std::min(month->last, call.period.toDate)};
+  if (part.first > part.last) return std::nullopt;
+  return part;
 }
 
-std::optional<DateRange> shownMonth(const App& app, std::string_view rest) {
-  const std::optional<DateRange> month = takeMonth(rest);
-  if (!month) return std::nullopt;
-  return shownPart(app, *month);
+void monthlyChanges(RouteCall& call) { monthly(call, false); }
+
+void monthlyBalances(RouteCall& call) { monthly(call, true); }
+
+void accountMonth(RouteCall& call) {
+  const std::optional<DateRange> month = shownMonth(call);
+  if (!hasAccount(call) || !month) return notFound(call);
+  const MonthShown shown(call.app, *month);
+  call.answer.body = accountReport(call.app, call.path.position);
 }
+
+void filteredMonthRows(RouteCall& call) {
+  const std::optional<DateRange> month = shownMonth(call);
+  if (!hasAccount(call) || !month) return notFound(call);
+  const MonthShown shown(call.app, *month);
+  call.answer.body =
+      accountRows(call.app, call.path.position, decodeQuery(call.request.query));
+}
+
+void accountsCsv(RouteCall& call) {
+  download(call, accountsExport(call.app), "accounts", periodText(call));
+}
+
+void inventoryCsv(RouteCall& call) {
+  download(call, inventoryExport(call.app), "inventory", periodText(call));
+}
+
+void kindCsv(RouteCall& call) {
+  const Ledger& ledger = *call.app.ledger;
+  const int64_t pos = call.path.position;
+  if (pos >= std::ssize(ledger.kinds)) return notFound(call);
+  download(call, kindExport(call.app, pos, ""), "kind-" + ledger.kinds[pos].name,
+           periodText(call));
+}
+
+// The whole period, or the month of the path, as the download's name says.
+void accountCsv(RouteCall& call) {
+  if (!hasAccount(call)) return notFound(call);
+  const int64_t pos = call.path.position;
+  const std::string report = "account-" + call.app.ledger->accounts[pos].name;
+  const std::string filter = decodeQuery(call.request.query);
+  if (!call.path.month) {
+    download(call, accountExport(call.app, pos, filter), report, periodText(call));
+    return;
+  }
+  const std::optional<DateRange> month = shownMonth(call);
+  if (!month) return notFound(call);
+  const MonthShown shown(call.app, *month);
+  const std::string_view path = call.request.path;
+  download(call, accountExport(call.app, pos, filter), report, path.substr(path.size() - 7));
+}
+
+void monthlyChangesCsv(RouteCall& call) { monthlyCsv(call, false); }
+
+void monthlyBalancesCsv(RouteCall& call) { monthlyCsv(call, true); }
 
 }  // namespace murex

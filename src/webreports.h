@@ -1,30 +1,33 @@
 // webreports: the viewer's routes of the month-by-month page, of one account's month, and of
-// the CSV downloads of every report table.
+// the CSV downloads of every report table. Each answers a row of the route table (web).
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "app.h"
-#include "http/request.h"
-#include "web.h"
+#include "webroute.h"
 
 namespace murex {
 
-// Answers the request into answer and type when its path is one of these routes:
-//   /monthly[/balance][/N]             the page: every account, or account N's tree
-//   /account/N/YYYY-MM, /filter/N/YYYY-MM?text
-//                                      an account's report (rows) for one month of the period
-//   /csv/accounts, /csv/account/N[/YYYY-MM][?filter], /csv/inventory, /csv/inv/N,
-//   /csv/monthly[/balance][/N]         the same reports as CSV, for the shown period
-// False when the path is none of them.
-bool reportRoute(App& app, const http::Request& request, WebAnswer& answer,
-                 std::string_view& type);
+// /monthly[/N], /monthly/balance[/N]: the page of every account, or of account N's tree.
+void monthlyChanges(RouteCall& call);
+void monthlyBalances(RouteCall& call);
+// /account/N/YYYY-MM, /filter/N/YYYY-MM?text: an account's report (rows) for one month of
+// the period; a month the period does not cover names nothing.
+void accountMonth(RouteCall& call);
+void filteredMonthRows(RouteCall& call);
+// /csv/accounts, /csv/account/N[/YYYY-MM][?filter], /csv/inventory, /csv/inv/N,
+// /csv/monthly[/balance][/N]: the same reports as CSV downloads.
+void accountsCsv(RouteCall& call);
+void accountCsv(RouteCall& call);
+void inventoryCsv(RouteCall& call);
+void kindCsv(RouteCall& call);
+void monthlyChangesCsv(RouteCall& call);
+void monthlyBalancesCsv(RouteCall& call);
 
-// The part of the month "/YYYY-MM" (all of rest) that the shown period covers; none for
-// another text or a month outside the period.
-std::optional<DateRange> shownMonth(const App& app, std::string_view rest);
+// The part of the path's month that the period covers; none without a month or outside it.
+std::optional<DateRange> shownMonth(const RouteCall& call);
 
 // The reports for one month of the period: the dates the reports read are narrowed for the
 // one answer and put back whatever happens.

@@ -86,8 +86,9 @@ TEST(MonthlyFigures, MonthsOfThePeriodClippedToItsBounds) {
   EXPECT_EQ(monthEnd(2000, 2), 20000229);
 }
 
-// Every cell is what subtreeSums says of that month: the same debits and credits, the same
-// balance at its end, for every account of the tree and every month of the year.
+// Every cell and the closing bookings beside it are what subtreeSums says of that month: the
+// same debits and credits, the same balance at its end, for every account of the tree and
+// every month of the year.
 TEST(MonthlyFigures, EachCellIsTheSubTreeSumsOfItsMonth) {
   const Ledger ledger = parsedOk(books);
   const MonthlyFigures f = monthlyFigures(ledger, 20230101, 20231231);
@@ -96,9 +97,10 @@ TEST(MonthlyFigures, EachCellIsTheSubTreeSumsOfItsMonth) {
     for (size_t m = 0; m < 12; ++m) {
       const Sums want = subtreeSums(ledger, a, f.months[m].first, f.months[m].last);
       const Sums& got = f.at(a, m);
-      EXPECT_EQ(got.debit, want.debit) << a << " " << m;
-      EXPECT_EQ(got.credit, want.credit) << a << " " << m;
+      EXPECT_EQ(moneyAdd(got.debit, f.closingAt(a, m).debit), want.debit) << a << " " << m;
+      EXPECT_EQ(moneyAdd(got.credit, f.closingAt(a, m).credit), want.credit) << a << " " << m;
       EXPECT_EQ(got.balance, want.balance) << a << " " << m;
+      EXPECT_EQ(f.closingAt(a, m).balance, 0);
     }
   }
   // The opening transaction is before every period; Rent's tree holds Fees.
@@ -107,6 +109,56 @@ TEST(MonthlyFigures, EachCellIsTheSubTreeSumsOfItsMonth) {
   EXPECT_EQ(f.at(7, 1).debit, 80250);
   EXPECT_EQ(f.at(7, 1).credit, 230);
   EXPECT_EQ(f.at(8, 2).balance, 1000);
+}
+
+// The bookings written "close" stand apart from the months; the other side of the closing
+// (Equity) is a month's change like any other.
+TEST(MonthlyFigures, ClosingBookingsStandApartFromTheMonths) {
+  const Ledger ledger = parsedOk(books);
+  struct Case {
+    Datum ds, de;
+    std::string_view filter;
+    int64_t account;
+    Money debit, credit;  // of its closing bookings over the period
+    int64_t count;        // how many, filter or not
+    Money decemberDebit, decemberCredit;  // the last month without them
+  };
+  const Case cases[] = {
+      {20230101, 20231231, "", 6, 200000, 0, 1, 0, 0},        // Salary
+      {20230101, 20231231, "", 5, 200000, 0, 1, 0, 0},        // Income, from Salary
+      {20230101, 20231231, "", 8, 0, 3000, 1, 0, 0},          // Food: 12.30 - 2.30 + 20
+      {20230101, 20231231, "", 9, 0, 80250, 2, 0, 0},         // Rent with its Fees
+      {20230101, 20231231, "", 7, 0, 83250, 3, 0, 0},         // Expenses
+      {20230101, 20231231, "", 4, 0, 0, 0, 0, 116750},        // Equity takes the rest
+      {20230101, 20231231, "", 0, 0, 0, 0, 0, 0},             // Assets never close
+      {20231201, 20240131, "", 7, 0, 83250, 3, 0, 0},         // a period across the year's end
+      {20230101, 20231130, "", 7, 0, 0, 0, 0, 0},             // no closing before December
+      {20230101, 20231231, "closing", 7, 0, 83250, 3, 0, 0},  // the description matches
+      {20230101, 20231231, "rent", 7, 0, 0, 3, 0, 0},         // filtered out, still counted
+  };
+  for (const Case& c : cases) {
+    const MonthlyFigures f = monthlyFigures(ledger, c.ds, c.de, c.filter);
+    Sums closing;
+    for (size_t m = 0; m < f.months.size(); ++m) {
+      closing.debit = moneyAdd(closing.debit, f.closingAt(c.account, m).debit);
+      closing.credit = moneyAdd(closing.credit, f.closingAt(c.account, m).credit);
+    }
+    EXPECT_EQ(closing.debit, c.debit) << c.account << " " << c.ds << " " << c.filter;
+    EXPECT_EQ(closing.credit, c.credit) << c.account << " " << c.ds << " " << c.filter;
+    EXPECT_EQ(f.closingCount[c.account], c.count) << c.account << " " << c.ds << " " << c.filter;
+    if (f.months.back().last == 20231231 && c.filter.empty()) {
+      EXPECT_EQ(f.at(c.account, f.months.size() - 1).debit, c.decemberDebit) << c.account;
+      EXPECT_EQ(f.at(c.account, f.months.size() - 1).credit, c.decemberCredit) << c.account;
+    }
+  }
+  // A card paid off with close is the card's change of that month, as it is the bank's.
+  const Ledger card = parsedOk(
+      "2023-01-01 Opening\n  Bank 100 ; @A\n  Card -30 ; @L\n  Equity ; @C\n"
+      "2023-03-01 Card paid\n  Card close\n  Bank\n");
+  const MonthlyFigures f = monthlyFigures(card, 20230101, 20231231);
+  EXPECT_EQ(f.at(1, 2).debit, 3000);
+  EXPECT_EQ(f.closingAt(1, 2).debit, 0);
+  EXPECT_EQ(f.closingCount[1], 0);
 }
 
 TEST(MonthlyFigures, FilterCountsTheMatchingSplitsOnly) {
@@ -147,6 +199,18 @@ TEST(MonthlyFigures, ProfitCountsIncomeCreditsLessExpenseDebits) {
   EXPECT_EQ(profit[1], -80250);
   EXPECT_EQ(profit[3], -2000);
   EXPECT_EQ(profit[11], 0);
+  EXPECT_EQ(closingProfit(ledger, f), std::vector<Money>(12, 0));
+  // A loss of an income account closes with a credit, which the balance of accounts counts
+  // as income: the closing's own profit, not December's.
+  const Ledger loss = parsedOk(
+      "2023-01-01 Opening\n  Assets 10 ; @A\n  Equity ; @C\n  Income 0 ; @I\n"
+      "  Expenses 0 ; @E\n"
+      "2023-03-01 Fund loss\n  Income 4\n  Assets\n"
+      "2023-12-31 Closing\n  Income close\n  Equity\n");
+  const MonthlyFigures lf = monthlyFigures(loss, 20230101, 20231231);
+  EXPECT_EQ(monthlyProfit(loss, lf)[11], 0);
+  EXPECT_EQ(closingProfit(loss, lf)[11], 400);
+  EXPECT_EQ(closingProfit(loss, lf)[2], 0);
   // Without an income root there is no profit to tell.
   const Ledger noIncome = parsedOk(
       "2023-01-01 Opening\n  Assets 10 ; @A\n  Expenses 0 ; @E\n  Equity ; @C\n"

@@ -507,6 +507,7 @@ TEST(ParseLedger, CloseAndMissingAmountsMatchTheLiteralSums) {
   ASSERT_EQ(l.errorText, "");
 
   std::vector<Money> done(accounts + 1, 0);  // sums over finished transactions
+  std::vector<int64_t> closing;               // the positions of the close lines
   int64_t s = 0;
   for (const std::vector<Line>& tra : tras) {
     std::vector<Money> want;
@@ -531,9 +532,11 @@ TEST(ParseLedger, CloseAndMissingAmountsMatchTheLiteralSums) {
     for (size_t i = 0; i < tra.size(); ++i, ++s) {
       ASSERT_LT(s, std::ssize(l.splits));
       EXPECT_EQ(l.splits[s].money, want[i]) << "split " << s;
+      if (tra[i].what == 'c') closing.push_back(s);
     }
   }
   EXPECT_EQ(s, std::ssize(l.splits));
+  EXPECT_EQ(l.closingSplits, closing);
 }
 
 }  // namespace

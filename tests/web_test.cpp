@@ -258,8 +258,8 @@ TEST_F(WebRoutes, AnswersEveryRouteLikeTheReports) {
       {"/account/0", 200, html, accountReport(e.app, 0)},
       {"/account/2", 200, html, accountReport(e.app, 2)},
       {"/account/002", 200, html, accountReport(e.app, 2)},
-      {"/account/" + accounts, 404, html, ""},
-      {"/account/99999999999999999999999999", 404, html, ""},
+      {"/account/" + accounts, 404, html, "Not found"},
+      {"/account/99999999999999999999999999", 404, html, "Not found"},
       {"/account/00000000000000000000000000002", 200, html, accountReport(e.app, 2)},
       {"/account/", 404, html, "Not found"},
       {"/account/x", 404, html, "Not found"},
@@ -267,21 +267,21 @@ TEST_F(WebRoutes, AnswersEveryRouteLikeTheReports) {
       {"/account/-1", 404, html, "Not found"},
       {"/account/+1", 404, html, "Not found"},
       {"/trans/1", 200, "text/plain; charset=utf-8", highlightLedger(transactionText(l, 1))},
-      {"/trans/" + splits, 404, html, ""},
-      {"/trans/99999999999999999999", 404, html, ""},
+      {"/trans/" + splits, 404, html, "Not found"},
+      {"/trans/99999999999999999999", 404, html, "Not found"},
       {"/filter/0?a+b%2Cc", 200, html, accountRows(e.app, 0, "a b,c")},
       {"/filter/0", 200, html, accountRows(e.app, 0, "")},
-      {"/filter/" + accounts + "?x", 404, html, ""},
-      {"/filter/99999999999999999999?x", 404, html, ""},
+      {"/filter/" + accounts + "?x", 404, html, "Not found"},
+      {"/filter/99999999999999999999?x", 404, html, "Not found"},
       {"/inv/0", 200, html, kindReport(e.app, 0)},
-      {"/inv/" + kinds, 404, html, ""},
-      {"/inv/99999999999999999999", 404, html, ""},
+      {"/inv/" + kinds, 404, html, "Not found"},
+      {"/inv/99999999999999999999", 404, html, "Not found"},
       {"/inv/00000000000000000000000000000", 200, html, kindReport(e.app, 0)},
       {"/inv/x", 404, html, "Not found"},
       {"/sumsel/", 200, html, ""},
       {"/sumsel/1,2", 200, html, selectionSums(e.app, "1,2")},
-      {"/sumsel/1,x", 404, html, ""},
-      {"/sumsel/" + splits, 404, html, ""},
+      {"/sumsel/1,x", 404, html, "Not found"},
+      {"/sumsel/" + splits, 404, html, "Not found"},
       {"/nothing", 404, html, "Not found"},
       {"/quit/", 404, html, "Not found"},
       {"/Account/0", 404, html, "Not found"},
@@ -294,6 +294,23 @@ TEST_F(WebRoutes, AnswersEveryRouteLikeTheReports) {
     expectSafetyHeaders(a, c.path);
   }
   EXPECT_NE(selectionSums(e.app, "1,2"), "");
+}
+
+// A word no route has, a position past its list (or past every number), a month outside the
+// period, a chart of nothing: each path that names nothing gets the same answer.
+TEST_F(WebRoutes, AnswersEveryPathThatNamesNothingAlike) {
+  const Answer nothing = get(port(), "/nothing");
+  EXPECT_EQ(nothing.status, 404);
+  EXPECT_EQ(nothing.body, "Not found");
+  for (const std::string_view path :
+       {"/account/x", "/account/99999999999999999999", "/account/5", "/account/3/2023-03",
+        "/account/3/2024-13", "/trans/99", "/inv/1", "/sumsel/1,x", "/csv", "/csv/inv/1",
+        "/chart/nothing", "/chart/account/99", "/chart/account/0/2023-01", "/monthly/5",
+        "/p/2024Q1/nothing", "/p/2024Q1/account/5", "/p/2024Q1", "/p/2024Q1/account/3/2024-05"}) {
+    const Answer a = get(port(), path);
+    EXPECT_EQ(a.head, nothing.head) << path;
+    EXPECT_EQ(a.body, nothing.body) << path;
+  }
 }
 
 // HEAD is answered with the head that GET would have, without its body, and never does what
@@ -340,7 +357,7 @@ TEST_F(WebRoutes, AnswersTheMonthlyPageTheAccountsMonthsAndTheDownloads) {
       {"/monthly/3", 200, monthlyReport(e.app, 3, false), ""},
       {"/monthly/balance", 200, monthlyReport(e.app, -1, true), ""},
       {"/monthly/balance/0", 200, monthlyReport(e.app, 0, true), ""},
-      {"/monthly/" + n, 404, "", ""},
+      {"/monthly/" + n, 404, "Not found", ""},
       {"/monthly/", 404, "Not found", ""},
       {"/monthly/x", 404, "Not found", ""},
       {"/monthly/balance/", 404, "Not found", ""},
@@ -348,8 +365,8 @@ TEST_F(WebRoutes, AnswersTheMonthlyPageTheAccountsMonthsAndTheDownloads) {
       {"/account/3/2024-03", 200, accountReport(march.app, 3), ""},
       {"/filter/3/2024-03?gro", 200, accountRows(march.app, 3, "gro"), ""},
       {"/filter/3/2024-03", 200, accountRows(march.app, 3, ""), ""},
-      {"/account/3/2023-03", 404, "", ""},  // outside the shown period
-      {"/account/" + n + "/2024-03", 404, "", ""},
+      {"/account/3/2023-03", 404, "Not found", ""},  // outside the shown period
+      {"/account/" + n + "/2024-03", 404, "Not found", ""},
       {"/account/3/2024-13", 404, "Not found", ""},
       {"/account/3/2024-3", 404, "Not found", ""},
       {"/account/3/2024-03/", 404, "Not found", ""},
@@ -364,11 +381,11 @@ TEST_F(WebRoutes, AnswersTheMonthlyPageTheAccountsMonthsAndTheDownloads) {
        "book-monthly-2024Y.csv"},
       {"/csv/monthly/balance/0", 200, csvText(monthlyExport(e.app, 0, true, "")),
        "book-monthly-balance-Bank-2024Y.csv"},
-      {"/csv/inv/1", 404, "", ""},
-      {"/csv/account/" + n, 404, "", ""},
-      {"/csv/account/0/2023-01", 404, "", ""},
-      {"/csv/monthly/x", 404, "", ""},
-      {"/csv", 404, "", ""},
+      {"/csv/inv/1", 404, "Not found", ""},
+      {"/csv/account/" + n, 404, "Not found", ""},
+      {"/csv/account/0/2023-01", 404, "Not found", ""},
+      {"/csv/monthly/x", 404, "Not found", ""},
+      {"/csv", 404, "Not found", ""},
   };
   for (const DownloadCase& c : cases) {
     const Answer a = get(port(), c.path);
@@ -916,20 +933,12 @@ TEST(WebManual, ServesTheManualWithoutALedger) {
                                 "/sumsel/", "/period/Q1", "/toggleFuture"}) {
     const Answer a = get(v.port, path);
     EXPECT_EQ(a.status, 404) << path;
-    EXPECT_EQ(a.body, "") << path;
+    EXPECT_EQ(a.body, "Not found") << path;
   }
   EXPECT_EQ(get(v.port, "/changed").body, "no");
   EXPECT_EQ(get(v.port, "/style.css").status, 200);
   EXPECT_EQ(get(v.port, "/quit").status, 200);
   EXPECT_EQ(v.wait(), 0);
-}
-
-TEST(DecodeQuery, TurnsPlusAndPercentEscapesIntoText) {
-  const std::pair<std::string_view, std::string_view> cases[] = {
-      {"a+b%2Cc", "a b,c"}, {"%41%6a", "Aj"}, {"100%", "100%"}, {"%4", "%4"},
-      {"%zz", "%zz"},       {"%%41", "%A"},   {"", ""},         {"%C3%A9", "\xc3\xa9"},
-  };
-  for (const auto& [query, text] : cases) EXPECT_EQ(decodeQuery(query), text) << query;
 }
 
 }  // namespace

@@ -9,6 +9,11 @@ in `acc` for the year, the profit row's total equals the year's profit or loss, 
 month's cell equals `acc -p <year>M<n>` (changes, and with --balance end balances). Every CSV
 is read with the csv module (one header, rows as wide as it, plain numbers, ISO dates) and
 every JSON with the json module (the same fields and values as the CSV).
+
+The same for a copy of the ledger whose two years end with a closing transaction (every
+income and expense account written `close`): there the closing column beside the total holds
+those bookings, the months and the total leave them out, and the total and the closing add up
+to what `acc` says of the year (December and the closing to what it says of December).
 """
 import argparse
 import csv
@@ -79,10 +84,35 @@ def subtree(rows, path, column):
                if r["account"] == path or r["account"].startswith(path + ":"))
 
 
-def check_year(murex, env, ledger, year):
+def closed_copy(ledger, years, path):
+    """The ledger with a closing transaction at the end of each of the years: every income
+    and expense account of the opening transaction's deepest level closed into equity."""
+    with open(ledger, encoding="utf-8") as f:
+        lines = f.read().split("\n")
+    dated = [i for i, line in enumerate(lines) if line[:1].isdigit()]
+    opening = lines[dated[0] + 1:dated[1]]
+    leaves = [m.group(1) for m in (re.match(r"^ {12}((?:Inc|Exp)\w+)", line) for line in opening)
+              if m]
+    equity = next(m.group(1) for m in (re.match(r"^ {12}(Equ\w+)", line) for line in opening)
+                  if m)
+    for year in sorted(years, reverse=True):
+        end = f"{year}-12-31"
+        closing = [f"{end} Closing the year"] + [f"    {a} close" for a in leaves] + [f"    {equity}"]
+        at = next((i for i in dated if lines[i][:10] > end), len(lines))
+        while at == len(lines) and at > 0 and lines[at - 1] == "":
+            at -= 1
+        lines[at:at] = closing
+        dated = [i for i, line in enumerate(lines) if line[:1].isdigit()]
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+def check_year(murex, env, ledger, year, closed=False):
     what = f"{year}Y"
     header, monthly = read_csv(run(murex, env, ledger, "mon", "-p", what, "--csv"), "mon " + what)
     want = ["account"] + [f"{year}-{m:02d}" for m in range(1, 13)] + ["total"]
+    if closed:
+        want.append("closing")
     if header != want:
         fail(f"mon {what}: header {header}")
     check_json(run(murex, env, ledger, "mon", "-p", what, "--json"), header, monthly, "mon json")
@@ -95,15 +125,23 @@ def check_year(murex, env, ledger, year):
         fail(f"mon {what}: the rows are not every account in the order of acc, then the profit")
     by_name = {r["account"]: r for r in monthly}
     end = {r["account"]: r for r in balances}
+    def closing(row):
+        return Decimal(row["closing"]) if closed else 0
+
+    closed_any = False
     for path in accounts:
         change = subtree(acc, path, "debit") - subtree(acc, path, "credit")
-        if Decimal(by_name[path]["total"]) != change:
-            fail(f"{what} {path}: monthly total {by_name[path]['total']}, acc says {change}")
+        if Decimal(by_name[path]["total"]) + closing(by_name[path]) != change:
+            fail(f"{what} {path}: monthly total {by_name[path]['total']} and closing "
+                 f"{closing(by_name[path])}, acc says {change}")
+        closed_any = closed_any or closing(by_name[path]) != 0
         row = next(r for r in acc if r["account"] == path)
         if Decimal(end[path]["total"]) != Decimal(row["end_balance"]):
             fail(f"{what} {path}: end balance {end[path]['total']}, acc says {row['end_balance']}")
-    profit = by_name["Profit/(Loss)"]["total"]
-    if Decimal(profit) != acc_json["profit_loss"]:
+    if closed and not closed_any:
+        fail(f"{what}: the closing column holds nothing")
+    profit = Decimal(by_name["Profit/(Loss)"]["total"]) + closing(by_name["Profit/(Loss)"])
+    if profit != acc_json["profit_loss"]:
         fail(f"{what}: profit {profit}, acc says {acc_json['profit_loss']}")
 
     for m in range(1, 13):
@@ -112,7 +150,8 @@ def check_year(murex, env, ledger, year):
         _, acc_m = read_csv(run(murex, env, ledger, "acc", "-p", month, "--csv"), "acc " + month)
         for path in accounts:
             change = subtree(acc_m, path, "debit") - subtree(acc_m, path, "credit")
-            if Decimal(by_name[path][key]) != change:
+            cell = Decimal(by_name[path][key]) + (closing(by_name[path]) if m == 12 else 0)
+            if cell != change:
                 fail(f"{month} {path}: cell {by_name[path][key]}, acc says {change}")
             row = next(r for r in acc_m if r["account"] == path)
             if Decimal(end[path][key]) != Decimal(row["end_balance"]):
@@ -148,6 +187,10 @@ def main():
         for y in (year, year - 1):
             check_year(args.murex, env, args.ledger, y)
         check_reports(args.murex, env, args.ledger, year)
+        closed = os.path.join(home, "closed.ledger")
+        closed_copy(args.ledger, (year, year - 1), closed)
+        for y in (year, year - 1):
+            check_year(args.murex, env, closed, y, closed=True)
     print(f"{len(failures)} failures")
     return 1 if failures else 0
 

@@ -46,9 +46,10 @@ bool crossesBound(const Server& s, int64_t size) {
   return size > smallAnswer && s.pendingBytes > 0 && s.pendingBytes + size > s.pendingLimit;
 }
 
-// Whether the last answer to this request would cross the bound now. Refused before the
-// route runs, many clients that leave their large answers unread cost no more than the
-// answers that fit, and the others are served meanwhile.
+// Whether the last answer to this method and path, whatever its query, would cross the
+// bound now. Refused before the route runs, many clients that leave their large answers
+// unread cost no more than the answers that fit (a query of their own for each changes
+// nothing), and the others are served meanwhile.
 bool refusedBeforehand(const Server& s, const std::string& target) {
   const auto known = s.answerSizes.find(target);
   return known != s.answerSizes.end() && crossesBound(s, known->second);
@@ -167,7 +168,7 @@ void processInput(Server& s, Connection& c) {
       c.parse = ParseState{};
       req.clientAddress = c.peer;
       req.clientFd = c.fd;
-      Responder responder{s, c, req.method == "HEAD", req.method + " " + req.url};
+      Responder responder{s, c, req.method == "HEAD", req.method + " " + req.path};
       if (refusedBeforehand(s, responder.target))
         responder.busy();
       else

@@ -38,7 +38,7 @@ struct Responder {
   Server& server;
   Connection& conn;
   bool head = false;   // the request was HEAD: the answer goes without its body
-  std::string target;  // the method and target, under which the answer's size is kept
+  std::string target;  // the method and path, under which the answer's size is kept
   bool responded = false;
   // Queues the whole response; it goes out as the socket takes it. Past the server's
   // pending bound the answer is 503 instead (busy).
@@ -63,7 +63,7 @@ struct Server {
   // cross it is replaced by 503, unless no other answer waits.
   int64_t pendingLimit = int64_t(128) << 20;
   int64_t pendingBytes = 0;  // queued in every connection's out and not yet sent
-  // The size of the last answer to each method and target: a request whose last answer
+  // The size of the last answer to each method and path: a request whose last answer
   // would cross the bound now is refused before it is computed again. Forgotten wholesale
   // past a few thousand targets.
   std::unordered_map<std::string, int64_t> answerSizes;

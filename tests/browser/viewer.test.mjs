@@ -224,7 +224,7 @@ test("#j shows the menu and hides the header tab", async (t) => {
 
 test("clicking an account opens its report, and back returns", async (t) => {
   await withViewer(t, [ledgerFile("account.ledger", ledgerText)], async (page) => {
-    await page.click('#balance a[href="/#a1"]');
+    await page.click('#balance a[href="#a1"]');
     await page.waitForSelector("#accounttbl");
     assert.deepEqual(await activeSections(page), ["acc"]);
     assert.match(await page.textContent("#acc h1"), /^Account: /);
@@ -374,9 +374,140 @@ test("a faulty ledger shows only the error section, a fixed one the reports agai
   });
 });
 
+// ---- The place kept: the address names the view, the period and the future switch.
+
+const shownRange = (page) => page.textContent("section.active table.about");
+
+test("the page keeps its view over a reload, a saved file, a period and the future switch", async (t) => {
+  const file = ledgerFile("place.ledger", ledgerText);
+  await withViewer(t, [file], async (page, url) => {
+    await openAccount(page, 1);
+    await page.reload();
+    await page.waitForSelector("#acc.active #accounttbl");
+    assert.equal(page.url(), url + "#a1");
+    assert.match(await page.textContent("#acc h1"), /^Account: Assets:Current account/);
+
+    fs.appendFileSync(file, "\n2024-04-02 Bonus\n    Salary -1_234.56\n    Bank\n");
+    await focusAndReload(page);
+    await page.waitForSelector("#acc.active #accounttbl");
+    assert.match(await page.textContent("#records"), /Bonus/, "the saved row");
+
+    // Chosen in the menu: shown on the view the menu was opened from.
+    await page.click("#header");
+    await Promise.all([page.waitForEvent("load"), page.selectOption('select[name="period"]', "2024Q1")]);
+    await page.waitForSelector("#acc.active #accounttbl");
+    assert.equal(page.url(), url + "p/2024Q1/#a1");
+    assert.match(await shownRange(page), /2024-01-01 - 2024-03-31/);
+    assert.doesNotMatch(await page.textContent("#records"), /Rent April/);
+    assert.equal(await page.getAttribute("#acc a.csv", "href"), "/p/2024Q1/csv/account/1");
+
+    await page.click("#header");
+    await Promise.all([page.waitForEvent("load"), page.click('input[name="futureShow"]')]);
+    await page.waitForSelector("#acc.active #accounttbl");
+    assert.equal(page.url(), url + "p/2024Q1+future/#a1");
+    await page.click("#header");
+    assert.ok(await page.isChecked('input[name="futureShow"]'));
+    assert.equal(await page.$eval('select[name="period"]', (s) => s.value), "2024Q1");
+    await page.click('#jump a[href="#mon"]');
+    await page.waitForSelector("#mon.active #monthly");
+    await page.reload();
+    await page.waitForSelector("#mon.active #monthly");
+    assert.deepEqual(await page.$$eval("#monthly thead th", (ths) => ths.map((th) => th.textContent).slice(1, 4)),
+                     ["Jan", "Feb", "Mar"]);
+    await shot(page, "place-monthly-q1");
+
+    // A view the period does not have: the balance instead.
+    await page.goto(url + "p/2024Q1/#a1/2024-04");
+    await page.waitForFunction(() => document.querySelector("#accb.active") !== null && location.hash === "#a");
+    await page.goto(url + "p/2024Q1/#a99");
+    await page.waitForFunction(() => document.querySelector("#accb.active") !== null && location.hash === "#a");
+  });
+});
+
+test("the back button goes back to the view and the period shown before", async (t) => {
+  await withViewer(t, [ledgerFile("back.ledger", ledgerText)], async (page, url) => {
+    await openAccount(page, 1);
+    await page.click("#header");
+    await Promise.all([page.waitForEvent("load"), page.selectOption('select[name="period"]', "2024Q1")]);
+    await page.waitForSelector("#acc.active #accounttbl");
+    await page.click("#header");
+    await page.click('#jump a[href="#i0"]');
+    await page.waitForSelector("#inv.active #invtbl");
+    await page.goBack();
+    await page.waitForFunction(() => document.querySelector("#jump.active") !== null);
+    await page.goBack();
+    await page.waitForSelector("#acc.active #accounttbl");
+    assert.equal(page.url(), url + "p/2024Q1/#a1");
+    await page.goBack();
+    await page.waitForFunction(() => document.querySelector("#jump.active") !== null);
+    assert.equal(page.url(), url + "#j");
+    await page.goBack();
+    await page.waitForSelector("#acc.active #accounttbl");
+    assert.equal(page.url(), url + "#a1");
+    assert.match(await shownRange(page), /2024-01-01 - 2024-12-31/);
+    await page.goForward();
+    await page.goForward();
+    await page.waitForSelector("#acc.active #accounttbl");
+    assert.match(await shownRange(page), /2024-01-01 - 2024-03-31/);
+  });
+});
+
+test("the place is kept where the page was scrolled to", async (t) => {
+  const rows = Array.from({ length: 60 }, (_, i) => `2024-03-${String(1 + (i % 28)).padStart(2, "0")} Lunch ${i}\n    Food 9.00\n    Cash\n`);
+  const text = ledgerText.replace("2024-04-01 Rent April", rows.sort().join("\n") + "\n2024-04-01 Rent April");
+  const file = ledgerFile("scroll.ledger", text);
+  await withViewer(t, [file], async (page) => {
+    await openAccount(page, 2);
+    await page.evaluate(() => window.scrollTo(0, 900));
+    await page.waitForTimeout(400);
+    fs.utimesSync(file, new Date(), new Date(Date.now() + 5000));
+    await focusAndReload(page);
+    await page.waitForSelector("#acc.active #accounttbl");
+    await page.waitForFunction(() => window.scrollY > 800);
+    assert.ok(Math.abs((await page.evaluate(() => window.scrollY)) - 900) < 5);
+    await page.goBack();
+    await page.waitForFunction(() => document.querySelector("#jump.active") !== null);
+  });
+});
+
+test("two tabs show two periods side by side, each for its own", async (t) => {
+  await withViewer(t, [ledgerFile("tabs.ledger", ledgerText)], async (page, url) => {
+    const home = await (await fetch(url)).text();
+    const other = await browser.newPage({ viewport: { width: 1100, height: 800 } });
+    t.after(() => other.close());
+    await page.goto(url + "p/2024Q1/#a1");
+    await other.goto(url + "p/2024Q2+future/#a1");
+    await page.waitForSelector("#acc.active #accounttbl");
+    await other.waitForSelector("#acc.active #accounttbl");
+    assert.match(await shownRange(page), /2024-01-01 - 2024-03-31/);
+    assert.match(await shownRange(other), /2024-04-01 - 2024-06-30/);
+    assert.match(await page.textContent("#records"), /Salary January/);
+    assert.doesNotMatch(await other.textContent("#records"), /Salary January/);
+    // The rows asked for afterwards keep to each tab's period.
+    for (const [tab, shown, hidden] of [[page, "Rent February", "Rent April"], [other, "Rent April", "Rent February"]]) {
+      await tab.click('input[name="filter"]');
+      await tab.keyboard.type("rent");
+      await tab.waitForFunction(() => /Filtering for: rent/.test(document.querySelector("#records").textContent));
+      assert.match(await tab.textContent("#records"), new RegExp(shown));
+      assert.doesNotMatch(await tab.textContent("#records"), new RegExp(hidden));
+    }
+    await other.click('#records tr:has-text("Rent April")');
+    await other.waitForSelector("#popup", { state: "visible" });
+    assert.match(await other.textContent("#popup .Datum"), /^2024-04-01$/);
+    await other.click("#header");
+    assert.ok(await other.isChecked('input[name="futureShow"]'));
+    await page.click("#header");
+    assert.ok(!(await page.isChecked('input[name="futureShow"]')));
+    await shot(page, "tab-2024Q1");
+    await shot(other, "tab-2024Q2-future");
+    assert.equal(await (await fetch(url)).text(), home, "the page without a period is the viewer's");
+  });
+});
+
 test("a viewer started on a faulty ledger shows the error, the fixed file the reports", async (t) => {
   const file = ledgerFile("faulty-start.ledger", ledgerText.replace("2024-02-01 Rent", "2024-13-01 Rent"));
   await withViewer(t, ["-p", "2024Q1", file], async (page, url, murex) => {
+    await page.goto(url + "#a1");
     assert.deepEqual(await activeSections(page), ["err"]);
     assert.match(await page.textContent("#errorStr"), /^Error at line \d+: month wrong/);
     assert.match(murex.stderr(), /^Error: unhandled exception: Error at line \d+: month wrong/);
@@ -384,8 +515,8 @@ test("a viewer started on a faulty ledger shows the error, the fixed file the re
     await shot(page, "error-at-start");
     fs.writeFileSync(file, ledgerText);
     await focusAndReload(page);
-    assert.deepEqual(await activeSections(page), ["accb"]);
-    assert.match(await page.textContent("#accb table.about"), /2024-01-01 - 2024-03-31/, "the period of the command line");
+    await page.waitForSelector("#acc.active #accounttbl");
+    assert.match(await page.textContent("#acc table.about"), /2024-01-01 - 2024-03-31/, "the period of the command line");
     assert.equal(murex.proc.exitCode, null);
   });
 });
@@ -777,7 +908,7 @@ test("every report table downloads its CSV", async (t) => {
     assert.equal(d.name, "books-accounts-2024Y.csv");
     assert.equal(d.lines[0], "account,description,debit,credit,end_balance");
     assert.equal(d.lines[2], "Assets:Bank,Current account,2000.00,1710.00,1290.00");
-    await page.click('#balance a[href="/#a1"]');
+    await page.click('#balance a[href="#a1"]');
     await page.waitForSelector("#acc.active #accounttbl");
     d = await download("#acc a.csv");
     assert.equal(d.name, "books-account-Bank-2024Y.csv");
@@ -830,6 +961,111 @@ test("the monthly page stacks each month's expenses and income by account", asyn
       await page.evaluate(() => (location.hash = "#mon9"));
       await page.locator("#mon #subchart svg").waitFor();
       assert.match(await page.textContent("#subchart figcaption"), /Expenses per month, by account/);
+    },
+    { args: ["-p", "2024Y"] },
+  );
+});
+
+// An amount as a table shows it ("1,150.00 ", "(133.35)", "- ") in cents.
+function cents(text) {
+  const t = text.trim();
+  if (t === "-") return 0;
+  const negative = t.startsWith("(");
+  const value = Number(t.replace(/[(),.]/g, ""));
+  return negative ? -value : value;
+}
+
+// The rows of a report table by account position: the level of the name and the amounts.
+async function amountRows(page, table) {
+  const rows = await page.$$eval(`#${table} tbody tr`, (trs) =>
+    trs.map((tr) => {
+      const link = tr.querySelector('a[href*="#a"]');
+      const level = tr.querySelector("span[class^=ind]");
+      return {
+        pos: link ? link.getAttribute("href").replace(/^\/?#a/, "") : "",
+        type: tr.className,
+        level: level ? Number(level.className.slice(3)) : -1,
+        cells: [...tr.cells].map((td) => td.textContent),
+      };
+    }),
+  );
+  return rows;
+}
+
+test("a closed year's closing bookings stand beside the months, which add up to the total", async (t) => {
+  await withHousehold(
+    t,
+    async (page) => {
+      // The balance of accounts of the same period: each account's tree's debits less credits.
+      const balance = (await amountRows(page, "balance")).filter((r) => r.pos !== "");
+      const change = new Map();
+      balance.forEach((r, i) => {
+        let sum = 0;
+        for (let j = i; j < balance.length && (j === i || balance[j].level > r.level); j++)
+          sum += cents(balance[j].cells[0]) - cents(balance[j].cells[1]);
+        change.set(r.pos, { sum, end: cents(r.cells[2]) });
+      });
+
+      await page.evaluate(() => (location.hash = "#mon"));
+      await page.waitForSelector("#mon.active #monthly");
+      const heads = await page.$$eval("#monthly thead th", (ths) => ths.map((th) => th.textContent));
+      assert.deepEqual(heads.slice(12), ["Dec", "Total", "Closing"]);
+      const rows = await amountRows(page, "monthly");
+      assert.equal(rows.length, balance.length + 1);
+      for (const r of rows) {
+        const months = r.cells.slice(1, 13).map(cents);
+        const [total, closing] = r.cells.slice(13).map(cents);
+        const name = r.cells[0];
+        assert.equal(months.reduce((a, b) => a + b, 0), total, `${name}: the months add up to the total`);
+        if (r.pos === "") {
+          // The closing moves no profit: it debits income and credits expenses.
+          assert.equal(closing, 0, "the profit's closing");
+          continue;
+        }
+        assert.equal(total + closing, change.get(r.pos).sum, `${name}: total and closing are the year's change`);
+        if (r.type === "typE" || r.type === "typI") {
+          // Closed at both ends of the year: what the year earned or cost, then booked away.
+          assert.equal(change.get(r.pos).end, 0, `${name} is closed`);
+          assert.equal(closing + total, 0, `${name}: the closing books the total away`);
+        } else {
+          assert.equal(closing, 0, `${name} is not closed`);
+        }
+      }
+      const groceries = rows.find((r) => r.pos === "11").cells;
+      assert.deepEqual([groceries[3], groceries[8], groceries[12], groceries[13], groceries[14]],
+                       ["102.10 ", "31.25 ", "- ", "133.35 ", "(133.35)"]);
+
+      // The expenses chart stacks the same months, account by account.
+      const chart = await page.evaluate(() => fetch("/chart/expenses").then((r) => r.json()));
+      assert.ok(chart.series.length >= 3);
+      for (const part of chart.series) {
+        const row = rows.find((r) => r.cells[0] === part.name);
+        assert.ok(row, part.name);
+        assert.deepEqual(part.values.map((v) => v[0]), row.cells.slice(1, 13).map(cents), part.name);
+        assert.equal(part.total[0], cents(row.cells[13]), part.name);
+      }
+
+      // The download holds the same columns.
+      const [file] = await Promise.all([page.waitForEvent("download"), page.click("#mon a.csv")]);
+      const lines = fs.readFileSync(await file.path(), "utf8").split("\r\n");
+      assert.match(lines[0], /^account,2024-01,.*,2024-12,total,closing$/);
+      assert.ok(lines.includes("Expenses:Groceries,0.00,0.00,102.10,0.00,0.00,0.00,0.00,31.25,0.00,0.00,0.00,0.00,133.35,-133.35"));
+      await page.locator("#expchart svg").waitFor();
+      // The table's right end in view: the closing beside the total, the names kept.
+      await page.$eval("#mon .tablebox", (box) => (box.scrollLeft = box.scrollWidth));
+      for (const scheme of ["light", "dark"]) {
+        await page.emulateMedia({ colorScheme: scheme });
+        await shot(page, `monthly-closed-${scheme}`);
+      }
+      await page.emulateMedia({ colorScheme: "light" });
+
+      // The balances keep the closing in December, as the balance of accounts has it.
+      await page.evaluate(() => (location.hash = "#monb"));
+      await page.waitForFunction(() => /Balance at the end/.test(document.querySelector("#mon table.about").textContent));
+      const ends = await amountRows(page, "monthly");
+      assert.equal(ends[0].cells.length, 13, "no total and no closing column for balances");
+      for (const r of ends.filter((e) => e.pos !== ""))
+        assert.equal(cents(r.cells[12]), change.get(r.pos).end, r.cells[0]);
     },
     { args: ["-p", "2024Y"] },
   );

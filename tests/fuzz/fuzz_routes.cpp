@@ -1,7 +1,7 @@
 // Fuzz target for the viewer's routes: the input's first bytes shape a valid ledger (accounts
 // of every type and depth, an inventory kind, dates from long ago to after today), the rest
 // are requests, each a route with positions around the lists' ends, months, widths, filters,
-// period choices and the future switch, sent as GET or HEAD, from the page or another site.
+// period choices (in front of the path too) and the future switch, sent as GET or HEAD, from the page or another site.
 // Each is answered as the request handler answers it; a status the viewer never gives, a
 // server error on a ledger whose sums are small, or a sanitizer report is a finding.
 // fuzz-max-len: 512
@@ -110,6 +110,13 @@ http::Request requestOf(Bytes& in, const App& app) {
     path += periods[p % std::size(periods)];
   }
   const unsigned q = in.next();
+  // Now and then behind the period it is asked for, as a page for a chosen period asks.
+  if (q % 7 == 0) {
+    const unsigned y = in.next();
+    std::string period = y % 2 ? number(yearOf(app.lastDate) - 1 + y / 2 % 3) : "";
+    period += periods[y / 8 % std::size(periods)];
+    path = "/p/" + period + (y & 0x80 ? "+future" : "") + path;
+  }
   if (q % 2) r.query = "w=" + number(q * 17 % 5000) + "&f=" + (q % 4 == 1 ? "move" : "a+b");
   if (q % 3 == 0) r.query = "=x";
   r.path = path;
