@@ -1,5 +1,6 @@
 #include "encoding.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,18 +29,23 @@ size_t takeLineEnd(std::string_view bytes, size_t pos, std::string& out) {
   return bytes[pos] == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n' ? 2 : 1;
 }
 
-// The text up to the end of the line after pos, each bad byte shown as U+FFFD, so that the
-// report quotes the line without passing the bytes on.
+// The decoded text and the bytes after pos to the end of the line two lines further, which
+// the report quotes after the failing one; each bad byte shown as U+FFFD, so that the report
+// quotes the lines without passing the bytes on.
 std::string quotable(std::string_view bytes, size_t pos, std::string_view decoded) {
   std::string text(decoded);
-  appendWellFormed(text, bytes.substr(pos, bytes.find_first_of("\r\n", pos) - pos));
-  return text;
+  for (int lineEnds = 0;;) {
+    const size_t end = std::min(bytes.find_first_of("\r\n", pos), bytes.size());
+    appendWellFormed(text, bytes.substr(pos, end - pos));
+    if (end == bytes.size() || ++lineEnds == 3) return text;
+    pos = end + takeLineEnd(bytes, end, text);
+  }
 }
 
 }  // namespace
 
-std::string decodeStatement(std::string_view bytes, Encoding encoding,
-                            std::string_view fileName) {
+std::string decodeStatement(std::string_view bytes, Encoding encoding, std::string_view fileName,
+                            std::string_view advice) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 16);
   if (bytes.starts_with(byteOrderMark)) {
@@ -80,9 +86,7 @@ std::string decodeStatement(std::string_view bytes, Encoding encoding,
       std::string text = out.substr(0, lineStart);
       text += quotable(bytes, i, std::string_view(out).substr(lineStart));
       raiseInFile(fileName, text, lineNr,
-                  "Byte not UTF-8: " + shown +
-                      " (a Latin-1 or Windows-1252 statement needs encoding = latin1 in the "
-                      "rules)");
+                  "Byte not UTF-8: " + shown + " (" + std::string(advice) + ")");
     }
   }
   return out;

@@ -10,8 +10,9 @@ namespace murex {
 enum class Encoding { Utf8, Latin1 };
 
 // The text without a byte order mark, "\r\n" and a lone "\r" made "\n". Raises the framed
-// report (file name, line) of a byte that is not UTF-8, or of a byte order mark in a file
-// the rules call latin1.
-std::string decodeStatement(std::string_view bytes, Encoding encoding, std::string_view fileName);
+// report (file name, line) of a byte that is not UTF-8, with advice in parentheses after it,
+// or of a byte order mark in a file the rules call latin1.
+std::string decodeStatement(std::string_view bytes, Encoding encoding, std::string_view fileName,
+                            std::string_view advice);
 
 }  // namespace murex

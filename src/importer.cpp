@@ -182,6 +182,33 @@ struct Writer {
   }
 };
 
+Money balanceOf(const Ledger& ledger, int64_t accountPos) {
+  const std::vector<int64_t>& splits = ledger.accountSplits[size_t(accountPos)];
+  return splits.empty() ? Money(0) : ledger.splits[size_t(splits.back())].balance;
+}
+
+// The balances the new rows move, checked as the ledger's reading will check them: an
+// overflow is reported at the row that causes it, not somewhere in the appended text.
+class Balances {
+ public:
+  Balances(const Ledger& ledger, const Statement& statement)
+      : ledger(ledger), statement(statement) {
+    for (int64_t pos = 0; pos < std::ssize(ledger.accounts); ++pos)
+      balances.push_back(balanceOf(ledger, pos));
+  }
+  void add(const StatementRow& row, int64_t accountPos, Money amount) {
+    Money& balance = balances[size_t(accountPos)];
+    if (__builtin_add_overflow(balance, amount, &balance))
+      raiseInFile(statement.fileName, statement.text, row.lineNr,
+                  "Balance too big with this row: " + ledger.accounts[size_t(accountPos)].name);
+  }
+
+ private:
+  const Ledger& ledger;
+  const Statement& statement;
+  std::vector<Money> balances;
+};
+
 // Parses the ledger's text with the output appended: it must read, hold the new
 // transactions, and move the statement's account by exactly their sum.
 void prove(const Ledger& ledger, std::string_view ledgerText, const ImportRules& rules,
@@ -210,11 +237,7 @@ void prove(const Ledger& ledger, std::string_view ledgerText, const ImportRules&
   parseLedgerPieces(after, next, int64_t(ledgerText.size() + result.text.size()), lineNr);
   if (!after.errorText.empty())
     raiseValue("Import not proven, the ledger would not read: $1", {after.errorText});
-  const auto balance = [&](const Ledger& l) {
-    const std::vector<int64_t>& splits = l.accountSplits[size_t(rules.accountPos)];
-    return splits.empty() ? Money(0) : l.splits[size_t(splits.back())].balance;
-  };
-  const Money change = balance(after) - balance(ledger);
+  const Money change = balanceOf(after, rules.accountPos) - balanceOf(ledger, rules.accountPos);
   if (std::ssize(after.transactions) != std::ssize(ledger.transactions) + result.added ||
       change != sum) {
     raiseValue("Import not proven: $1 would change by $2, the new rows add up to $3",
@@ -234,6 +257,7 @@ ImportResult importStatement(const Ledger& ledger, std::string_view ledgerText,
   w.out.reserve(statement.rows.size() * 96);
   if (!shape.endsWithLineEnd) w.out += '\n';
   ImportResult result;
+  Balances balances(ledger, statement);
   Money sum = 0;
   for (const StatementRow& row : statement.rows) {
     const Choice choice = counter.choose(row.description);
@@ -254,6 +278,8 @@ ImportResult importStatement(const Ledger& ledger, std::string_view ledgerText,
       if (__builtin_add_overflow(sum, row.amount, &sum))
         raiseInFile(statement.fileName, statement.text, row.lineNr,
                     "Sum of the statement's amounts too big");
+      balances.add(row, rules.accountPos, row.amount);
+      balances.add(row, choice.accountPos, -row.amount);
       w.transaction(row, choice, "");
     }
   }

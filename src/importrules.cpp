@@ -190,10 +190,11 @@ void applySetting(Reader& r, Section section, std::string_view key, std::string_
 // The keys without which nothing can be imported, and the columns that need a header.
 void checkComplete(Reader& r) {
   ImportRules& rules = r.rules;
-  const int64_t lastLine = 1 + int64_t(std::count(rules.text.begin(), rules.text.end(), '\n')) -
-                           (rules.text.ends_with('\n') ? 1 : 0);
+  // Without its section, a key is missing at the file's end: the line after its last line
+  // end (line 1 of an empty file).
+  const int64_t endLine = 1 + int64_t(std::count(rules.text.begin(), rules.text.end(), '\n'));
   const auto missing = [&](int64_t sectionLine, std::string_view what) {
-    r.lineNr = sectionLine > 0 ? sectionLine : lastLine + 1;
+    r.lineNr = sectionLine > 0 ? sectionLine : endLine;
     r.fail("Key missing: " + std::string(what));
   };
   if (rules.date.lineNr == 0) missing(r.csvLine, "date in [csv]");
@@ -238,7 +239,8 @@ void checkComplete(Reader& r) {
 ImportRules readImportRules(const std::string& fileName, const Ledger& ledger) {
   ImportRules rules;
   rules.fileName = fileName;
-  rules.text = decodeStatement(readWholeFile(fileName), Encoding::Utf8, fileName);
+  rules.text = decodeStatement(readWholeFile(fileName), Encoding::Utf8, fileName,
+                               "the rules file is read as UTF-8");
   rules.dateFormat = ledger.dateFormat;
   rules.decimalComma = ledger.decimalComma;
   Reader r(rules, ledger);

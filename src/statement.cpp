@@ -43,8 +43,8 @@ void appendCleaned(std::string& out, std::string_view cell) {
 struct Layout {
   int64_t date = -1, amount = -1, in = -1, out = -1, id = -1;
   std::vector<int64_t> description;
-  std::vector<std::string_view> names;  // by index: how the rules name the column
-  int64_t needed = 0;                   // fields a record must have
+  int64_t needed = 0;           // fields a record must have
+  std::string_view neededName;  // the header text of the column that needs them, if named
 };
 
 int64_t indexOf(const Column& c, const std::vector<std::string>& header, const Statement& st,
@@ -65,9 +65,11 @@ int64_t indexOf(const Column& c, const std::vector<std::string>& header, const S
       raiseInFile(st.fileName, st.text, headerLine,
                   "Column not in the header line: '" + c.header + "'");
   }
-  layout.needed = std::max(layout.needed, index + 1);
-  if (std::ssize(layout.names) < index + 1) layout.names.resize(size_t(index + 1));
-  layout.names[size_t(index)] = c.number == 0 ? std::string_view(c.header) : std::string_view();
+  // Only the last column counts: the rules may name any number, however far.
+  if (index + 1 >= layout.needed) {
+    layout.needed = index + 1;
+    layout.neededName = c.number == 0 ? std::string_view(c.header) : std::string_view();
+  }
   return index;
 }
 
@@ -85,7 +87,7 @@ StatementRow rowOf(const Statement& st, const ImportRules& rules, const Layout& 
                    const CsvRecord& rec) {
   const int64_t fields = std::ssize(rec.fields);
   if (fields < layout.needed) {
-    const std::string_view name = layout.names[size_t(layout.needed - 1)];
+    const std::string_view name = layout.neededName;
     raiseInFile(st.fileName, st.text, rec.lineNr,
                 "Column missing: the record has " + std::to_string(fields) +
                     " fields, the rules read column " + std::to_string(layout.needed) +
@@ -96,9 +98,9 @@ StatementRow rowOf(const Statement& st, const ImportRules& rules, const Layout& 
   const std::string_view dateCell = trim(rec.fields[size_t(layout.date)]);
   const DateCheck date = checkDate(dateCell, rules.dateFormat, 0);
   if (!date.error.empty() || date.read.consumed != std::ssize(dateCell)) {
-    const std::string why = date.error.empty() ? "format " + rules.dateFormat
-                            : date.error == "Date pattern wrong: $1" ? "format " + rules.dateFormat
-                                                                   : std::string(date.error);
+    // A year, month or day out of range is named; any other fault is the format's.
+    const std::string why =
+        date.error.ends_with(" wrong") ? std::string(date.error) : "format " + rules.dateFormat;
     raiseInFile(st.fileName, st.text, rec.lineNr,
                 "Date wrong: '" + std::string(dateCell) + "' (" + why + ")");
   }
@@ -127,7 +129,9 @@ StatementRow rowOf(const Statement& st, const ImportRules& rules, const Layout& 
 Statement readStatement(const std::string& fileName, const ImportRules& rules) {
   Statement st;
   st.fileName = fileName;
-  st.text = decodeStatement(readWholeFile(fileName), rules.encoding, fileName);
+  st.text = decodeStatement(readWholeFile(fileName), rules.encoding, fileName,
+                            "a Latin-1 or Windows-1252 statement needs encoding = latin1 in the "
+                            "rules");
   CsvReader reader(st.text, rules.separator, fileName);
   const std::vector<std::string> header =
       rules.skip > 0 ? csvLineFields(reader.skipLines(rules.skip), rules.separator)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The completion scripts of `murex --completion SHELL` run in the real shells, on the bundled
 # household ledger: each case types a line and compares what the shell would offer for its
-# last word. bash runs its completion function on COMP_WORDS/COMP_CWORD; zsh runs _murex
-# after compinit, with compadd and _files standing in for the completion widgets; fish asks
+# last word. bash runs its completion function on COMP_WORDS/COMP_CWORD, with compopt standing
+# in for readline's file names; zsh runs _murex after compinit, with compadd and _files
+# standing in for the completion widgets; fish asks
 # its own completion engine (complete -C). A shell that is not installed is skipped.
 #   tests/completion.sh MUREX    (from the source root)
 set -u
@@ -23,6 +24,8 @@ cases=(
   "bash|murex -a $l mon F|Fees Fund"
   "bash|murex $l inv W|WORLD"
   "bash|murex $l acc Bank |"
+  "bash|murex $l import |(files)"
+  "bash|murex $l import x.csv -r |(files)"
   "bash|murex --completion z|zsh"
   "zsh|murex $l mo|mon monthly"
   "zsh|murex $l mon --b|--balance"
@@ -30,6 +33,7 @@ cases=(
   "zsh|murex $l acc Gr|Groceries"
   "zsh|murex -f x $l inv W|WORLD"
   "zsh|murex examples/hou|(files)"
+  "zsh|murex $l import x.csv --rules |(files)"
   "zsh|murex --completion f|fish"
   "fish|murex $l mo|mon monthly"
   "fish|murex $l mon --b|--balance"
@@ -37,6 +41,8 @@ cases=(
   "fish|murex $l acc Gr|Groceries"
   "fish|murex $l inv W|WORLD"
   "fish|murex examples/household.l|examples/household.ledger"
+  "fish|murex $l import examples/household.l|examples/household.ledger"
+  "fish|murex $l import x.csv -r examples/household.l|examples/household.ledger"
   "fish|murex --completion b|bash"
 )
 
@@ -49,6 +55,7 @@ offered() {
       bash --norc --noprofile -c '
         source <(murex --completion bash)
         [ "$(complete -p murex)" = "complete -F _murex murex" ] || echo "not registered"
+        compopt() { [[ $* == "-o default" ]] && COMPREPLY=("(files)"); }
         COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
         _murex
         [ "${#COMPREPLY[@]}" = 0 ] || printf "%s\n" "${COMPREPLY[@]}"' _ "$@" ;;

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "bankamount.h"
+#include "csv.h"
 #include "encoding.h"
 #include "ledger_text.h"
 #include "raised.h"
@@ -320,6 +321,314 @@ TEST(ImportStatement, FindsRowsByIdAndNotTwiceByTheSameId) {
             "    Travel ; as in line 22\n");
 }
 
+struct BankAmountCase {
+  std::string_view cell;
+  bool decimalComma = false;
+  Money want = 0;
+  std::string_view problem = "";  // with $1 for the cell
+};
+
+TEST(ReadBankAmount, ReadsTheShapesBanksPrintAndRefusesTheRest) {
+  const std::string_view wrong = "Amount wrong: '$1'";
+  const std::string_view mark =
+      "Amount wrong: '$1' (debit and credit marks are not read: set negate, or use the in and "
+      "out columns)";
+  const std::string_view decimals = "Only two decimals allowed after the decimal separator: '$1'";
+  const std::string_view tooBig = "Amount too big: '$1'";
+  const BankAmountCase cases[] = {
+      {"12.50", false, 1250},
+      {"-12.50", false, -1250},
+      {"12.50-", false, -1250},
+      {"+12.50", false, 1250},
+      {"(12.50)", false, -1250},
+      {"\xE2\x88\x92" "12,50", true, -1250},  // the typographic minus
+      {"1.234,56", true, 123456},
+      {"1,234.56", false, 123456},
+      {"1 234,56", true, 123456},
+      {"1\xC2\xA0" "234,56", true, 123456},
+      {"1\xE2\x80\xAF" "234,56", true, 123456},
+      {"1'234.56", false, 123456},
+      {"12,345,678", false, 1234567800},
+      {"\xE2\x82\xAC 12,50", true, 1250},
+      {"12,50 \xE2\x82\xAC", true, 1250},
+      {"-12.50 USD", false, -1250},
+      {"USD -12.50", false, -1250},
+      {"-$8.25", false, -825},
+      {"($1,000.00)", false, -100000},
+      {"EUR 240", false, 24000},
+      {".5", false, 50},
+      {"7.", false, 700},
+      {"0,05", true, 5},
+      {"-92233720368547757.09", false, -9'223'372'036'854'775'709},
+      {"1.234", false, 0, decimals},
+      {"1,234", true, 0, decimals},
+      {"", false, 0, wrong},
+      {"-", false, 0, wrong},
+      {"EUR", false, 0, wrong},
+      {".", false, 0, wrong},
+      {"1.2.3", false, 0, wrong},
+      {"1,23,456.00", false, 0, wrong},
+      {",5", false, 0, wrong},
+      {"1e5", false, 0, wrong},
+      {"--5", false, 0, wrong},
+      {"-(5)", false, 0, wrong},
+      {"(5", false, 0, wrong},
+      {"+5-", false, 0, wrong},
+      {"EUR 5 USD 6", false, 0, wrong},
+      {"12.50 CR", false, 0, mark},
+      {"S 12,50", true, 0, mark},
+      {"92233720368547757.10", false, 0, tooBig},
+      {"92233720368547758.08", false, 0, tooBig},
+      {"99999999999999999999", false, 0, tooBig},
+  };
+  for (const BankAmountCase& c : cases) {
+    SCOPED_TRACE(c.cell);
+    Money got = -1;
+    EXPECT_EQ(readBankAmount(c.cell, c.decimalComma, got), c.problem);
+    if (c.problem.empty()) {
+      EXPECT_EQ(got, c.want);
+    }
+  }
+}
+
+struct CsvCase {
+  std::string_view bytes;
+  std::vector<std::string> want;  // each record: its line, ":", its fields joined by "|"
+  char separator = ',';
+};
+
+// The records of a statement's bytes, as the import reads them: decoded, then split.
+TEST(CsvReader, ReadsRecordsAsBanksWriteThem) {
+  const CsvCase cases[] = {
+      {"a,b\nc,d\n", {"1:a|b", "2:c|d"}},
+      {"a,b\r\nc,d\r\n", {"1:a|b", "2:c|d"}},
+      {"a,b\rc,d", {"1:a|b", "2:c|d"}},
+      {"a,b\nc,d", {"1:a|b", "2:c|d"}},
+      {"\xEF\xBB\xBF" "a,b\n", {"1:a|b"}},
+      {"a,b\n\n\r\n \n,,\n", {"1:a|b"}},
+      {"\na,b\n\nc\n", {"2:a|b", "4:c"}},
+      {"a,,b,\n", {"1:a||b|"}},
+      {"\"x,y\",z\n", {"1:x,y|z"}},
+      {"\"say \"\"hi\"\"\",\"\"\n", {"1:say \"hi\"|"}},
+      {"\"two\r\nlines\",z\nnext,w\n", {"1:two\nlines|z", "3:next|w"}},
+      {" \"a\" ,b\n", {"1:a|b"}},
+      {"\"a\"b,c\n", {"1:ab|c"}},
+      {"a\"b,c\n", {"1:a\"b|c"}},
+      {"a;b,c;\"d;e\"", {"1:a|b,c|d;e"}, ';'},
+      {"a\t b\t\"c\"\n", {"1:a| b|c"}, '\t'},
+  };
+  for (const CsvCase& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.bytes));
+    const std::string text = decodeStatement(c.bytes, Encoding::Utf8, "s.csv", "");
+    CsvReader reader(text, c.separator, "s.csv");
+    CsvRecord record;
+    std::vector<std::string> got;
+    while (reader.next(record)) {
+      std::string shown = std::to_string(record.lineNr) + ":";
+      for (size_t k = 0; k < record.fields.size(); ++k)
+        shown += (k > 0 ? "|" : "") + record.fields[k];
+      got.push_back(shown);
+    }
+    EXPECT_EQ(got, c.want);
+  }
+}
+
+constexpr std::string_view headerRules =
+    "[csv]\n"
+    "skip = 1\n"
+    "date = Date\n"
+    "amount = Amount\n"
+    "description = Text\n"
+    "[ledger]\n"
+    "account = Bank\n"
+    "unknown = Unsorted\n";
+
+constexpr std::string_view inOutRules =
+    "[csv]\n"
+    "date = 1\n"
+    "in = 2\n"
+    "out = 3\n"
+    "description = 4\n"
+    "[ledger]\n"
+    "account = Bank\n"
+    "unknown = Unsorted\n";
+
+struct ImportErrorCase {
+  std::string_view rules;
+  std::string_view csv;
+  std::string_view want;  // the report's first line, the folder left out of the file name
+  std::string_view ledger = household;
+};
+
+// Each fault of a rules file or a statement stops the import with a report naming the file,
+// the line and what is wrong.
+TEST(ImportStatement, StopsAtTheFirstFaultOfTheRulesOrTheStatement) {
+  const std::string latin1Rules = "[csv]\nencoding = latin1\n" + std::string(plainRules.substr(6));
+  const std::string matchingItself = std::string(plainRules) + "[match]\natm = Bank\n";
+  const ImportErrorCase cases[] = {
+      {"[csv]\ndate 1\n", "",
+       "Error in statement.csv.rules at line 2: Line wrong: neither a [section], a key = value "
+       "nor a ; comment"},
+      {"[csv]\n = 1\n", "",
+       "Error in statement.csv.rules at line 2: Line wrong: neither a [section], a key = value "
+       "nor a ; comment"},
+      {"; a bank\n[bank]\n", "",
+       "Error in statement.csv.rules at line 2: Section unknown: [bank] (one of [csv], "
+       "[ledger], [match])"},
+      {"date = 1\n", "",
+       "Error in statement.csv.rules at line 1: Setting before the first [section]"},
+      {"[csv]\nseparator = ab\n", "",
+       "Error in statement.csv.rules at line 2: Value wrong for separator: 'ab' (one "
+       "character, or the word tab)"},
+      {"[csv]\nseparator = \"\n", "",
+       "Error in statement.csv.rules at line 2: Value wrong for separator: '\"' (one "
+       "character, or the word tab)"},
+      {"[csv]\nencoding = cp1252\n", "",
+       "Error in statement.csv.rules at line 2: Value wrong for encoding: 'cp1252' (utf-8 or "
+       "latin1)"},
+      {"[csv]\nskip = -1\n", "",
+       "Error in statement.csv.rules at line 2: Value wrong for skip: '-1' (a number of lines)"},
+      {"[csv]\ndateFormat = dd.mm\n", "",
+       "Error in statement.csv.rules at line 2: Value wrong for dateFormat: 'dd.mm' (a date "
+       "format such as d.m.y)"},
+      {"[csv]\ndecimalSep = ,\n", "",
+       "Error in statement.csv.rules at line 2: Value wrong for decimalSep: ',' (dot or comma)"},
+      {"[csv]\nnegate = true\n", "",
+       "Error in statement.csv.rules at line 2: Value wrong for negate: 'true' (yes or no)"},
+      {"[csv]\ndate = 0\n", "",
+       "Error in statement.csv.rules at line 2: Columns are counted from 1: 0"},
+      {"[csv]\ndate = \"\"\n", "", "Error in statement.csv.rules at line 2: Column missing"},
+      {"[csv]\ndescription = Payee \"Purpose\n", "",
+       "Error in statement.csv.rules at line 2: Quote not closed"},
+      {"[csv]\ndate =\n", "", "Error in statement.csv.rules at line 2: Value missing for date"},
+      {"[csv]\ndate = 1\ndate = 2\n", "",
+       "Error in statement.csv.rules at line 3: Key given twice: date (first at line 2)"},
+      {"[csv]\ndatum = 1\n", "",
+       "Error in statement.csv.rules at line 2: Key unknown in [csv]: datum"},
+      {"[ledger]\nbank = Bank\n", "",
+       "Error in statement.csv.rules at line 2: Key unknown in [ledger]: bank"},
+      {"[ledger]\naccount = Bnak\n", "",
+       "Error in statement.csv.rules at line 2: Account not declared in the ledger: Bnak"},
+      {"[match]\nrewe = Groceries\n", "",
+       "Error in statement.csv.rules at line 2: Account not declared in the ledger: Groceries"},
+      {"[ledger]\naccount = Fund\n", "",
+       "Error in statement.csv.rules at line 2: Inventory account needs a kind, it cannot take "
+       "a statement's amount: Fund",
+       "2024-01-01 Opening\n"
+       "    Bank 0 ; @A\n"
+       "    Fund 0\n"
+       "    Fund:WORLD 0@\n"
+       "    Equity ; @C\n"},
+      {"[csv]\n; K\xE4se\n", "",
+       "Error in statement.csv.rules at line 2: Byte not UTF-8: 0xE4 (the rules file is read as "
+       "UTF-8)"},
+      {"[csv]\namount = 2\ndescription = 3\n[ledger]\naccount = Bank\nunknown = Unsorted\n", "",
+       "Error in statement.csv.rules at line 1: Key missing: date in [csv]"},
+      {"[ledger]\naccount = Bank\nunknown = Unsorted\n", "",
+       "Error in statement.csv.rules at line 4: Key missing: date in [csv]"},
+      {"", "", "Error in statement.csv.rules at line 1: Key missing: date in [csv]"},
+      {"; no line end", "", "Error in statement.csv.rules at line 1: Key missing: date in [csv]"},
+      {"[csv]\ndate = 1\ndescription = 3\n", "",
+       "Error in statement.csv.rules at line 1: Key missing: amount (or in and out) in [csv]"},
+      {"[csv]\ndate = 1\namount = 2\nin = 3\ndescription = 4\n", "",
+       "Error in statement.csv.rules at line 4: amount, or in and out: not both"},
+      {"[csv]\ndate = 1\nin = 3\ndescription = 4\n", "",
+       "Error in statement.csv.rules at line 1: Key missing: out in [csv], beside in"},
+      {"[csv]\ndate = 1\namount = 2\ndescription = 3\n[ledger]\nunknown = Unsorted\n", "",
+       "Error in statement.csv.rules at line 5: Key missing: account in [ledger]"},
+      {"[csv]\ndate = 1\namount = 2\ndescription = 3\n[ledger]\naccount = Bank\n", "",
+       "Error in statement.csv.rules at line 5: Key missing: unknown in [ledger]"},
+      {"[csv]\ndate = 1\namount = 2\ndescription = 3\n[ledger]\naccount = Bank\nunknown = Bank\n",
+       "",
+       "Error in statement.csv.rules at line 7: The statement's account cannot be its own "
+       "counter-account: Bank"},
+      {matchingItself, "",
+       "Error in statement.csv.rules at line 9: The statement's account cannot be its own "
+       "counter-account: Bank"},
+      {"[csv]\ndate = 1\namount = Amount\ndescription = 3\n[ledger]\naccount = Bank\n"
+       "unknown = Unsorted\n",
+       "",
+       "Error in statement.csv.rules at line 3: Column named by its header, but there is no "
+       "header line (skip = 0): Amount"},
+      {headerRules, "Date,Betrag,Text\n2024-03-01,-1,x\n",
+       "Error in statement.csv at line 1: Column not in the header line: 'Amount'"},
+      {plainRules, "2024-03-01,-1,ok\n2024-03-02,-1\n",
+       "Error in statement.csv at line 2: Column missing: the record has 2 fields, the rules "
+       "read column 3"},
+      {"[csv]\ndate = 1\namount = 2\ndescription = 3 1000000000000\n[ledger]\naccount = Bank\n"
+       "unknown = Unsorted\n",
+       "2024-03-01,-1,x\n",
+       "Error in statement.csv at line 1: Column missing: the record has 3 fields, the rules "
+       "read column 1000000000000"},
+      {headerRules, "Date,Amount,Text\n2024-03-01,-1\n",
+       "Error in statement.csv at line 2: Column missing: the record has 2 fields, the rules "
+       "read column 3 (Text)"},
+      {plainRules, "2024-03-01,-1,ok\n2024-03-02,-1,K\xE4se\n",
+       "Error in statement.csv at line 2: Byte not UTF-8: 0xE4 (a Latin-1 or Windows-1252 "
+       "statement needs encoding = latin1 in the rules)"},
+      {plainRules, "2024-03-01,-1,\xF0\x9F\x98\n",
+       "Error in statement.csv at line 1: Byte not UTF-8: 0xF0 (a Latin-1 or Windows-1252 "
+       "statement needs encoding = latin1 in the rules)"},
+      {latin1Rules, "\xEF\xBB\xBF" "2024-03-01,-1,x\n",
+       "Error in statement.csv at line 1: The file starts with the UTF-8 byte order mark, but "
+       "the rules say encoding = latin1"},
+      {plainRules, "2024-03-01,-1,ok\n2024-03-02,-1,\"open\n\nmore\n",
+       "Error in statement.csv at line 2: Quote not closed: the field runs to the end of the "
+       "file"},
+      {plainRules, "2024/03/01,-1,x\n",
+       "Error in statement.csv at line 1: Date wrong: '2024/03/01' (format y-m-d)"},
+      {plainRules, "01.03.2024,-1,x\n",
+       "Error in statement.csv at line 1: Date wrong: '01.03.2024' (year wrong)"},
+      {plainRules, "2024-03-01x,-1,x\n",
+       "Error in statement.csv at line 1: Date wrong: '2024-03-01x' (format y-m-d)"},
+      {plainRules, "2024-02-30,-1,x\n",
+       "Error in statement.csv at line 1: Date wrong: '2024-02-30' (day wrong)"},
+      {plainRules, ",-1,x\n", "Error in statement.csv at line 1: Date wrong: '' (format y-m-d)"},
+      {plainRules, "2024-03-01,-1.234,x\n",
+       "Error in statement.csv at line 1: Only two decimals allowed after the decimal "
+       "separator: '-1.234'"},
+      {plainRules, "2024-03-01, USD ,x\n", "Error in statement.csv at line 1: Amount wrong: 'USD'"},
+      {plainRules, "2024-03-01,92233720368547758.08,x\n",
+       "Error in statement.csv at line 1: Amount too big: '92233720368547758.08'"},
+      {inOutRules, "2024-03-01,,,x\n",
+       "Error in statement.csv at line 1: Amount missing: the in and the out column are both "
+       "empty"},
+      {inOutRules, "2024-03-01,,1.2.3,x\n",
+       "Error in statement.csv at line 1: Amount wrong: '1.2.3'"},
+      {plainRules, "2024-03-01,92233720368547757.00,x\n2024-03-02,92233720368547757.00,x\n",
+       "Error in statement.csv at line 2: Sum of the statement's amounts too big",
+       "2024-01-01 Opening\n"
+       "    Bank -92_233_720_368_547_757 ; @A\n"
+       "    Unsorted 0 ; @E\n"
+       "    Equity ; @C\n"},
+      {plainRules, "2024-03-01,-1,x\n2024-03-02,92233720368547757.00,x\n",
+       "Error in statement.csv at line 2: Balance too big with this row: Bank"},
+      {plainRules, "2024-03-01,-92233720368547757.00,x\n",
+       "Error in statement.csv at line 1: Balance too big with this row: Unsorted",
+       "2024-01-01 Opening\n"
+       "    Bank 0 ; @A\n"
+       "    Unsorted 1_000 ; @E\n"
+       "    Equity ; @C\n"},
+  };
+  for (const ImportErrorCase& c : cases) {
+    SCOPED_TRACE(c.rules);
+    SCOPED_TRACE(c.csv);
+    const Files files;
+    const Ledger ledger = ledgerOf(c.ledger, false, "y-m-d");
+    ASSERT_EQ(ledger.errorText, "");
+    const std::string csvPath = files.write("statement.csv", c.csv);
+    files.write("statement.csv.rules", c.rules);
+    std::string got = raisedMessage([&] {
+      const ImportRules rules = readImportRules(csvPath + ".rules", ledger);
+      const Statement st = readStatement(csvPath, rules);
+      importStatement(ledger, normalizeLedgerText(c.ledger), rules, st);
+    });
+    const std::string folder = files.dir.string() + "/";
+    if (got.starts_with("Error in " + folder)) got.erase(9, folder.size());
+    EXPECT_EQ(got.substr(0, got.find('\n')), c.want);
+  }
+}
+
 struct DecodeCase {
   std::string_view bytes;
   Encoding encoding;
@@ -334,6 +643,8 @@ std::string notUtf8(std::string_view what, std::string_view frame) {
 }
 
 TEST(DecodeStatement, ChecksUtf8OrReadsWindows1252) {
+  const std::string_view advice =
+      "a Latin-1 or Windows-1252 statement needs encoding = latin1 in the rules";
   const DecodeCase cases[] = {
       {"a\r\nb\rc\n\r", Encoding::Utf8, "a\nb\nc\n\n"},
       {"\xEF\xBB\xBFx,\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x92\xB0\n", Encoding::Utf8,
@@ -343,24 +654,26 @@ TEST(DecodeStatement, ChecksUtf8OrReadsWindows1252) {
       {"one\r\ntwo\nCaf\xE9 \xC3\xA9 \xC0\xAF\r\nnext\n", Encoding::Utf8,
        notUtf8(
            "3: Byte not UTF-8: 0xE9",
-           "  1 | one\n  2 | two\n> 3 | Caf\xEF\xBF\xBD \xC3\xA9 \xEF\xBF\xBD\xEF\xBF\xBD\n\n")},
+           "  1 | one\n  2 | two\n> 3 | Caf\xEF\xBF\xBD \xC3\xA9 \xEF\xBF\xBD\xEF\xBF\xBD\n"
+           "  4 | next\n  5 | \n\n")},
       {"\xE0\x80\x80 \xED\xA0\x80\n", Encoding::Utf8,  // overlong, surrogate
        notUtf8(
            "1: Byte not UTF-8: 0xE0",
-           "> 1 | \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\n\n")},
+           "> 1 | \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\n"
+           "  2 | \n\n")},
       {"ok \xF4\x90\x80\x80\n", Encoding::Utf8,  // past U+10FFFF
        notUtf8("1: Byte not UTF-8: 0xF4",
-               "> 1 | ok \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\n\n")},
+               "> 1 | ok \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\n  2 | \n\n")},
       {"ok \xC3\xA9\xE2\x82", Encoding::Utf8,  // cut at the end
        notUtf8("1: Byte not UTF-8: 0xE2", "> 1 | ok \xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD\n\n")},
       {"\xEF\xBB\xBFx\xE9\n", Encoding::Latin1,
        "Error in bank.csv at line 1: The file starts with the UTF-8 byte order mark, but the "
-       "rules say encoding = latin1\n\n> 1 | x\xEF\xBF\xBD\n\n"},
+       "rules say encoding = latin1\n\n> 1 | x\xEF\xBF\xBD\n  2 | \n\n"},
   };
   for (const DecodeCase& c : cases) {
     std::string got;
     const std::string raised =
-        raisedMessage([&] { got = decodeStatement(c.bytes, c.encoding, "bank.csv"); });
+        raisedMessage([&] { got = decodeStatement(c.bytes, c.encoding, "bank.csv", advice); });
     EXPECT_EQ(raised.empty() ? got : raised, c.want) << c.bytes;
   }
 }
