@@ -22,9 +22,6 @@ namespace murex {
 
 namespace {
 
-constexpr std::string_view unitInfo =
-    "Number of items (for Debit, Credit and Balance) and Money (for Average)";
-
 std::string decimal(int64_t n) { return std::to_string(n); }
 
 // A class attribute, or nothing for an empty class.
@@ -192,7 +189,7 @@ std::string balanceOfInventoryHtml(const ReportRequest& req) {
       {{"perStart", dateText(req, req.fromDate)},
        {"perEnd", dateText(req, req.toDate)},
        {"rows", rows},
-       {"unitInfo", unitInfo}});
+       {"unitInfo", unitsText}});
 }
 
 namespace {
@@ -282,7 +279,7 @@ std::string kindReport(const ReportRequest& req, int64_t kindPos) {
        {"kindName", escapeHtml(kindLabel(req.ledger.kinds, kindPos))},
        {"perStart", dateText(req, req.fromDate)},
        {"perEnd", dateText(req, req.toDate)},
-       {"unitInfo", unitInfo},
+       {"unitInfo", unitsText},
        {"rows", rows}});
 }
 

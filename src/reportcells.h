@@ -12,6 +12,10 @@
 
 namespace murex {
 
+// What the inventory reports' figures count.
+inline constexpr std::string_view unitsText =
+    "Number of items (for Debit, Credit and Balance) and Money (for Average)";
+
 std::string moneyText(const ReportRequest& req, Money m);
 // The same without the blank that aligns it in a column: a figure in a sentence.
 std::string moneyWord(const ReportRequest& req, Money m);

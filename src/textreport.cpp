@@ -103,7 +103,7 @@ std::string kindReportText(const ReportRequest& req, int64_t kindPos, bool ascii
       {{"kindName", kindLabel(req.ledger.kinds, kindPos)},
        {"perStart", dateText(req, req.fromDate)},
        {"perEnd", dateText(req, req.toDate)},
-       {"unitInfo", "Number of items (for Debit, Credit and Balance) and Money (for Average)"},
+       {"unitInfo", unitsText},
        {"rows", textTable(cells, 6, "LRRRRL", {1, -2}, ascii)}});
 }
 
