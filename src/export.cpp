@@ -25,11 +25,11 @@ ExportCell date(Datum d) { return d == 0 ? empty() : text(formatDatum(d, "y-m-d"
 
 std::string plainNumber(Money m) { return formatMoney(m, "#.##"); }
 
-void periodFields(ExportTable& t, const App& app, std::string_view report) {
+void periodFields(ExportTable& t, const ReportRequest& req, std::string_view report) {
   t.title.emplace_back("report", text(report));
-  t.title.emplace_back("file", text(app.args.fileName));
-  t.title.emplace_back("period_start", date(app.fromDate));
-  t.title.emplace_back("period_end", date(app.toDate));
+  t.title.emplace_back("file", text(req.fileLabel));
+  t.title.emplace_back("period_start", date(req.fromDate));
+  t.title.emplace_back("period_end", date(req.toDate));
 }
 
 ExportCell filterField(std::string_view filter) { return filter.empty() ? empty() : text(filter); }
@@ -149,15 +149,15 @@ std::string jsonText(const ExportTable& table) {
   return out;
 }
 
-ExportTable accountsExport(const App& app) {
-  const Ledger& ledger = *app.ledger;
+ExportTable accountsExport(const ReportRequest& req) {
+  const Ledger& ledger = req.ledger;
   assert(canReport(ledger));
   ExportTable t;
-  periodFields(t, app, "accounts");
+  periodFields(t, req, "accounts");
   t.columns = {"account", "description", "debit", "credit", "end_balance"};
-  const std::vector<Sums> subtrees = everySubtreeSums(ledger, app.fromDate, app.toDate);
+  const std::vector<Sums> subtrees = everySubtreeSums(ledger, req.fromDate, req.toDate);
   for (int64_t a = 0; a < std::ssize(ledger.accounts); ++a) {
-    const Sums own = accountSums(ledger, a, app.fromDate, app.toDate);
+    const Sums own = accountSums(ledger, a, req.fromDate, req.toDate);
     t.rows.push_back({text(accountPath(ledger.accounts, a).namePath),
                       text(ledger.accounts[a].description), number(own.debit),
                       number(own.credit),
@@ -168,24 +168,24 @@ ExportTable accountsExport(const App& app) {
   const Found income = findAccountByType(ledger.accounts, 'I');
   const Found expense = findAccountByType(ledger.accounts, 'E');
   if (income.ok && expense.ok) {
-    profit = moneySub(subtreeSums(ledger, income.pos, app.fromDate, app.toDate).credit,
-                      subtreeSums(ledger, expense.pos, app.fromDate, app.toDate).debit);
+    profit = moneySub(subtreeSums(ledger, income.pos, req.fromDate, req.toDate).credit,
+                      subtreeSums(ledger, expense.pos, req.fromDate, req.toDate).debit);
   }
   t.title.emplace_back("profit_loss", number(profit));
   return t;
 }
 
-ExportTable accountExport(const App& app, int64_t accountPos, std::string_view filter) {
-  const Ledger& ledger = *app.ledger;
+ExportTable accountExport(const ReportRequest& req, int64_t accountPos, std::string_view filter) {
+  const Ledger& ledger = req.ledger;
   ExportTable t;
-  periodFields(t, app, "account");
+  periodFields(t, req, "account");
   t.title.emplace_back("account", text(accountPath(ledger.accounts, accountPos).namePath));
   t.title.emplace_back("description", text(ledger.accounts[accountPos].description));
   t.title.emplace_back(
       "type", text(accountTypeName(accountType(ledger.accounts, accountPos).effective)));
   t.title.emplace_back("filter", filterField(filter));
   t.columns = {"row", "date", "debit", "credit", "balance", "description", "comment"};
-  for (const RowValues& v : accountRowValues(app, accountPos, filter)) {
+  for (const RowValues& v : accountRowValues(req, accountPos, filter)) {
     std::vector<ExportCell> row = rowStart(v);
     row.push_back(v.held ? number(v.balance) : empty());
     row.push_back(v.kind == RowKind::Filter ? text(filter) : text(v.description));
@@ -195,11 +195,11 @@ ExportTable accountExport(const App& app, int64_t accountPos, std::string_view f
   return t;
 }
 
-ExportTable inventoryExport(const App& app) {
-  const Ledger& ledger = *app.ledger;
+ExportTable inventoryExport(const ReportRequest& req) {
+  const Ledger& ledger = req.ledger;
   assert(canReport(ledger));
   ExportTable t;
-  periodFields(t, app, "inventory");
+  periodFields(t, req, "inventory");
   t.columns = {"kind", "description", "debit", "credit", "balance", "avg_price", "value"};
   // By account in account order, then in kind order, as the console report lists them.
   std::vector<int64_t> order(ledger.kinds.size());
@@ -208,7 +208,7 @@ ExportTable inventoryExport(const App& app) {
     return ledger.kinds[x].accountPos < ledger.kinds[y].accountPos;
   });
   for (const int64_t k : order) {
-    const KindSums s = kindSums(ledger, k, app.fromDate, app.toDate);
+    const KindSums s = kindSums(ledger, k, req.fromDate, req.toDate);
     t.rows.push_back({text(kindPath(ledger, k)), text(ledger.kinds[k].description),
                       number(s.itemsIn), number(s.itemsOut), number(s.items),
                       number(averagePrice(s.money, s.items)), number(s.money)});
@@ -216,16 +216,16 @@ ExportTable inventoryExport(const App& app) {
   return t;
 }
 
-ExportTable kindExport(const App& app, int64_t kindPos, std::string_view filter) {
-  const Ledger& ledger = *app.ledger;
+ExportTable kindExport(const ReportRequest& req, int64_t kindPos, std::string_view filter) {
+  const Ledger& ledger = req.ledger;
   ExportTable t;
-  periodFields(t, app, "kind");
+  periodFields(t, req, "kind");
   t.title.emplace_back("kind", text(kindPath(ledger, kindPos)));
   t.title.emplace_back("description", text(ledger.kinds[kindPos].description));
   t.title.emplace_back("filter", filterField(filter));
   t.columns = {"row",       "date",  "debit",       "credit", "balance",
                "avg_price", "value", "description", "comment"};
-  for (const RowValues& v : kindRowValues(app, kindPos, filter)) {
+  for (const RowValues& v : kindRowValues(req, kindPos, filter)) {
     std::vector<ExportCell> row = rowStart(v);
     row.push_back(v.held ? number(v.balance) : empty());
     row.push_back(v.held ? number(averagePrice(v.value, v.balance)) : empty());
@@ -237,12 +237,12 @@ ExportTable kindExport(const App& app, int64_t kindPos, std::string_view filter)
   return t;
 }
 
-ExportTable monthlyExport(const App& app, int64_t accountPos, bool balances,
+ExportTable monthlyExport(const ReportRequest& req, int64_t accountPos, bool balances,
                           std::string_view filter) {
-  const Ledger& ledger = *app.ledger;
-  const MonthlyView view = monthlyView(app, accountPos, balances, filter);
+  const Ledger& ledger = req.ledger;
+  const MonthlyView view = monthlyView(req, accountPos, balances, filter);
   ExportTable t;
-  periodFields(t, app, "monthly");
+  periodFields(t, req, "monthly");
   t.title.emplace_back("shown", text(balances ? "end_balance" : "change"));
   t.title.emplace_back("account", accountPos < 0
                                       ? empty()

@@ -26,25 +26,25 @@ namespace {
 constexpr std::string_view unitInfo =
     "Number of items (for Debit, Credit and Balance) and Money (for Average)";
 
-bool reportable(const App& app) { return app.ledger && canReport(*app.ledger); }
+bool reportable(const ReportRequest& req) { return canReport(req.ledger); }
 
 std::string decimal(int64_t n) { return std::to_string(n); }
 
-std::string moneyText(const App& app, Money m) {
-  return reportMoney(m, app.settings.number, app.ledger->moneyWhole);
+std::string moneyText(const ReportRequest& req, Money m) {
+  return reportMoney(m, req.numberPattern, req.ledger.moneyWhole);
 }
 
-std::string itemsText(const App& app, Items n) {
-  return reportMoney(n, app.settings.number, app.ledger->itemsWhole);
+std::string itemsText(const ReportRequest& req, Items n) {
+  return reportMoney(n, req.numberPattern, req.ledger.itemsWhole);
 }
 
 // money / items; zero when nothing is held, also when a truncation residue of money is left.
-std::string averageText(const App& app, Money money, Items items) {
+std::string averageText(const ReportRequest& req, Money money, Items items) {
   const Money avg = averagePrice(money, items);
-  return reportMoney(avg, app.settings.number, app.ledger->moneyWhole && avg % 100 == 0);
+  return reportMoney(avg, req.numberPattern, req.ledger.moneyWhole && avg % 100 == 0);
 }
 
-std::string dateText(const App& app, Datum d) { return formatDatum(d, app.settings.outDate); }
+std::string dateText(const ReportRequest& req, Datum d) { return formatDatum(d, req.dateFormat); }
 
 // A class attribute, or nothing for an empty class.
 std::string classAttr(std::string_view cls) {
@@ -63,12 +63,12 @@ using Row = ReportRow;
 
 // The cells every transaction report shares; the split rows' description comes with its
 // comment after joint.
-Row rowCells(const App& app, const RowValues& v, std::string_view joint) {
-  Row r{.splitPos = v.splitPos, .debit = moneyText(app, v.debit), .credit = moneyText(app, v.credit),
+Row rowCells(const ReportRequest& req, const RowValues& v, std::string_view joint) {
+  Row r{.splitPos = v.splitPos, .debit = moneyText(req, v.debit), .credit = moneyText(req, v.credit),
         .balance = "- ", .avg = "- "};
   switch (v.kind) {
     case RowKind::Split: {
-      r.date = dateText(app, v.date);
+      r.date = dateText(req, v.date);
       std::string text(v.description);
       if (!v.comment.empty()) {
         text += joint;
@@ -92,11 +92,11 @@ Row rowCells(const App& app, const RowValues& v, std::string_view joint) {
   return r;
 }
 
-Row accountRow(const App& app, const RowValues& v, std::string_view filter, bool html) {
-  Row r = rowCells(app, v, ": ");
-  if (v.held) r.balance = moneyText(app, v.balance);
+Row accountRow(const ReportRequest& req, const RowValues& v, std::string_view filter, bool html) {
+  Row r = rowCells(req, v, ": ");
+  if (v.held) r.balance = moneyText(req, v.balance);
   if (v.kind == RowKind::Opening) {
-    r.date = dateText(app, v.date);
+    r.date = dateText(req, v.date);
     r.descr = "Period opening balance";
   } else if (v.kind == RowKind::Filter) {
     r.descr = "Filtering for: ";
@@ -105,11 +105,11 @@ Row accountRow(const App& app, const RowValues& v, std::string_view filter, bool
   return r;
 }
 
-std::vector<Row> accountRowList(const App& app, int64_t accountPos, std::string_view filter,
+std::vector<Row> accountRowList(const ReportRequest& req, int64_t accountPos, std::string_view filter,
                                 bool html) {
   std::vector<Row> rows;
-  for (const RowValues& v : accountRowValues(app, accountPos, filter))
-    rows.push_back(accountRow(app, v, filter, html));
+  for (const RowValues& v : accountRowValues(req, accountPos, filter))
+    rows.push_back(accountRow(req, v, filter, html));
   return rows;
 }
 
@@ -149,15 +149,15 @@ std::string rowsHtml(const std::vector<Row>& rows, bool withAverage) {
   return out;
 }
 
-std::vector<Row> kindRowList(const App& app, int64_t kindPos, std::string_view filter) {
+std::vector<Row> kindRowList(const ReportRequest& req, int64_t kindPos, std::string_view filter) {
   std::vector<Row> rows;
-  for (const RowValues& v : kindRowValues(app, kindPos, filter)) {
-    Row r = rowCells(app, v, " ; ");
-    r.debit = itemsText(app, v.debit);
-    r.credit = itemsText(app, v.credit);
+  for (const RowValues& v : kindRowValues(req, kindPos, filter)) {
+    Row r = rowCells(req, v, " ; ");
+    r.debit = itemsText(req, v.debit);
+    r.credit = itemsText(req, v.credit);
     if (v.held) {
-      r.balance = itemsText(app, v.balance);
-      r.avg = averageText(app, v.value, v.balance);
+      r.balance = itemsText(req, v.balance);
+      r.avg = averageText(req, v.value, v.balance);
     }
     if (v.kind == RowKind::Opening) {
       r.descr = "Opening balance";
@@ -179,12 +179,12 @@ std::vector<std::vector<int64_t>> kindsByAccount(const Ledger& ledger) {
 
 }  // namespace
 
-std::string balanceOfAccounts(const App& app, bool html, bool ascii) {
-  assert(reportable(app));
-  if (!reportable(app)) return "";
-  const Ledger& ledger = *app.ledger;
+std::string balanceOfAccounts(const ReportRequest& req, bool html, bool ascii) {
+  assert(reportable(req));
+  if (!reportable(req)) return "";
+  const Ledger& ledger = req.ledger;
   const int64_t n = std::ssize(ledger.accounts);
-  const std::vector<Sums> subtrees = everySubtreeSums(ledger, app.fromDate, app.toDate);
+  const std::vector<Sums> subtrees = everySubtreeSums(ledger, req.fromDate, req.toDate);
   const auto subtree = [&](int64_t a) { return subtrees[static_cast<size_t>(a)]; };
 
   std::string rows;
@@ -194,10 +194,10 @@ std::string balanceOfAccounts(const App& app, bool html, bool ascii) {
     const Account& acc = ledger.accounts[a];
     const AccountType type = accountType(ledger.accounts, a);
     const int64_t level = accountLevel(ledger.accounts, a);
-    const Sums own = accountSums(ledger, a, app.fromDate, app.toDate);
-    std::string debit = moneyText(app, own.debit);
-    std::string credit = moneyText(app, own.credit);
-    std::string balance = moneyText(app, subtree(a).balance);
+    const Sums own = accountSums(ledger, a, req.fromDate, req.toDate);
+    std::string debit = moneyText(req, own.debit);
+    std::string credit = moneyText(req, own.credit);
+    std::string balance = moneyText(req, subtree(a).balance);
     if (html) {
       rows += "<tr class=\"typ";
       rows += type.effective;
@@ -235,10 +235,10 @@ std::string balanceOfAccounts(const App& app, bool html, bool ascii) {
     income = subtree(incomeRoot.pos).credit;
     expense = subtree(expenseRoot.pos).debit;
   }
-  std::string profitLoss = moneyText(app, moneySub(income, expense));
+  std::string profitLoss = moneyText(req, moneySub(income, expense));
   trimRight(profitLoss);
-  const std::string perStart = dateText(app, app.fromDate);
-  const std::string perEnd = dateText(app, app.toDate);
+  const std::string perStart = dateText(req, req.fromDate);
+  const std::string perEnd = dateText(req, req.toDate);
 
   if (!html) {
     return fillNamed(
@@ -249,8 +249,8 @@ std::string balanceOfAccounts(const App& app, bool html, bool ascii) {
          {"rows", textTable(cells, 4, "RRRL", {1}, ascii)},
          {"profitLoss", profitLoss}});
   }
-  std::string profitLossA = moneyText(app, income);
-  std::string profitLossB = moneyText(app, expense);
+  std::string profitLossA = moneyText(req, income);
+  std::string profitLossB = moneyText(req, expense);
   trimRight(profitLossA);
   trimRight(profitLossB);
   // Only the viewer shows the next opening transaction.
@@ -274,7 +274,7 @@ std::string balanceOfAccounts(const App& app, bool html, bool ascii) {
       "<div id=\"nop\"><p>This ledger is closed. The <strong>opening transaction</strong> of "
       "the new period should start like this:</p>\n"
       "<pre data-lang=\"murex\">$nop</pre></div>\n",
-      {{"fileName", escapeHtml(app.args.fileName)},
+      {{"fileName", escapeHtml(req.fileLabel)},
        {"perStart", perStart},
        {"perEnd", perEnd},
        {"rows", rows},
@@ -284,19 +284,19 @@ std::string balanceOfAccounts(const App& app, bool html, bool ascii) {
        {"nop", nop}});
 }
 
-std::string balanceOfInventory(const App& app, bool html) {
-  if (!reportable(app)) return "";
-  const Ledger& ledger = *app.ledger;
+std::string balanceOfInventory(const ReportRequest& req, bool html) {
+  if (!reportable(req)) return "";
+  const Ledger& ledger = req.ledger;
   std::string rows;
   std::vector<std::string> cells = {"Debit", "Credit", "Balance", "Avg. Price", "Name"};
   const std::vector<std::vector<int64_t>> kinds = kindsByAccount(ledger);
   for (const std::vector<int64_t>& ofAccount : kinds) {
     for (const int64_t k : ofAccount) {
-      const KindSums s = kindSums(ledger, k, app.fromDate, app.toDate);
-      std::string debit = itemsText(app, s.itemsIn);
-      std::string credit = itemsText(app, s.itemsOut);
-      std::string balance = itemsText(app, s.items);
-      std::string average = averageText(app, s.money, s.items);
+      const KindSums s = kindSums(ledger, k, req.fromDate, req.toDate);
+      std::string debit = itemsText(req, s.itemsIn);
+      std::string credit = itemsText(req, s.itemsOut);
+      std::string balance = itemsText(req, s.items);
+      std::string average = averageText(req, s.money, s.items);
       std::string name = kindLabel(ledger.kinds, k);
       if (html) {
         if (!rows.empty()) rows += '\n';
@@ -322,8 +322,8 @@ std::string balanceOfInventory(const App& app, bool html) {
       }
     }
   }
-  const std::string perStart = dateText(app, app.fromDate);
-  const std::string perEnd = dateText(app, app.toDate);
+  const std::string perStart = dateText(req, req.fromDate);
+  const std::string perEnd = dateText(req, req.toDate);
   if (!html) {
     return fillNamed("Balance of inventory\n\nDate period: $perStart - $perEnd\n\n$rows",
                      {{"perStart", perStart},
@@ -349,8 +349,8 @@ std::string balanceOfInventory(const App& app, bool html) {
 
 namespace {
 
-std::string accountPage(const App& app, int64_t accountPos, const std::string& rows) {
-  const Ledger& ledger = *app.ledger;
+std::string accountPage(const ReportRequest& req, int64_t accountPos, const std::string& rows) {
+  const Ledger& ledger = req.ledger;
   assert(accountPos >= 0 && accountPos < std::ssize(ledger.accounts));
   const AccountType type = accountType(ledger.accounts, accountPos);
   const std::string typ(1, type.effective);
@@ -379,8 +379,8 @@ std::string accountPage(const App& app, int64_t accountPos, const std::string& r
        {"accName", escapeHtml(accountPath(ledger.accounts, accountPos).displayPath)},
        {"typ", typ},
        {"accType", accountTypeName(type.effective)},
-       {"perStart", dateText(app, app.fromDate)},
-       {"perEnd", dateText(app, app.toDate)},
+       {"perStart", dateText(req, req.fromDate)},
+       {"perEnd", dateText(req, req.toDate)},
        {"debAmount", type.positive ? "amount increase" : "amount"},
        {"credAmount", type.positive ? "amount" : "amount increase"},
        {"rows", rows}});
@@ -388,32 +388,32 @@ std::string accountPage(const App& app, int64_t accountPos, const std::string& r
 
 }  // namespace
 
-std::string accountReport(const App& app, int64_t accountPos) {
-  if (!reportable(app)) return "";
-  return accountPage(app, accountPos, rowsHtml(accountRowList(app, accountPos, "", true), false));
+std::string accountReport(const ReportRequest& req, int64_t accountPos) {
+  if (!reportable(req)) return "";
+  return accountPage(req, accountPos, rowsHtml(accountRowList(req, accountPos, "", true), false));
 }
 
-std::string accountFrame(const App& app, int64_t accountPos) {
-  if (!reportable(app)) return "";
-  return accountPage(app, accountPos, "");
+std::string accountFrame(const ReportRequest& req, int64_t accountPos) {
+  if (!reportable(req)) return "";
+  return accountPage(req, accountPos, "");
 }
 
-ReportRow accountReportRow(const App& app, const RowValues& v, std::string_view filter) {
-  return accountRow(app, v, filter, true);
+ReportRow accountReportRow(const ReportRequest& req, const RowValues& v, std::string_view filter) {
+  return accountRow(req, v, filter, true);
 }
 
-std::string accountRows(const App& app, int64_t accountPos, std::string_view filter) {
-  assert(reportable(app));
-  if (!reportable(app)) return "";
-  return rowsHtml(accountRowList(app, accountPos, filter, true), false);
+std::string accountRows(const ReportRequest& req, int64_t accountPos, std::string_view filter) {
+  assert(reportable(req));
+  if (!reportable(req)) return "";
+  return rowsHtml(accountRowList(req, accountPos, filter, true), false);
 }
 
-std::string accountReportText(const App& app, int64_t accountPos, std::string_view filter,
+std::string accountReportText(const ReportRequest& req, int64_t accountPos, std::string_view filter,
                               bool ascii) {
-  assert(reportable(app));
-  if (!reportable(app)) return "";
-  const Ledger& ledger = *app.ledger;
-  const std::vector<Row> rows = accountRowList(app, accountPos, filter, false);
+  assert(reportable(req));
+  if (!reportable(req)) return "";
+  const Ledger& ledger = req.ledger;
+  const std::vector<Row> rows = accountRowList(req, accountPos, filter, false);
   std::vector<std::string> cells = {"Date", "Debit", "Credit", "Balance", "Description"};
   cells.reserve(5 * (rows.size() + 1));
   for (const Row& r : rows) {
@@ -428,14 +428,14 @@ std::string accountReportText(const App& app, int64_t accountPos, std::string_vi
       "\n\n$rows\n",
       {{"accName", accountPath(ledger.accounts, accountPos).displayPath},
        {"accType", accountTypeName(accountType(ledger.accounts, accountPos).effective)},
-       {"perStart", dateText(app, app.fromDate)},
-       {"perEnd", dateText(app, app.toDate)},
+       {"perStart", dateText(req, req.fromDate)},
+       {"perEnd", dateText(req, req.toDate)},
        {"rows", textTable(cells, 5, "LRRRL", {1, -2}, ascii)}});
 }
 
-std::string kindReport(const App& app, int64_t kindPos) {
-  if (!reportable(app)) return "";
-  const std::string rows = rowsHtml(kindRowList(app, kindPos, ""), true);
+std::string kindReport(const ReportRequest& req, int64_t kindPos) {
+  if (!reportable(req)) return "";
+  const std::string rows = rowsHtml(kindRowList(req, kindPos, ""), true);
   return fillNamed(
       "<a id=\"i$kindPos\"></a>\n"
       "<h1>Inventory kind: $kindName</h1>\n"
@@ -453,16 +453,16 @@ std::string kindReport(const App& app, int64_t kindPos) {
       "</table>\n"
       "<div id=\"invpopup\" hidden></div>\n",
       {{"kindPos", decimal(kindPos)},
-       {"kindName", escapeHtml(kindLabel(app.ledger->kinds, kindPos))},
-       {"perStart", dateText(app, app.fromDate)},
-       {"perEnd", dateText(app, app.toDate)},
+       {"kindName", escapeHtml(kindLabel(req.ledger.kinds, kindPos))},
+       {"perStart", dateText(req, req.fromDate)},
+       {"perEnd", dateText(req, req.toDate)},
        {"unitInfo", unitInfo},
        {"rows", rows}});
 }
 
-std::string kindReportText(const App& app, int64_t kindPos, bool ascii, std::string_view filter) {
-  if (!reportable(app)) return "";
-  const std::vector<Row> rows = kindRowList(app, kindPos, filter);
+std::string kindReportText(const ReportRequest& req, int64_t kindPos, bool ascii, std::string_view filter) {
+  if (!reportable(req)) return "";
+  const std::vector<Row> rows = kindRowList(req, kindPos, filter);
   std::vector<std::string> cells = {"Date",    "Debit",      "Credit",
                                     "Balance", "Avg. price", "Description"};
   cells.reserve(6 * (rows.size() + 1));
@@ -476,16 +476,16 @@ std::string kindReportText(const App& app, int64_t kindPos, bool ascii, std::str
   }
   return fillNamed(
       "Inventory for $kindName\n\nPeriod: $perStart - $perEnd\nUnits: $unitInfo\n\n$rows",
-      {{"kindName", kindLabel(app.ledger->kinds, kindPos)},
-       {"perStart", dateText(app, app.fromDate)},
-       {"perEnd", dateText(app, app.toDate)},
+      {{"kindName", kindLabel(req.ledger.kinds, kindPos)},
+       {"perStart", dateText(req, req.fromDate)},
+       {"perEnd", dateText(req, req.toDate)},
        {"unitInfo", unitInfo},
        {"rows", textTable(cells, 6, "LRRRRL", {1, -2}, ascii)}});
 }
 
-std::string selectionSums(const App& app, std::string_view selection) {
-  if (selection.empty() || !reportable(app)) return "";
-  const Ledger& ledger = *app.ledger;
+std::string selectionSums(const ReportRequest& req, std::string_view selection) {
+  if (selection.empty() || !reportable(req)) return "";
+  const Ledger& ledger = req.ledger;
   Money debit = 0;
   Money credit = 0;
   Money balance = 0;
@@ -504,13 +504,13 @@ std::string selectionSums(const App& app, std::string_view selection) {
     if (comma == std::string_view::npos) break;
     begin = comma + 1;
   }
-  return moneyText(app, debit) + "\n" + moneyText(app, credit) + "\n" + moneyText(app, balance);
+  return moneyText(req, debit) + "\n" + moneyText(req, credit) + "\n" + moneyText(req, balance);
 }
 
-std::string periodOptions(const App& app) {
-  const std::string current = decimal(app.periodYear) + app.periodName;
+std::string periodOptions(const ReportRequest& req) {
+  const std::string current = decimal(req.period.year) + req.period.name;
   std::string out;
-  for (const std::string& text : periodList(app.firstDate, app.lastDate, app.periodYear)) {
+  for (const std::string& text : periodList(req.period.firstDate, req.period.lastDate, req.period.year)) {
     out += "  <option value=\"";
     out += text;
     out += '"';
@@ -522,9 +522,9 @@ std::string periodOptions(const App& app) {
   return out;
 }
 
-std::string jumpMenu(const App& app) {
-  if (!reportable(app)) return "";
-  const Ledger& ledger = *app.ledger;
+std::string jumpMenu(const ReportRequest& req) {
+  if (!reportable(req)) return "";
+  const Ledger& ledger = req.ledger;
   std::string accList =
       "<li><a href=\"#a\"><strong>Balance</strong></a></li>\n"
       "<li><a href=\"#mon\"><strong>Month by month</strong></a></li>\n";
@@ -572,9 +572,9 @@ std::string jumpMenu(const App& app) {
       "</table>\n"
       "<h3>Accounts</h3>\n<ul>\n$accList</ul>\n"
       "<h3>Inventory</h3>\n<ul>\n$invList</ul>\n",
-      {{"fileName", escapeHtml(app.args.fileName)},
-       {"changePer", periodOptions(app)},
-       {"futureShow", app.future ? " checked" : ""},
+      {{"fileName", escapeHtml(req.fileLabel)},
+       {"changePer", periodOptions(req)},
+       {"futureShow", req.period.future ? " checked" : ""},
        {"accList", accList},
        {"invList", invList}});
 }

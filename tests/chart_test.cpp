@@ -247,7 +247,7 @@ TEST(ChartRoutes, AnAccountsLineEndsAtItsReportsLastBalance) {
     const Json chart = chartOf(app, target);
     const Json& points = chart["series"][0]["points"];
     const std::vector<std::string> shown =
-        balanceColumn(accountRows(app, c.account, c.filter));
+        balanceColumn(accountRows(reportRequest(app), c.account, c.filter));
     // The rows: an opening (or filter) row, the splits, then sums and change.
     ASSERT_GE(shown.size(), 3u);
     ASSERT_EQ(points.size(), shown.size() - (c.filter.empty() ? 2 : 3)) << target;
