@@ -1,7 +1,8 @@
 // tests/report_test.cpp: the report texts and HTML fragments, as whole strings where the
 // layout matters, by their telling parts elsewhere.
 #include "error.h"
-#include "report.h"
+#include "htmlreport.h"
+#include "textreport.h"
 
 #include <gtest/gtest.h>
 
@@ -62,7 +63,7 @@ constexpr std::string_view small =
 TEST(BalanceOfAccounts, HtmlFragment) {
   const App app = appOf(small);
   EXPECT_EQ(
-      balanceOfAccounts(reportRequest(app), true, false),
+      balanceOfAccountsHtml(reportRequest(app)),
       "<a id=\"a\"></a>\n"
       "<h1>Balance of accounts</h1>\n"
       "<table class=\"about\">\n"
@@ -98,7 +99,7 @@ TEST(BalanceOfAccounts, HtmlFragment) {
 
 TEST(BalanceOfAccounts, ConsoleText) {
   const App app = appOf(small, 20230201, 20230331);
-  EXPECT_EQ(balanceOfAccounts(reportRequest(app), false, true),
+  EXPECT_EQ(balanceOfAccountsText(reportRequest(app), true),
             "Balance of accounts\n\n"
             "Date period: 2023-02-01 - 2023-03-31\n\n"
             "Debit | Credit | End Balance | Account name\n"
@@ -125,7 +126,7 @@ TEST(BalanceOfAccounts, ProfitOrLossFigures) {
        "Profit/(Loss) for the period: -\n"},
   };
   for (const auto& c : cases) {
-    const std::string text = balanceOfAccounts(reportRequest(appOf(c.ledger)), false, false);
+    const std::string text = balanceOfAccountsText(reportRequest(appOf(c.ledger)), false);
     EXPECT_TRUE(text.ends_with(c.want)) << text;
   }
 }
@@ -135,14 +136,14 @@ TEST(BalanceOfAccounts, ShowsTheNextOpeningWhenClosed) {
       "2023-01-01 Opening\n  Bank 10 ; @A\n  Eq -10 ; @C\n  In 0 ; @I\n"
       "2023-06-01 Gift\n  Bank 5\n  In\n"
       "2023-12-31 Close\n  In close\n  Eq\n");
-  const std::string html = balanceOfAccounts(reportRequest(app), true, false);
+  const std::string html = balanceOfAccountsHtml(reportRequest(app));
   EXPECT_TRUE(contains(html,
                        "<pre data-lang=\"murex\"><span class=\"Datum\">2024-01-01</span> <span "
                        "class=\"Description\">Opening transaction</span>\n  <span "
                        "class=\"Account\">Bank</span> <span class=\"Amount\">15</span> <span "
                        "class=\"Comment\">;</span> <span class=\"Tag\">@A</span>\n"))
       << html;
-  EXPECT_FALSE(contains(balanceOfAccounts(reportRequest(appOf(small)), true, false), "Datum"));
+  EXPECT_FALSE(contains(balanceOfAccountsHtml(reportRequest(appOf(small))), "Datum"));
 }
 
 TEST(BalanceOfAccounts, PeriodSumOverflowIsAnError) {
@@ -152,7 +153,7 @@ TEST(BalanceOfAccounts, PeriodSumOverflowIsAnError) {
       "2023-02-02 x\n  A -90000000000000000\n  B\n"
       "2023-02-03 x\n  A 90000000000000000\n  B\n");
   try {
-    balanceOfAccounts(reportRequest(app), false, false);
+    balanceOfAccountsText(reportRequest(app), false);
     FAIL() << "no error";
   } catch (const Error& e) {
     EXPECT_EQ(e.message, "Arithmetic overflow");
@@ -177,7 +178,7 @@ TEST(BalanceOfInventory, HtmlRowsAndAverages) {
   const App app = appOf(stocks);
   // ACME: 2 items worth 3.00 in a ledger without cents: the average 1.50 keeps its cents.
   // DUST: no items, a residue of 0.01: the average is zero.
-  EXPECT_EQ(balanceOfInventory(reportRequest(app), true),
+  EXPECT_EQ(balanceOfInventoryHtml(reportRequest(app)),
             "<a id=\"i\"></a>\n"
             "<h1>Balance of inventory</h1>\n"
             "<table class=\"about\">\n"
@@ -206,19 +207,19 @@ TEST(BalanceOfInventory, AveragesInALedgerWithoutCents) {
       "2023-01-01 O\n  D 0 ; @A\n  D:X 1@1\n  E -1\n"
       "2023-02-01 b\n  D:X 1@2\n  E\n");
   ASSERT_TRUE(app.ledger->moneyWhole);
-  EXPECT_TRUE(
-      balanceOfInventory(reportRequest(app), false).ends_with("\n   1  │     -  │      2  │      1.50  │ X ()\n"));
-  EXPECT_TRUE(
-      contains(kindReportText(reportRequest(app), 0, false, ""), "│      1  │         1  │ Opening balance\n"));
+  EXPECT_TRUE(balanceOfInventoryText(reportRequest(app))
+                  .ends_with("\n   1  │     -  │      2  │      1.50  │ X ()\n"));
+  EXPECT_TRUE(contains(kindReportText(reportRequest(app), 0, false, ""),
+                       "│      1  │         1  │ Opening balance\n"));
 }
 
 TEST(BalanceOfInventory, WithoutKinds) {
   const App app = appOf(small);
-  EXPECT_TRUE(contains(balanceOfInventory(reportRequest(app), true), "<tbody>\n</tbody>"));
-  EXPECT_EQ(balanceOfInventory(reportRequest(app), false),
+  EXPECT_TRUE(contains(balanceOfInventoryHtml(reportRequest(app)), "<tbody>\n</tbody>"));
+  EXPECT_EQ(balanceOfInventoryText(reportRequest(app)),
             "Balance of inventory\n\nDate period: 2023-01-01 - 2023-12-31\n\n"
             "Debit │ Credit │ Balance │ Avg. Price │ Name\n");
-  EXPECT_EQ(balanceOfInventory(unreportable(), false), "");
+  EXPECT_EQ(balanceOfInventoryText(unreportable()), "");
 }
 
 TEST(AccountRows, ClassesAndOpeningRow) {
@@ -247,7 +248,8 @@ TEST(AccountRows, FilterRowIsEscapedInHtmlOnly) {
   EXPECT_TRUE(contains(rows, "<td>Shop: food</td>"));
   const std::string text = accountReportText(reportRequest(app), 5, "Foo", false);
   EXPECT_TRUE(contains(text, "│ Filtering for: Foo\n")) << text;
-  EXPECT_FALSE(contains(accountReportText(reportRequest(app), 5, "<i>Food", false), "Shop")) << "'<i>food'";
+  EXPECT_FALSE(contains(accountReportText(reportRequest(app), 5, "<i>Food", false), "Shop"))
+      << "'<i>food'";
 }
 
 // Bytes of broken UTF-8 in a filter are code points of their own: no crash, no match.
@@ -283,7 +285,8 @@ TEST(AccountReport, HtmlSection) {
       "<tr class=\"info\" data-spos=\"-1\">"))
       << html;
   EXPECT_TRUE(html.ends_with("<td>Change</td></tr>\n</tbody>\n</table>\n"));
-  EXPECT_TRUE(contains(accountReport(reportRequest(app), 1), "<h1>Account: Credit &lt;card&gt;</h1>"));
+  EXPECT_TRUE(
+      contains(accountReport(reportRequest(app), 1), "<h1>Account: Credit &lt;card&gt;</h1>"));
   EXPECT_EQ(accountReport(unreportable(), 0), "");
 }
 
@@ -340,7 +343,8 @@ TEST(SelectionSums, SumsValidPositionsOnly) {
       {"99999999999999999999999", ""},
       {"00000000000000000000006,0000000000000000000000000011", "100 \n30 \n70 "},
   };
-  for (const auto& c : cases) EXPECT_EQ(selectionSums(reportRequest(app), c.selection), c.want) << c.selection;
+  for (const auto& c : cases)
+    EXPECT_EQ(selectionSums(reportRequest(app), c.selection), c.want) << c.selection;
   EXPECT_EQ(selectionSums(unreportable(), "1"), "");
 }
 
