@@ -170,6 +170,18 @@ ShownPeriod shownPeriod(const App& app) {
           .toDate = app.toDate};
 }
 
+ReportRequest reportRequest(const App& app, const ShownPeriod& period) {
+  return {.ledger = *app.ledger,
+          .period = period,
+          .fromDate = period.fromDate,
+          .toDate = period.toDate,
+          .numberPattern = app.settings.number,
+          .dateFormat = app.settings.outDate,
+          .fileLabel = app.args.fileName};
+}
+
+ReportRequest reportRequest(const App& app) { return reportRequest(app, shownPeriod(app)); }
+
 bool periodChosen(const App& app) { return app.fromDate != 0; }
 
 bool fileChanged(const App& app) {

@@ -11,6 +11,7 @@
 #include "datum.h"
 #include "args.h"
 #include "ledger.h"
+#include "reportrequest.h"
 
 namespace murex {
 
@@ -48,17 +49,6 @@ void parseFile(App& app, LoadFrom from = LoadFrom::CommandLine, std::string* kep
 // Returns that last date, 0 when the ledger holds an error (in errorText). Raises as
 // parseFile.
 Datum parseFileOpening(App& app);
-// The days a chosen period gives the reports, as a value: what periodSet stores in App, and
-// what the viewer answers a request for another period with.
-struct ShownPeriod {
-  std::string name;  // without the year: "Q3"
-  int64_t year = 0;
-  bool future = false;
-  Datum firstDate = 0;  // the ledger's first and last dates
-  Datum lastDate = 0;
-  Datum fromDate = 0;  // first and last day the reports cover
-  Datum toDate = 0;
-};
 // The period text (as -p takes it) and the future switch over a ledger with transactions;
 // raises the period errors and "Period P outside of ledger's dates: 20210101 - 20231231".
 ShownPeriod periodOf(const Ledger& ledger, std::string_view text, bool future);
@@ -68,6 +58,9 @@ void periodSet(App& app);
 void usePeriod(App& app, const ShownPeriod& period);
 // The period App shows, as a value.
 ShownPeriod shownPeriod(const App& app);
+// What a report of period over App's ledger is asked for; the period App shows without one.
+ReportRequest reportRequest(const App& app, const ShownPeriod& period);
+ReportRequest reportRequest(const App& app);
 // False until a periodSet succeeded: the viewer starts on a faulty ledger without a period.
 bool periodChosen(const App& app);
 // True when the file's modification time differs from the one loaded; false when the

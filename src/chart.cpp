@@ -14,6 +14,7 @@
 #include "json.h"
 #include "monthly.h"
 #include "queries.h"
+#include "reportcells.h"
 #include "rows.h"
 #include "template.h"
 
@@ -26,30 +27,28 @@ std::string decimal(int64_t n) { return std::to_string(n); }
 
 // An amount as the reports write it, without the blank they keep for the parenthesis, and
 // zero as a number rather than the tables' dash.
-std::string amountText(const App& app, Money m, bool whole) {
-  if (m == 0) return whole ? "0" : formatMoney(0, app.settings.number);
-  std::string s = reportMoney(m, app.settings.number, whole);
+std::string amountText(const ReportRequest& req, Money m, bool whole) {
+  if (m == 0) return whole ? "0" : formatMoney(0, req.numberPattern);
+  std::string s = reportMoney(m, req.numberPattern, whole);
   if (s.back() == ' ') s.pop_back();
   return s;
 }
 
 // Money, or item counts (on the same scale), whole where the ledger has no cents at all.
-std::string valueText(const App& app, int64_t v, bool items) {
-  return amountText(app, v, items ? app.ledger->itemsWhole : app.ledger->moneyWhole);
+std::string valueText(const ReportRequest& req, int64_t v, bool items) {
+  return amountText(req, v, items ? req.ledger.itemsWhole : req.ledger.moneyWhole);
 }
-
-std::string dateText(const App& app, Datum d) { return formatDatum(d, app.settings.outDate); }
 
 // A period that has not begun yet (it starts after today and the future is hidden) ends
 // before it starts: it is drawn as one empty day.
-int64_t periodDays(const App& app) {
-  return std::max<int64_t>(dayNumber(app.toDate) - dayNumber(app.fromDate) + 1, 1);
+int64_t periodDays(const ReportRequest& req) {
+  return std::max<int64_t>(dayNumber(req.toDate) - dayNumber(req.fromDate) + 1, 1);
 }
 
 // Month starts inside the period, or for a period of two months or less every seventh day.
-std::string xTicksJson(const App& app) {
-  const int64_t first = dayNumber(app.fromDate);
-  const int64_t days = periodDays(app);
+std::string xTicksJson(const ReportRequest& req) {
+  const int64_t first = dayNumber(req.fromDate);
+  const int64_t days = periodDays(req);
   std::string out = "[";
   const auto tick = [&](int64_t day, std::string_view label) {
     if (out.size() > 1) out += ',';
@@ -65,7 +64,7 @@ std::string xTicksJson(const App& app) {
       tick(day, std::string(monthName(monthOf(d))) + " " + decimal(dayOf(d)));
     }
   } else {
-    Datum d = app.fromDate;
+    Datum d = req.fromDate;
     if (dayOf(d) != 1) d = makeDatum(yearOf(d), monthOf(d) * 100 + 1);
     while (true) {
       const int64_t day = dayNumber(d) - first;
@@ -84,7 +83,7 @@ std::string xTicksJson(const App& app) {
 
 // A line's axis reaches zero when zero is near (closer than the line's own span) or the line
 // is flat; otherwise it hugs the line, so that the line's movements show.
-std::string yTicksJson(const App& app, Money low, Money high) {
+std::string yTicksJson(const ReportRequest& req, Money low, Money high) {
   const __int128 span = static_cast<__int128>(high) - low;
   if (low > 0 && (low <= span || span == 0)) low = 0;
   if (high < 0 && (-static_cast<__int128>(high) <= span || span == 0)) high = 0;
@@ -103,7 +102,7 @@ std::string yTicksJson(const App& app, Money low, Money high) {
     out += '[';
     out += decimal(t);
     out += ',';
-    appendJsonString(out, amountText(app, t, whole));
+    appendJsonString(out, amountText(req, t, whole));
     out += ']';
   }
   out += ']';
@@ -111,7 +110,7 @@ std::string yTicksJson(const App& app, Money low, Money high) {
 }
 
 // What a screen reader says of a line: where it starts and ends, its lowest and highest.
-std::string lineSummary(const App& app, const std::vector<ChartPoint>& points,
+std::string lineSummary(const ReportRequest& req, const std::vector<ChartPoint>& points,
                         const std::vector<std::string>& dates, bool items, std::string_view what) {
   if (points.empty()) return "No movements in the period.";
   const auto value = [&](const ChartPoint& p) { return items ? p.items : p.value; };
@@ -121,7 +120,7 @@ std::string lineSummary(const App& app, const std::vector<ChartPoint>& points,
     if (value(points[i]) < value(points[low])) low = i;
     if (value(points[i]) > value(points[high])) high = i;
   }
-  const auto text = [&](size_t i) { return valueText(app, value(points[i]), items); };
+  const auto text = [&](size_t i) { return valueText(req, value(points[i]), items); };
   if (value(points[low]) == value(points[high]))
     return fillNamed("$what stayed at $value.", {{"what", what}, {"value", text(0)}});
   return fillNamed("$what went from $first on $firstDate to $last on $lastDate; lowest $low on "
@@ -138,7 +137,7 @@ std::string lineSummary(const App& app, const std::vector<ChartPoint>& points,
 }
 
 // One series of a line chart: its name, its axis and its points [day, cents, text, date, spos].
-std::string seriesJson(const App& app, std::string_view name, const std::vector<ChartPoint>& points,
+std::string seriesJson(const ReportRequest& req, std::string_view name, const std::vector<ChartPoint>& points,
                        const std::vector<std::string>& dates, bool items) {
   const auto value = [&](const ChartPoint& p) { return items ? p.items : p.value; };
   Money low = points.empty() ? 0 : value(points.front());
@@ -150,7 +149,7 @@ std::string seriesJson(const App& app, std::string_view name, const std::vector<
   std::string out = "{\"name\":";
   appendJsonString(out, name);
   out += ",\"yticks\":";
-  out += yTicksJson(app, low, high);
+  out += yTicksJson(req, low, high);
   out += ",\"points\":[";
   for (size_t i = 0; i < points.size(); ++i) {
     const ChartPoint& p = points[i];
@@ -160,7 +159,7 @@ std::string seriesJson(const App& app, std::string_view name, const std::vector<
     out += ',';
     out += decimal(value(p));
     out += ',';
-    appendJsonString(out, valueText(app, value(p), items));
+    appendJsonString(out, valueText(req, value(p), items));
     out += ',';
     appendJsonString(out, dates[i]);
     out += ',';
@@ -171,36 +170,36 @@ std::string seriesJson(const App& app, std::string_view name, const std::vector<
   return out;
 }
 
-std::string lineChartJson(const App& app, std::string_view title, std::string_view desc,
+std::string lineChartJson(const ReportRequest& req, std::string_view title, std::string_view desc,
                           const std::string& series) {
   return fillNamed(
       "{\"title\":$title,\"desc\":$desc,\"from\":$from,\"to\":$to,\"days\":$days,"
       "\"xticks\":$xticks,\"series\":[$series]}",
       {{"title", jsonString(title)},
        {"desc", jsonString(desc)},
-       {"from", jsonString(dateText(app, app.fromDate))},
-       {"to", jsonString(dateText(app, app.toDate))},
-       {"days", decimal(periodDays(app))},
-       {"xticks", xTicksJson(app)},
+       {"from", jsonString(dateText(req, req.fromDate))},
+       {"to", jsonString(dateText(req, req.toDate))},
+       {"days", decimal(periodDays(req))},
+       {"xticks", xTicksJson(req)},
        {"series", series}});
 }
 
 int64_t clampWidth(int64_t width) { return std::clamp<int64_t>(width, 40, 4000); }
 
-std::vector<std::string> pointDates(const App& app, const std::vector<ChartPoint>& points) {
+std::vector<std::string> pointDates(const ReportRequest& req, const std::vector<ChartPoint>& points) {
   std::vector<std::string> dates;
   dates.reserve(points.size());
-  const int64_t first = dayNumber(app.fromDate);
-  for (const ChartPoint& p : points) dates.push_back(dateText(app, dateOfDayNumber(first + p.day)));
+  const int64_t first = dayNumber(req.fromDate);
+  for (const ChartPoint& p : points) dates.push_back(dateText(req, dateOfDayNumber(first + p.day)));
   return dates;
 }
 
 // [cents,"text"]
-std::string amountJson(const App& app, Money m) {
+std::string amountJson(const ReportRequest& req, Money m) {
   std::string out = "[";
   out += decimal(m);
   out += ',';
-  appendJsonString(out, valueText(app, m, false));
+  appendJsonString(out, valueText(req, m, false));
   out += ']';
   return out;
 }
@@ -210,7 +209,7 @@ std::string monthLabel(const DateRange& month) {
 }
 
 // The month-by-month charts' common fields: title, description, the period and its months.
-std::string monthsHead(const App& app, const MonthlyFigures& f, std::string_view title,
+std::string monthsHead(const ReportRequest& req, const MonthlyFigures& f, std::string_view title,
                        std::string_view desc) {
   std::string months = "[";
   for (const DateRange& m : f.months) {
@@ -218,25 +217,25 @@ std::string monthsHead(const App& app, const MonthlyFigures& f, std::string_view
     months += "{\"label\":";
     appendJsonString(months, monthLabel(m));
     months += ",\"from\":";
-    appendJsonString(months, dateText(app, m.first));
+    appendJsonString(months, dateText(req, m.first));
     months += ",\"to\":";
-    appendJsonString(months, dateText(app, m.last));
+    appendJsonString(months, dateText(req, m.last));
     months += '}';
   }
   months += ']';
   return fillNamed("\"title\":$title,\"desc\":$desc,\"from\":$from,\"to\":$to,\"months\":$months",
                    {{"title", jsonString(title)},
                     {"desc", jsonString(desc)},
-                    {"from", jsonString(dateText(app, app.fromDate))},
-                    {"to", jsonString(dateText(app, app.toDate))},
+                    {"from", jsonString(dateText(req, req.fromDate))},
+                    {"to", jsonString(dateText(req, req.toDate))},
                     {"months", months}});
 }
 
-std::string amountListJson(const App& app, const std::vector<Money>& values) {
+std::string amountListJson(const ReportRequest& req, const std::vector<Money>& values) {
   std::string out = "[";
   for (const Money v : values) {
     if (out.size() > 1) out += ',';
-    out += amountJson(app, v);
+    out += amountJson(req, v);
   }
   out += ']';
   return out;
@@ -255,8 +254,8 @@ size_t largest(const std::vector<Money>& values) {
 
 // The points of a report's rows that hold a balance: the opening row and the splits. A
 // kind's point holds the book value, and the items held beside it.
-std::vector<ChartPoint> rowPoints(const App& app, const std::vector<RowValues>& rows, bool kind) {
-  const int64_t first = dayNumber(app.fromDate);
+std::vector<ChartPoint> rowPoints(const ReportRequest& req, const std::vector<RowValues>& rows, bool kind) {
+  const int64_t first = dayNumber(req.fromDate);
   std::vector<ChartPoint> points;
   points.reserve(rows.size());
   for (const RowValues& r : rows) {
@@ -271,107 +270,51 @@ std::vector<ChartPoint> rowPoints(const App& app, const std::vector<RowValues>& 
 
 }  // namespace
 
-std::vector<ChartPoint> thinPoints(const std::vector<ChartPoint>& points, int64_t days,
-                                   int64_t width) {
-  // Callers give a day count of at least one; a wrong one must not divide by zero.
-  days = std::max<int64_t>(days, 1);
-  width = std::max<int64_t>(width, 1);
-  std::vector<ChartPoint> out;
-  size_t i = 0;
-  while (i < points.size()) {
-    const int64_t column = points[i].day * width / days;
-    size_t end = i + 1;
-    while (end < points.size() && points[end].day * width / days == column) ++end;
-    size_t keep[6] = {i, end - 1, i, i, i, i};
-    for (size_t j = i + 1; j < end; ++j) {
-      if (points[j].value < points[keep[2]].value) keep[2] = j;
-      if (points[j].value > points[keep[3]].value) keep[3] = j;
-      if (points[j].items < points[keep[4]].items) keep[4] = j;
-      if (points[j].items > points[keep[5]].items) keep[5] = j;
-    }
-    std::sort(std::begin(keep), std::end(keep));
-    for (size_t k = 0; k < 6; ++k)
-      if (k == 0 || keep[k] != keep[k - 1]) out.push_back(points[keep[k]]);
-    i = end;
-  }
-  return out;
-}
-
-std::vector<Money> axisTicks(Money low, Money high, int64_t count) {
-  assert(low <= high && count > 0);
-  // In 128 bits: the span of two amounts of opposite sign may not fit in 64.
-  const __int128 span = static_cast<__int128>(high) - low;
-  __int128 step = 1;
-  for (__int128 power = 1;; power *= 10) {
-    const __int128 candidates[] = {power, 2 * power, 5 * power};
-    bool found = false;
-    for (const __int128 c : candidates) {
-      if (c * count >= span) {
-        step = c;
-        found = true;
-        break;
-      }
-    }
-    if (found) break;
-  }
-  const auto floorDiv = [](__int128 a, __int128 b) { return a / b - (a % b != 0 && a < 0); };
-  __int128 t = floorDiv(low, step) * step;
-  std::vector<Money> ticks;
-  const __int128 top = -floorDiv(-static_cast<__int128>(high), step) * step;
-  for (; t <= top; t += step) {
-    // A tick beyond what cents can hold is left off: the line never reaches it.
-    if (t < INT64_MIN || t > INT64_MAX) continue;
-    ticks.push_back(static_cast<Money>(t));
-    if (span == 0) break;
-  }
-  return ticks;
-}
-
-std::string accountChart(const App& app, int64_t accountPos, int64_t width,
+std::string accountChart(const ReportRequest& req, int64_t accountPos, int64_t width,
                          std::string_view filter) {
-  const Ledger& ledger = *app.ledger;
+  const Ledger& ledger = req.ledger;
   assert(canReport(ledger) && accountPos >= 0 && accountPos < std::ssize(ledger.accounts));
   // The rows the table shows: filtered, there is no opening row.
   std::vector<ChartPoint> points =
-      rowPoints(app, accountRowValues(app, accountPos, filter), false);
+      rowPoints(req, accountRowValues(req, accountPos, filter), false);
   const int64_t count = std::ssize(points);
-  points = thinPoints(points, periodDays(app), clampWidth(width));
-  const std::vector<std::string> dates = pointDates(app, points);
+  points = thinPoints(points, periodDays(req), clampWidth(width));
+  const std::vector<std::string> dates = pointDates(req, points);
   std::string title = "Balance of " + accountPath(ledger.accounts, accountPos).displayPath;
   if (!filter.empty()) title += ", filtered";
-  std::string desc = lineSummary(app, points, dates, false, "The balance");
+  std::string desc = lineSummary(req, points, dates, false, "The balance");
   desc += " " + decimal(filter.empty() ? count - 1 : count) + " splits.";
   std::string json =
-      lineChartJson(app, title, desc, seriesJson(app, "Balance", points, dates, false));
+      lineChartJson(req, title, desc, seriesJson(req, "Balance", points, dates, false));
   json.pop_back();
   json += ",\"count\":" + decimal(count) + "}";
   return json;
 }
 
-std::string kindChart(const App& app, int64_t kindPos, int64_t width) {
-  const Ledger& ledger = *app.ledger;
+std::string kindChart(const ReportRequest& req, int64_t kindPos, int64_t width) {
+  const Ledger& ledger = req.ledger;
   assert(canReport(ledger) && kindPos >= 0 && kindPos < std::ssize(ledger.kinds));
-  std::vector<ChartPoint> points = rowPoints(app, kindRowValues(app, kindPos, ""), true);
+  std::vector<ChartPoint> points = rowPoints(req, kindRowValues(req, kindPos, ""), true);
   const int64_t count = std::ssize(points);
-  points = thinPoints(points, periodDays(app), clampWidth(width));
-  const std::vector<std::string> dates = pointDates(app, points);
-  std::string desc = lineSummary(app, points, dates, false, "The book value");
+  points = thinPoints(points, periodDays(req), clampWidth(width));
+  const std::vector<std::string> dates = pointDates(req, points);
+  std::string desc = lineSummary(req, points, dates, false, "The book value");
   desc += " ";
-  desc += lineSummary(app, points, dates, true, "The items held");
+  desc += lineSummary(req, points, dates, true, "The items held");
   desc += " " + decimal(count - 1) + " movements.";
   std::string json = lineChartJson(
-      app, "Book value and items held of " + kindLabel(ledger.kinds, kindPos), desc,
-      seriesJson(app, "Book value", points, dates, false) + "," +
-          seriesJson(app, "Items held", points, dates, true));
+      req, "Book value and items held of " + kindLabel(ledger.kinds, kindPos), desc,
+      seriesJson(req, "Book value", points, dates, false) + "," +
+          seriesJson(req, "Items held", points, dates, true));
   json.pop_back();
   json += ",\"count\":" + decimal(count) + "}";
   return json;
 }
 
-std::string balanceChart(const App& app) {
-  const Ledger& ledger = *app.ledger;
+std::string balanceChart(const ReportRequest& req) {
+  const Ledger& ledger = req.ledger;
   assert(canReport(ledger));
-  const MonthlyFigures f = monthlyFigures(ledger, app.fromDate, app.toDate);
+  const MonthlyFigures f = monthlyFigures(ledger, req.fromDate, req.toDate);
   const size_t n = f.months.size();
   std::vector<Money> income(n, 0), expenses(n, 0), worth(n, 0);
   const Found incomeRoot = findAccountByType(ledger.accounts, 'I');
@@ -401,9 +344,9 @@ std::string balanceChart(const App& app) {
 
   std::string desc = fillNamed(
       "Income $income, expenses $expenses, profit or loss $profit over $count months.",
-      {{"income", valueText(app, sumOf(income), false)},
-       {"expenses", valueText(app, sumOf(expenses), false)},
-       {"profit", valueText(app, sumOf(profit), false)},
+      {{"income", valueText(req, sumOf(income), false)},
+       {"expenses", valueText(req, sumOf(expenses), false)},
+       {"profit", valueText(req, sumOf(profit), false)},
        {"count", decimal(static_cast<int64_t>(n))}});
   if (n > 0) {
     desc += fillNamed(
@@ -411,34 +354,34 @@ std::string balanceChart(const App& app) {
         "($expenseTop). Net worth $worthFirst at the end of $firstMonth, $worthLast at the end "
         "of $lastMonth.",
         {{"incomeMonth", monthLabel(f.months[largest(income)])},
-         {"incomeTop", valueText(app, income[largest(income)], false)},
+         {"incomeTop", valueText(req, income[largest(income)], false)},
          {"expenseMonth", monthLabel(f.months[largest(expenses)])},
-         {"expenseTop", valueText(app, expenses[largest(expenses)], false)},
-         {"worthFirst", valueText(app, worth.front(), false)},
+         {"expenseTop", valueText(req, expenses[largest(expenses)], false)},
+         {"worthFirst", valueText(req, worth.front(), false)},
          {"firstMonth", monthLabel(f.months.front())},
-         {"worthLast", valueText(app, worth.back(), false)},
+         {"worthLast", valueText(req, worth.back(), false)},
          {"lastMonth", monthLabel(f.months.back())}});
   }
   return fillNamed(
       "{$head,\"income\":$income,\"expenses\":$expenses,\"profit\":$profit,\"worth\":$worth,"
       "\"flowticks\":$flowticks,\"worthticks\":$worthticks,\"sums\":{\"income\":$incomeSum,"
       "\"expenses\":$expenseSum,\"profit\":$profitSum}}",
-      {{"head", monthsHead(app, f, "Income, expenses and profit per month; net worth", desc)},
-       {"income", amountListJson(app, income)},
-       {"expenses", amountListJson(app, expenses)},
-       {"profit", amountListJson(app, profit)},
-       {"worth", amountListJson(app, worth)},
-       {"flowticks", yTicksJson(app, flowLow, flowHigh)},
-       {"worthticks", yTicksJson(app, worthLow, worthHigh)},
-       {"incomeSum", amountJson(app, sumOf(income))},
-       {"expenseSum", amountJson(app, sumOf(expenses))},
-       {"profitSum", amountJson(app, sumOf(profit))}});
+      {{"head", monthsHead(req, f, "Income, expenses and profit per month; net worth", desc)},
+       {"income", amountListJson(req, income)},
+       {"expenses", amountListJson(req, expenses)},
+       {"profit", amountListJson(req, profit)},
+       {"worth", amountListJson(req, worth)},
+       {"flowticks", yTicksJson(req, flowLow, flowHigh)},
+       {"worthticks", yTicksJson(req, worthLow, worthHigh)},
+       {"incomeSum", amountJson(req, sumOf(income))},
+       {"expenseSum", amountJson(req, sumOf(expenses))},
+       {"profitSum", amountJson(req, sumOf(profit))}});
 }
 
-std::string stackChart(const App& app, int64_t accountPos) {
-  const Ledger& ledger = *app.ledger;
+std::string stackChart(const ReportRequest& req, int64_t accountPos) {
+  const Ledger& ledger = req.ledger;
   assert(canReport(ledger) && accountPos >= 0 && accountPos < std::ssize(ledger.accounts));
-  const MonthlyFigures f = monthlyFigures(ledger, app.fromDate, app.toDate);
+  const MonthlyFigures f = monthlyFigures(ledger, req.fromDate, req.toDate);
   const size_t n = f.months.size();
   const AccountType type = accountType(ledger.accounts, accountPos);
   // What an account of the kind gathers: expenses and assets their debits, the others their
@@ -507,7 +450,7 @@ std::string stackChart(const App& app, int64_t accountPos) {
   const std::string name = accountPath(ledger.accounts, accountPos).displayPath;
   std::string desc = fillNamed("$name: $total over $count months.",
                                {{"name", name},
-                                {"total", valueText(app, sumOf(totals), false)},
+                                {"total", valueText(req, sumOf(totals), false)},
                                 {"count", decimal(static_cast<int64_t>(n))}});
   std::string series = "[";
   for (const Part& p : parts) {
@@ -515,11 +458,11 @@ std::string stackChart(const App& app, int64_t accountPos) {
     series += "{\"name\":";
     appendJsonString(series, p.name);
     series += ",\"total\":";
-    series += amountJson(app, p.total);
+    series += amountJson(req, p.total);
     series += ",\"values\":";
-    series += amountListJson(app, p.values);
+    series += amountListJson(req, p.values);
     series += '}';
-    desc += " " + p.name + " " + valueText(app, p.total, false) + ".";
+    desc += " " + p.name + " " + valueText(req, p.total, false) + ".";
   }
   series += ']';
   const std::string what = type.positive ? (type.effective == 'E' ? "Expenses" : "Debits")
@@ -530,11 +473,11 @@ std::string stackChart(const App& app, int64_t accountPos) {
           ? what + " per month, by account"
           : what + " per month: " + name + ", by sub-account";
   return fillNamed("{$head,\"account\":$account,\"series\":$series,\"totals\":$totals,\"yticks\":$yticks}",
-                   {{"head", monthsHead(app, f, title, desc)},
+                   {{"head", monthsHead(req, f, title, desc)},
                     {"account", decimal(accountPos)},
                     {"series", series},
-                    {"totals", amountListJson(app, totals)},
-                    {"yticks", yTicksJson(app, low, high)}});
+                    {"totals", amountListJson(req, totals)},
+                    {"yticks", yTicksJson(req, low, high)}});
 }
 
 }  // namespace murex

@@ -2,10 +2,10 @@
 // view) and write them without any of the display forms.
 #include "export.h"
 
-#include <algorithm>
 #include <cassert>
 
 #include "account.h"
+#include "balances.h"
 #include "inventory.h"
 #include "json.h"
 #include "monthlyreport.h"
@@ -25,11 +25,11 @@ ExportCell date(Datum d) { return d == 0 ? empty() : text(formatDatum(d, "y-m-d"
 
 std::string plainNumber(Money m) { return formatMoney(m, "#.##"); }
 
-void periodFields(ExportTable& t, const App& app, std::string_view report) {
+void periodFields(ExportTable& t, const ReportRequest& req, std::string_view report) {
   t.title.emplace_back("report", text(report));
-  t.title.emplace_back("file", text(app.args.fileName));
-  t.title.emplace_back("period_start", date(app.fromDate));
-  t.title.emplace_back("period_end", date(app.toDate));
+  t.title.emplace_back("file", text(req.fileLabel));
+  t.title.emplace_back("period_start", date(req.fromDate));
+  t.title.emplace_back("period_end", date(req.toDate));
 }
 
 ExportCell filterField(std::string_view filter) { return filter.empty() ? empty() : text(filter); }
@@ -149,43 +149,33 @@ std::string jsonText(const ExportTable& table) {
   return out;
 }
 
-ExportTable accountsExport(const App& app) {
-  const Ledger& ledger = *app.ledger;
+ExportTable accountsExport(const ReportRequest& req) {
+  const Ledger& ledger = req.ledger;
   assert(canReport(ledger));
   ExportTable t;
-  periodFields(t, app, "accounts");
+  periodFields(t, req, "accounts");
   t.columns = {"account", "description", "debit", "credit", "end_balance"};
-  const std::vector<Sums> subtrees = everySubtreeSums(ledger, app.fromDate, app.toDate);
-  for (int64_t a = 0; a < std::ssize(ledger.accounts); ++a) {
-    const Sums own = accountSums(ledger, a, app.fromDate, app.toDate);
-    t.rows.push_back({text(accountPath(ledger.accounts, a).namePath),
-                      text(ledger.accounts[a].description), number(own.debit),
-                      number(own.credit),
-                      number(subtrees[static_cast<size_t>(a)].balance)});
+  const AccountBalances balances = accountBalances(req);
+  for (const AccountBalance& b : balances.rows) {
+    t.rows.push_back({text(accountPath(ledger.accounts, b.accountPos).namePath),
+                      text(ledger.accounts[b.accountPos].description), number(b.debit),
+                      number(b.credit), number(b.balance)});
   }
-  // The profit or loss as the console report counts it.
-  Money profit = 0;
-  const Found income = findAccountByType(ledger.accounts, 'I');
-  const Found expense = findAccountByType(ledger.accounts, 'E');
-  if (income.ok && expense.ok) {
-    profit = moneySub(subtreeSums(ledger, income.pos, app.fromDate, app.toDate).credit,
-                      subtreeSums(ledger, expense.pos, app.fromDate, app.toDate).debit);
-  }
-  t.title.emplace_back("profit_loss", number(profit));
+  t.title.emplace_back("profit_loss", number(balances.profit.profit));
   return t;
 }
 
-ExportTable accountExport(const App& app, int64_t accountPos, std::string_view filter) {
-  const Ledger& ledger = *app.ledger;
+ExportTable accountExport(const ReportRequest& req, int64_t accountPos, std::string_view filter) {
+  const Ledger& ledger = req.ledger;
   ExportTable t;
-  periodFields(t, app, "account");
+  periodFields(t, req, "account");
   t.title.emplace_back("account", text(accountPath(ledger.accounts, accountPos).namePath));
   t.title.emplace_back("description", text(ledger.accounts[accountPos].description));
   t.title.emplace_back(
       "type", text(accountTypeName(accountType(ledger.accounts, accountPos).effective)));
   t.title.emplace_back("filter", filterField(filter));
   t.columns = {"row", "date", "debit", "credit", "balance", "description", "comment"};
-  for (const RowValues& v : accountRowValues(app, accountPos, filter)) {
+  for (const RowValues& v : accountRowValues(req, accountPos, filter)) {
     std::vector<ExportCell> row = rowStart(v);
     row.push_back(v.held ? number(v.balance) : empty());
     row.push_back(v.kind == RowKind::Filter ? text(filter) : text(v.description));
@@ -195,37 +185,31 @@ ExportTable accountExport(const App& app, int64_t accountPos, std::string_view f
   return t;
 }
 
-ExportTable inventoryExport(const App& app) {
-  const Ledger& ledger = *app.ledger;
+ExportTable inventoryExport(const ReportRequest& req) {
+  const Ledger& ledger = req.ledger;
   assert(canReport(ledger));
   ExportTable t;
-  periodFields(t, app, "inventory");
+  periodFields(t, req, "inventory");
   t.columns = {"kind", "description", "debit", "credit", "balance", "avg_price", "value"};
-  // By account in account order, then in kind order, as the console report lists them.
-  std::vector<int64_t> order(ledger.kinds.size());
-  for (size_t k = 0; k < order.size(); ++k) order[k] = static_cast<int64_t>(k);
-  std::stable_sort(order.begin(), order.end(), [&](int64_t x, int64_t y) {
-    return ledger.kinds[x].accountPos < ledger.kinds[y].accountPos;
-  });
-  for (const int64_t k : order) {
-    const KindSums s = kindSums(ledger, k, app.fromDate, app.toDate);
-    t.rows.push_back({text(kindPath(ledger, k)), text(ledger.kinds[k].description),
+  for (const KindBalance& b : kindBalances(req)) {
+    const KindSums& s = b.sums;
+    t.rows.push_back({text(kindPath(ledger, b.kindPos)), text(ledger.kinds[b.kindPos].description),
                       number(s.itemsIn), number(s.itemsOut), number(s.items),
                       number(averagePrice(s.money, s.items)), number(s.money)});
   }
   return t;
 }
 
-ExportTable kindExport(const App& app, int64_t kindPos, std::string_view filter) {
-  const Ledger& ledger = *app.ledger;
+ExportTable kindExport(const ReportRequest& req, int64_t kindPos, std::string_view filter) {
+  const Ledger& ledger = req.ledger;
   ExportTable t;
-  periodFields(t, app, "kind");
+  periodFields(t, req, "kind");
   t.title.emplace_back("kind", text(kindPath(ledger, kindPos)));
   t.title.emplace_back("description", text(ledger.kinds[kindPos].description));
   t.title.emplace_back("filter", filterField(filter));
   t.columns = {"row",       "date",  "debit",       "credit", "balance",
                "avg_price", "value", "description", "comment"};
-  for (const RowValues& v : kindRowValues(app, kindPos, filter)) {
+  for (const RowValues& v : kindRowValues(req, kindPos, filter)) {
     std::vector<ExportCell> row = rowStart(v);
     row.push_back(v.held ? number(v.balance) : empty());
     row.push_back(v.held ? number(averagePrice(v.value, v.balance)) : empty());
@@ -237,12 +221,12 @@ ExportTable kindExport(const App& app, int64_t kindPos, std::string_view filter)
   return t;
 }
 
-ExportTable monthlyExport(const App& app, int64_t accountPos, bool balances,
+ExportTable monthlyExport(const ReportRequest& req, int64_t accountPos, bool balances,
                           std::string_view filter) {
-  const Ledger& ledger = *app.ledger;
-  const MonthlyView view = monthlyView(app, accountPos, balances, filter);
+  const Ledger& ledger = req.ledger;
+  const MonthlyView view = monthlyView(req, accountPos, balances, filter);
   ExportTable t;
-  periodFields(t, app, "monthly");
+  periodFields(t, req, "monthly");
   t.title.emplace_back("shown", text(balances ? "end_balance" : "change"));
   t.title.emplace_back("account", accountPos < 0
                                       ? empty()

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "amount.h"
-#include "app.h"
+#include "reportrequest.h"
 
 namespace murex {
 
@@ -36,11 +36,11 @@ std::string csvText(const ExportTable& table);
 // become U+FFFD.
 std::string jsonText(const ExportTable& table);
 
-ExportTable accountsExport(const App& app);  // the balance of accounts
-ExportTable accountExport(const App& app, int64_t accountPos, std::string_view filter);
-ExportTable inventoryExport(const App& app);  // the balance of inventory
-ExportTable kindExport(const App& app, int64_t kindPos, std::string_view filter);
-ExportTable monthlyExport(const App& app, int64_t accountPos, bool balances,
+ExportTable accountsExport(const ReportRequest& req);  // the balance of accounts
+ExportTable accountExport(const ReportRequest& req, int64_t accountPos, std::string_view filter);
+ExportTable inventoryExport(const ReportRequest& req);  // the balance of inventory
+ExportTable kindExport(const ReportRequest& req, int64_t kindPos, std::string_view filter);
+ExportTable monthlyExport(const ReportRequest& req, int64_t accountPos, bool balances,
                           std::string_view filter);
 
 }  // namespace murex

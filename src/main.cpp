@@ -22,7 +22,8 @@
 #include "names.h"
 #include "queries.h"
 #include "inventory.h"
-#include "report.h"
+#include "htmlreport.h"
+#include "textreport.h"
 #include "web.h"
 
 namespace murex {
@@ -182,14 +183,16 @@ void writeErr(std::string_view text) {
 std::string consoleReport(const App& app) {
   const Args& args = app.args;
   const Ledger& ledger = *app.ledger;
+  const ReportRequest req = reportRequest(app);
   const bool exported = args.csv || args.json;
   const auto write = [&](const ExportTable& t) { return args.csv ? csvText(t) : jsonText(t); };
   if (args.command == "inventory") {
-    if (args.arg.empty()) return exported ? write(inventoryExport(app)) : balanceOfInventory(app, false);
+    if (args.arg.empty())
+      return exported ? write(inventoryExport(req)) : balanceOfInventoryText(req);
     const Found kind = searchKind(ledger.kinds, args.arg);
     if (!kind.ok) raiseValue("No inventory kind found matching '$1'", {args.arg});
-    return exported ? write(kindExport(app, kind.pos, args.filter))
-                    : kindReportText(app, kind.pos, args.ascii, args.filter);
+    return exported ? write(kindExport(req, kind.pos, args.filter))
+                    : kindReportText(req, kind.pos, args.ascii, args.filter);
   }
   if (args.command == "account" || args.command == "monthly") {
     int64_t pos = -1;
@@ -199,12 +202,13 @@ std::string consoleReport(const App& app) {
       pos = account.pos;
     }
     if (args.command == "monthly") {
-      return exported ? write(monthlyExport(app, pos, args.balances, args.filter))
-                      : monthlyReportText(app, pos, args.balances, args.filter, args.ascii);
+      return exported ? write(monthlyExport(req, pos, args.balances, args.filter))
+                      : monthlyReportText(req, pos, args.balances, args.filter, args.ascii);
     }
-    if (pos < 0) return exported ? write(accountsExport(app)) : balanceOfAccounts(app, false, args.ascii);
-    return exported ? write(accountExport(app, pos, args.filter))
-                    : accountReportText(app, pos, args.filter, args.ascii);
+    if (pos < 0)
+      return exported ? write(accountsExport(req)) : balanceOfAccountsText(req, args.ascii);
+    return exported ? write(accountExport(req, pos, args.filter))
+                    : accountReportText(req, pos, args.filter, args.ascii);
   }
   if (!isLedgerClosed(ledger)) raiseValue("Income and Expenses must be closed first!");
   return newOpeningText(ledger);

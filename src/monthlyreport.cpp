@@ -20,8 +20,8 @@ namespace {
 
 constexpr std::string_view profitLabel = "Profit/(Loss)";
 
-std::string moneyText(const App& app, Money m) {
-  return reportMoney(m, app.settings.number, app.ledger->moneyWhole);
+std::string moneyText(const ReportRequest& req, Money m) {
+  return reportMoney(m, req.numberPattern, req.ledger.moneyWhole);
 }
 
 std::string monthLabel(const DateRange& month) {
@@ -45,11 +45,11 @@ std::string monthKey(const DateRange& month) {
   return std::to_string(y) + (m < 10 ? "-0" : "-") + std::to_string(m);
 }
 
-MonthlyView monthlyView(const App& app, int64_t accountPos, bool balances,
+MonthlyView monthlyView(const ReportRequest& req, int64_t accountPos, bool balances,
                         std::string_view filter) {
-  const Ledger& ledger = *app.ledger;
+  const Ledger& ledger = req.ledger;
   assert(canReport(ledger));
-  const MonthlyFigures f = monthlyFigures(ledger, app.fromDate, app.toDate, filter);
+  const MonthlyFigures f = monthlyFigures(ledger, req.fromDate, req.toDate, filter);
   MonthlyView view{.balances = balances, .months = f.months};
   const size_t nm = f.months.size();
   const int64_t first = accountPos < 0 ? 0 : accountPos;
@@ -91,10 +91,10 @@ MonthlyView monthlyView(const App& app, int64_t accountPos, bool balances,
   return view;
 }
 
-std::string monthlyReportText(const App& app, int64_t accountPos, bool balances,
+std::string monthlyReportText(const ReportRequest& req, int64_t accountPos, bool balances,
                               std::string_view filter, bool ascii) {
-  const Ledger& ledger = *app.ledger;
-  const MonthlyView view = monthlyView(app, accountPos, balances, filter);
+  const Ledger& ledger = req.ledger;
+  const MonthlyView view = monthlyView(req, accountPos, balances, filter);
   const size_t nm = view.months.size();
   // The cells of each month first, to know its width.
   std::vector<std::vector<std::string>> cells(view.rows.size());
@@ -102,7 +102,7 @@ std::string monthlyReportText(const App& app, int64_t accountPos, bool balances,
   for (size_t m = 0; m < nm; ++m) widths[m] = codePointCount(monthLabel(view.months[m]));
   for (size_t r = 0; r < view.rows.size(); ++r) {
     for (size_t m = 0; m < nm; ++m) {
-      cells[r].push_back(moneyText(app, view.rows[r].months[m]));
+      cells[r].push_back(moneyText(req, view.rows[r].months[m]));
       widths[m] = std::max(widths[m], codePointCount(cells[r].back()));
     }
   }
@@ -131,14 +131,14 @@ std::string monthlyReportText(const App& app, int64_t accountPos, bool balances,
                       std::string(accountDisplay(ledger.accounts[row.accountPos])));
     }
     table.push_back(block([&](size_t m) -> std::string_view { return cells[r][m]; }));
-    if (!balances) table.push_back(moneyText(app, row.total));
-    if (view.hasClosing) table.push_back(moneyText(app, row.closing));
+    if (!balances) table.push_back(moneyText(req, row.total));
+    if (view.hasClosing) table.push_back(moneyText(req, row.closing));
   }
   std::vector<int64_t> separators = {1};
   if (view.hasProfit) separators.push_back(-1);
 
-  std::string head = "Date period: " + formatDatum(app.fromDate, app.settings.outDate) + " - " +
-                     formatDatum(app.toDate, app.settings.outDate) + "\nShown: " +
+  std::string head = "Date period: " + formatDatum(req.fromDate, req.dateFormat) + " - " +
+                     formatDatum(req.toDate, req.dateFormat) + "\nShown: " +
                      shownText(balances) + "\n";
   if (accountPos >= 0)
     head += "Account: " + accountPath(ledger.accounts, accountPos).displayPath + "\n";
@@ -148,9 +148,9 @@ std::string monthlyReportText(const App& app, int64_t accountPos, bool balances,
                    separators, ascii);
 }
 
-std::string monthlyReport(const App& app, int64_t accountPos, bool balances) {
-  const Ledger& ledger = *app.ledger;
-  const MonthlyView view = monthlyView(app, accountPos, balances, "");
+std::string monthlyReport(const ReportRequest& req, int64_t accountPos, bool balances) {
+  const Ledger& ledger = req.ledger;
+  const MonthlyView view = monthlyView(req, accountPos, balances, "");
   const std::string pos = accountPos < 0 ? "" : std::to_string(accountPos);
   std::string head = "<tr><th>Account name</th>";
   for (const DateRange& m : view.months) head += "<th>" + monthLabel(m) + "</th>";
@@ -175,7 +175,7 @@ std::string monthlyReport(const App& app, int64_t accountPos, bool balances) {
       rows += "</a></span></td>";
     }
     for (size_t m = 0; m < view.months.size(); ++m) {
-      const std::string amount = moneyText(app, row.months[m]);
+      const std::string amount = moneyText(req, row.months[m]);
       if (row.accountPos < 0) {
         rows += "<td>" + amount + "</td>";
       } else {
@@ -186,7 +186,7 @@ std::string monthlyReport(const App& app, int64_t accountPos, bool balances) {
     }
     // The total and the closing come from the account's whole register.
     const auto wholeCell = [&](Money m) {
-      const std::string amount = moneyText(app, m);
+      const std::string amount = moneyText(req, m);
       return row.accountPos < 0 ? "<td>" + amount + "</td>"
                                 : "<td><a href=\"#a" + a + "\">" + amount + "</a></td>";
     };
@@ -220,9 +220,9 @@ std::string monthlyReport(const App& app, int64_t accountPos, bool balances) {
       "</table>\n",
       {{"kind", balances ? "b" : ""},
        {"pos", pos},
-       {"fileName", escapeHtml(app.args.fileName)},
-       {"perStart", formatDatum(app.fromDate, app.settings.outDate)},
-       {"perEnd", formatDatum(app.toDate, app.settings.outDate)},
+       {"fileName", escapeHtml(req.fileLabel)},
+       {"perStart", formatDatum(req.fromDate, req.dateFormat)},
+       {"perEnd", formatDatum(req.toDate, req.dateFormat)},
        {"account", account},
        {"shown", shownText(balances)},
        {"other", other},

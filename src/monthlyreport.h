@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app.h"
+#include "reportrequest.h"
 #include "datum.h"
 
 namespace murex {
@@ -33,12 +33,12 @@ struct MonthlyView {
 // without the future, up to today); accountPos -1
 // for every account, else that account and its sub-accounts. With balances the profit row
 // adds up from the period's start. The filter counts the matching splits' changes only.
-MonthlyView monthlyView(const App& app, int64_t accountPos, bool balances,
+MonthlyView monthlyView(const ReportRequest& req, int64_t accountPos, bool balances,
                         std::string_view filter);
 
-std::string monthlyReportText(const App& app, int64_t accountPos, bool balances,
+std::string monthlyReportText(const ReportRequest& req, int64_t accountPos, bool balances,
                               std::string_view filter, bool ascii);
-std::string monthlyReport(const App& app, int64_t accountPos, bool balances);  // HTML section
+std::string monthlyReport(const ReportRequest& req, int64_t accountPos, bool balances);  // HTML section
 
 // "2025-03": the month a column stands for, in CSV headers and the viewer's links.
 std::string monthKey(const DateRange& month);

@@ -9,70 +9,12 @@
 
 #include "error.h"
 #include "errorframe.h"
-#include "nameindex.h"
-#include "pages.h"
-#include "token.h"
+#include "parsestate.h"
+#include "splitamount.h"
 
 namespace murex {
 
 namespace {
-
-// What "close" needs of an account: the sum of its amounts so far, added split by split in
-// file order exactly as a walk over the earlier splits would add them. base is the sum before
-// the open transaction, so the one split that finishTransaction fills can be put back in
-// its place.
-struct AccountRun {
-  Money base = 0;
-  Money run = 0;
-  bool baseOverflow = false;
-  bool runOverflow = false;
-  int64_t traPos = -1;  // the transaction that last touched run
-};
-
-// What a split line's account word names.
-struct SplitTarget {
-  int64_t accountPos = -1;
-  int64_t kindPos = -1;
-};
-
-struct Parse {
-  Parse(Ledger& l, int64_t& n) : ledger(l), lineNr(n) {}
-  Ledger& ledger;
-  int64_t& lineNr;
-  NameIndex accountByName;
-  NameIndex kindByName;
-  // After the opening transaction a split's account word always means the same: each word
-  // met is looked up once, then found here whole.
-  NameIndex knownWords;
-  std::vector<SplitTarget> wordTargets;
-  // Transactions of one day follow each other: their date word is read once.
-  std::string lastDateWord;
-  Datum lastDate = 0;
-  std::vector<char> accountHasKinds;
-  std::vector<AccountRun> accountRuns;
-  KindRuns kindRuns;
-  std::vector<int64_t> accountSplitCounts;  // for the indexes built after the parse
-  std::vector<int64_t> kindSplitCounts;
-  int64_t traPos = -1;         // the open transaction
-  int64_t traFirstSplit = 0;  // its first split
-  Money cents = 0;            // any non-zero: some amount has cents
-  int64_t lastSplitLine = 0;  // the line of the ledger's last split, 0 before the first
-  int64_t lastSplitColumn = 1;  // and the column of its account word
-  // Where an error stands: the word being taken (its position in the piece being read, -1
-  // after the last piece), or errorColumn where a check names another line.
-  int64_t wordPos = -1;
-  int64_t errorColumn = 0;
-  Warnings warnings;  // of the word being taken, until they are given their place
-  // The token loop's state from one piece of text to the next.
-  TokenType prevType = TokenType::NewLine;
-  int64_t datumCount = 0;
-  bool openingOnly = false;  // ParseScope::Opening: stop at the second transaction line
-  bool stopped = false;
-  bool onSplitLine = false;
-  WordMasks masks;
-  std::string buf;
-  std::string bufSpaces;
-};
 
 // Room for the lists, taken once from a sample of the text (its start, or all of it) scaled
 // to the text's size: growing a list copies it, and room never touched costs no memory. The
@@ -121,14 +63,6 @@ void appendWord(std::string& texts, int64_t& len, std::string_view word,
   len += std::ssize(part);
 }
 
-void newComment(Ledger& ledger, int64_t splitPos, std::string_view text) {
-  assert(ledger.comments.empty() || ledger.comments.back().splitPos < splitPos);
-  mapAheadEvery(ledger.comments);
-  ledger.comments.push_back(
-      {.splitPos = splitPos, .pos = std::ssize(ledger.texts), .len = std::ssize(text)});
-  appendMapped(ledger.texts, text);
-}
-
 // The last split's comment to append to, made when its first word comes. It is always the
 // last text written.
 SplitComment& lastSplitComment(Ledger& ledger) {
@@ -138,89 +72,6 @@ SplitComment& lastSplitComment(Ledger& ledger) {
   SplitComment& c = ledger.comments.back();
   assert(c.pos + c.len == std::ssize(ledger.texts));
   return c;
-}
-
-// Every split enters the ledger here, counted for the indexes that afterLoop builds: a
-// counting pass over the splits at the end cost a tenth of the parse.
-// The split is written in place, its amount still unset.
-Split& addSplit(Parse& p, SplitTarget target) {
-  ++p.accountSplitCounts[target.accountPos];
-  if (target.kindPos >= 0) ++p.kindSplitCounts[target.kindPos];
-  mapAheadEvery(p.ledger.splits);
-  Split& split = p.ledger.splits.emplace_back();
-  split.traPos = p.traPos;
-  split.accountPos = target.accountPos;
-  split.kindPos = target.kindPos;
-  p.lastSplitLine = p.lineNr;
-  return split;
-}
-
-void touchAccount(Parse& p, int64_t accountPos) {
-  AccountRun& r = p.accountRuns[accountPos];
-  if (r.traPos == p.traPos) return;
-  r.traPos = p.traPos;
-  r.base = r.run;
-  r.baseOverflow = r.runOverflow;
-}
-
-void countMoney(AccountRun& r, Money m) {
-  if (m == moneyUnset || r.runOverflow) return;  // an unset amount is skipped by "close"
-  if (__builtin_add_overflow(r.run, m, &r.run)) r.runOverflow = true;
-}
-
-// Called once a split's amount is known, in split order. The running sum is the split's
-// balance; an amount left unset gets its balance, and those after it in its transaction
-// theirs again, when finishTransaction fills it.
-void moneySet(Parse& p, Split& split) {
-  touchAccount(p, split.accountPos);
-  if (split.money == moneyUnset) return;  // "close@" on nothing: filled like a left-out amount
-  AccountRun& r = p.accountRuns[split.accountPos];
-  countMoney(r, split.money);
-  split.balance = r.run;
-  p.cents |= split.money % 100;
-}
-
-void finishTransaction(Parse& p) {
-  Ledger& ledger = p.ledger;
-  if (ledger.transactions.empty() || ledger.splits.empty()) return;
-  const int64_t first = p.traFirstSplit;
-  const int64_t end = std::ssize(ledger.splits);
-  int64_t unsetPos = -1;
-  Money sum = 0;
-  for (int64_t i = first; i < end; ++i) {
-    const Money m = ledger.splits[i].money;
-    if (m == moneyUnset) {
-      if (unsetPos >= 0) {
-        p.lineNr = p.lastSplitLine;
-        p.errorColumn = p.lastSplitColumn;
-        raiseValue("Only one split per transaction can have a missing amount");
-      }
-      unsetPos = i;
-    } else {
-      sum = moneyAdd(sum, m);
-    }
-  }
-  if (first == end) raiseValue("Transaction has no split(s)");
-  if (unsetPos >= 0) {
-    Split& filled = ledger.splits[unsetPos];
-    filled.money = moneyNeg(sum);
-    // Put the filled amount in its place among the account's sums of this transaction.
-    touchAccount(p, filled.accountPos);
-    AccountRun& r = p.accountRuns[filled.accountPos];
-    r.run = r.base;
-    r.runOverflow = r.baseOverflow;
-    for (int64_t i = first; i < end; ++i) {
-      Split& s = ledger.splits[i];
-      if (s.accountPos != filled.accountPos) continue;
-      countMoney(r, s.money);
-      s.balance = r.run;
-    }
-    p.cents |= filled.money % 100;
-  } else if (sum != 0) {
-    p.lineNr = p.lastSplitLine;
-    p.errorColumn = p.lastSplitColumn;
-    raiseValue("Money amounts do not add up to zero");
-  }
 }
 
 void procDatum(Parse& p, std::string_view word) {
@@ -303,65 +154,6 @@ SplitTarget toSplit(Parse& p, const Token& tok, std::string_view raw, std::strin
     p.wordTargets.push_back({.accountPos = accountPos, .kindPos = kindPos});
   }
   return {.accountPos = accountPos, .kindPos = kindPos};
-}
-
-void procMoney(Parse& p, std::string_view word) {
-  Ledger& ledger = p.ledger;
-  assert(!ledger.splits.empty());
-  const int64_t splitPos = std::ssize(ledger.splits) - 1;
-  Split& split = ledger.splits.back();
-  // Almost every amount has the plain form, which holds no "@" and is no keyword.
-  if (split.kindPos < 0 && readPlainMoney(word, ledger.decimalComma, split.money)) {
-    moneySet(p, split);
-    return;
-  }
-  const bool hasAt = word.find('@') != std::string_view::npos;
-  if (split.kindPos < 0 && hasAt) raiseValue("At sign ('@') unexpected here: $1", {word});
-  if (split.kindPos >= 0 && !hasAt) raiseValue("Expected numItems@unitPrice: $1", {word});
-  constexpr std::string_view revalue = "revalue@";
-  Money money = moneyUnset;
-  if (word == "close@") {
-    const Items n = runItems(p.kindRuns, split.kindPos);
-    if (n > 0)
-      money = moneyNeg(
-          runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, n, p.warnings));
-  } else if (word == "close") {
-    const AccountRun& r = p.accountRuns[split.accountPos];
-    if (r.runOverflow) raiseOverflow();
-    money = moneyNeg(r.run);
-    ledger.closingSplits.push_back(splitPos);
-  } else if (word.starts_with(revalue)) {
-    const Money price = parseMoney(word.substr(revalue.size()), ledger.decimalComma);
-    if (price <= 0) raiseValue("New price must be positive");
-    const int64_t kindPos = split.kindPos;
-    const Items n = runItems(p.kindRuns, kindPos);
-    split.money =
-        moneyNeg(runRemoveItems(p.kindRuns, ledger.slots, splitPos, kindPos, n, p.warnings));
-    newComment(ledger, splitPos, "Revalue: take all out");
-    const Money back =
-        runAddItems(p.kindRuns, ledger.slots, splitPos + 1, kindPos, n, price, p.warnings);
-    newComment(ledger, splitPos + 1, "Revalue: put all back with a new price");
-    moneySet(p, split);
-    Split& putBack = addSplit(p, {.accountPos = split.accountPos, .kindPos = kindPos});
-    putBack.money = back;
-    moneySet(p, putBack);
-    return;
-  } else if (!hasAt) {
-    money = parseMoneyMul(word, ledger.decimalComma, p.warnings);
-  } else {
-    const ItemsAtPrice ip = splitMoney(word, ledger.decimalComma, p.warnings);
-    if (ip.items < 0) {
-      const Items out = moneyNeg(ip.items);
-      if (out > runItems(p.kindRuns, split.kindPos)) raiseValue("Inventory cannot go negative!");
-      money = moneyNeg(
-          runRemoveItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, out, p.warnings));
-    } else {
-      money = runAddItems(p.kindRuns, ledger.slots, splitPos, split.kindPos, ip.items,
-                          ip.unitPrice, p.warnings);
-    }
-  }
-  split.money = money;
-  moneySet(p, split);
 }
 
 void procTag(Parse& p, std::string_view word, bool onSplitLine) {

@@ -8,7 +8,7 @@
 
 #include "datum.h"
 #include "json.h"
-#include "report.h"
+#include "htmlreport.h"
 #include "rows.h"
 
 namespace murex {
@@ -33,22 +33,22 @@ void appendRow(std::string& out, const ReportRow& r) {
 
 }  // namespace
 
-std::string accountRowPart(const App& app, int64_t accountPos, std::string_view filter,
+std::string accountRowPart(const ReportRequest& req, int64_t accountPos, std::string_view filter,
                            int64_t from, int64_t to, bool withFrame) {
   from = std::max<int64_t>(from, 0);
   std::string out;
   // About the size of the rows asked for, so that a long part is not copied as it grows.
-  const int64_t most = std::ssize(app.ledger->accountSplits[accountPos]) + 3;
+  const int64_t most = std::ssize(req.ledger.accountSplits[accountPos]) + 3;
   out.reserve(static_cast<size_t>(std::clamp<int64_t>(std::min(to, most) - from, 0, most)) * 96);
   int64_t count = 0;
   // The largest figures of each column, and the most negative balance.
-  RowValues large{.date = app.fromDate, .held = true};
-  RowValues small{.date = app.fromDate, .held = true};
+  RowValues large{.date = req.fromDate, .held = true};
+  RowValues small{.date = req.fromDate, .held = true};
   Datum lastDate = -1;
   std::string date;
-  visitAccountRows(app, accountPos, filter, [&](const RowValues& v) {
+  visitAccountRows(req, accountPos, filter, [&](const RowValues& v) {
     if (count >= from && count < to) {
-      appendRow(out, accountReportRow(app, v, filter));
+      appendRow(out, accountReportRow(req, v, filter));
       out += '\n';
     }
     ++count;
@@ -60,11 +60,11 @@ std::string accountRowPart(const App& app, int64_t accountPos, std::string_view 
     }
     if (v.date != 0 && v.date != lastDate) {
       lastDate = v.date;
-      keepLonger(date, formatDatum(v.date, app.settings.outDate));
+      keepLonger(date, formatDatum(v.date, req.dateFormat));
     }
   });
-  ReportRow widest = accountReportRow(app, large, filter);
-  keepLonger(widest.balance, accountReportRow(app, small, filter).balance);
+  ReportRow widest = accountReportRow(req, large, filter);
+  keepLonger(widest.balance, accountReportRow(req, small, filter).balance);
   out += "{\"from\":";
   out += std::to_string(std::min(from, count));
   out += ",\"count\":";
@@ -79,7 +79,7 @@ std::string accountRowPart(const App& app, int64_t accountPos, std::string_view 
   out += ']';
   if (withFrame) {
     out += ",\"frame\":";
-    appendJsonString(out, accountFrame(app, accountPos));
+    appendJsonString(out, accountFrame(req, accountPos));
   }
   out += "}\n";
   return out;

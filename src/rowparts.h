@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app.h"
+#include "reportrequest.h"
 
 namespace murex {
 
@@ -17,7 +17,7 @@ namespace murex {
 //   {"from":F,"count":N,"widest":[date,debit,credit,balance],"frame":HTML}
 // with the longest text of each of those columns over all N rows and, with withFrame only,
 // the account report without rows. A page splits the lines and reads a row when it shows it.
-std::string accountRowPart(const App& app, int64_t accountPos, std::string_view filter,
+std::string accountRowPart(const ReportRequest& req, int64_t accountPos, std::string_view filter,
                            int64_t from, int64_t to, bool withFrame);
 
 }  // namespace murex

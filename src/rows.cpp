@@ -23,18 +23,18 @@ void appendTotals(std::vector<RowValues>& rows, Money debit, Money credit) {
 
 Money averagePrice(Money money, Items items) { return items == 0 ? 0 : moneyDiv(money, items); }
 
-void visitAccountRows(const App& app, int64_t accountPos, std::string_view filter,
+void visitAccountRows(const ReportRequest& req, int64_t accountPos, std::string_view filter,
                       const std::function<void(const RowValues&)>& visit) {
-  const Ledger& ledger = *app.ledger;
+  const Ledger& ledger = req.ledger;
   assert(canReport(ledger));
   assert(accountPos >= 0 && accountPos < std::ssize(ledger.accounts));
   const bool positive = accountType(ledger.accounts, accountPos).positive;
   const std::vector<std::string> words = filterWords(filter);
   if (filter.empty()) {
     visit({.kind = RowKind::Opening,
-           .date = app.fromDate,
+           .date = req.fromDate,
            .held = true,
-           .balance = accountBalanceAt(ledger, accountPos, app.fromDate)});
+           .balance = accountBalanceAt(ledger, accountPos, req.fromDate)});
   } else {
     visit({.kind = RowKind::Filter});
   }
@@ -42,9 +42,9 @@ void visitAccountRows(const App& app, int64_t accountPos, std::string_view filte
   Money credit = 0;
   std::string text;
   const std::vector<int64_t>& index = ledger.accountSplits[accountPos];
-  for (size_t i = firstNotBefore(ledger, index, app.fromDate); i < index.size(); ++i) {
+  for (size_t i = firstNotBefore(ledger, index, req.fromDate); i < index.size(); ++i) {
     const int64_t sp = index[i];
-    if (splitInPeriod(ledger, app.fromDate, app.toDate, sp) > 0) break;
+    if (splitInPeriod(ledger, req.fromDate, req.toDate, sp) > 0) break;
     const Split& s = ledger.splits[sp];
     const Transaction& t = ledger.transactions[s.traPos];
     if (!filter.empty() && !splitPassesFilter(ledger, sp, words, text)) continue;
@@ -69,15 +69,15 @@ void visitAccountRows(const App& app, int64_t accountPos, std::string_view filte
   for (const RowValues& r : totals) visit(r);
 }
 
-std::vector<RowValues> accountRowValues(const App& app, int64_t accountPos,
+std::vector<RowValues> accountRowValues(const ReportRequest& req, int64_t accountPos,
                                         std::string_view filter) {
   std::vector<RowValues> rows;
-  visitAccountRows(app, accountPos, filter, [&rows](const RowValues& r) { rows.push_back(r); });
+  visitAccountRows(req, accountPos, filter, [&rows](const RowValues& r) { rows.push_back(r); });
   return rows;
 }
 
-std::vector<RowValues> kindRowValues(const App& app, int64_t kindPos, std::string_view filter) {
-  const Ledger& ledger = *app.ledger;
+std::vector<RowValues> kindRowValues(const ReportRequest& req, int64_t kindPos, std::string_view filter) {
+  const Ledger& ledger = req.ledger;
   assert(kindPos >= 0 && kindPos < std::ssize(ledger.kinds));
   const std::vector<std::string> words = filterWords(filter);
   std::vector<RowValues> rows(1);
@@ -90,7 +90,7 @@ std::vector<RowValues> kindRowValues(const App& app, int64_t kindPos, std::strin
   const std::vector<int64_t>& index = ledger.kindSplits[kindPos];
   for (size_t i = 0; i < index.size(); ++i) {
     const int64_t sp = index[i];
-    const int where = splitInPeriod(ledger, app.fromDate, app.toDate, sp);
+    const int where = splitInPeriod(ledger, req.fromDate, req.toDate, sp);
     if (where > 0) break;
     if (where == 0 && !openingKnown) {
       opening = held;
@@ -120,7 +120,7 @@ std::vector<RowValues> kindRowValues(const App& app, int64_t kindPos, std::strin
   if (!openingKnown) opening = held;
   if (filter.empty()) {
     rows[0] = {.kind = RowKind::Opening,
-               .date = app.fromDate,
+               .date = req.fromDate,
                .held = true,
                .balance = opening.items,
                .value = opening.money};

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app.h"
+#include "reportrequest.h"
 
 namespace murex {
 
@@ -31,13 +31,13 @@ struct RowValues {
 // The rows of an account's report for the shown period: the opening row, or with a filter
 // the filter row and only the matching splits; one row per split of the account itself; then
 // the Sums and Change rows.
-std::vector<RowValues> accountRowValues(const App& app, int64_t accountPos,
+std::vector<RowValues> accountRowValues(const ReportRequest& req, int64_t accountPos,
                                         std::string_view filter);
 // The same rows handed to visit one by one, none kept.
-void visitAccountRows(const App& app, int64_t accountPos, std::string_view filter,
+void visitAccountRows(const ReportRequest& req, int64_t accountPos, std::string_view filter,
                       const std::function<void(const RowValues&)>& visit);
 // The same for an inventory kind, in items; value and balance give the average price.
-std::vector<RowValues> kindRowValues(const App& app, int64_t kindPos, std::string_view filter);
+std::vector<RowValues> kindRowValues(const ReportRequest& req, int64_t kindPos, std::string_view filter);
 
 // money / items; zero when nothing is held, also when a truncation residue of money is left.
 Money averagePrice(Money money, Items items);

@@ -13,7 +13,7 @@
 #include "http/server.h"
 #include "ledgertext.h"
 #include "queries.h"
-#include "report.h"
+#include "htmlreport.h"
 #include "digits.h"
 #include "html.h"
 #include "template.h"
@@ -123,7 +123,8 @@ std::string fillPage(std::string_view page, NamedValues values) {
   return out;
 }
 
-std::string mainPage(const App& app) {
+std::string mainPage(const RouteCall& call) {
+  const App& app = call.app;
   if (!app.ledger) {
     const std::string config = escapeHtml(configFile());
     return fillPage(assets::page_html, {{"[configFile]", config},
@@ -135,9 +136,10 @@ std::string mainPage(const App& app) {
   if (!canReport(*app.ledger))
     return fillPage(assets::page_html, {{"[errorStr]", escapeHtml(app.ledger->errorText)}});
   const std::string config = escapeHtml(configFile());
-  const std::string jump = jumpMenu(app);
-  const std::string accounts = balanceOfAccounts(app, true, false);
-  const std::string inventory = balanceOfInventory(app, true);
+  const ReportRequest request = reportOf(call);
+  const std::string jump = jumpMenu(request);
+  const std::string accounts = balanceOfAccountsHtml(request);
+  const std::string inventory = balanceOfInventoryHtml(request);
   return fillPage(assets::page_html, {{"[configFile]", config},
                                       {"[jump]", jump},
                                       {"[accBalance]", accounts},
@@ -210,7 +212,7 @@ const StaticAsset* staticAsset(std::string_view path) {
 // ---- The routes of this file: the page, the reload, the switches, the reports of the
 // whole period and the end.
 
-void homePage(RouteCall& call) { call.answer.body = mainPage(call.app); }
+void homePage(RouteCall& call) { call.answer.body = mainPage(call); }
 
 void reload(RouteCall& call) {
   App& app = call.app;
@@ -250,7 +252,7 @@ void choosePeriod(RouteCall& call) {
 void account(RouteCall& call) {
   const int64_t pos = call.path.position;
   if (pos >= std::ssize(call.app.ledger->accounts)) return notFound(call);
-  call.answer.body = accountReport(call.app, pos);
+  call.answer.body = accountReport(reportOf(call), pos);
 }
 
 void transaction(RouteCall& call) {
@@ -264,11 +266,11 @@ void transaction(RouteCall& call) {
 void filteredRows(RouteCall& call) {
   const int64_t pos = call.path.position;
   if (pos >= std::ssize(call.app.ledger->accounts)) return notFound(call);
-  call.answer.body = accountRows(call.app, pos, decodeQuery(call.request.query));
+  call.answer.body = accountRows(reportOf(call), pos, decodeQuery(call.request.query));
 }
 
 void selection(RouteCall& call) {
-  call.answer.body = selectionSums(call.app, call.path.text);
+  call.answer.body = selectionSums(reportOf(call), call.path.text);
   // An empty selection sums to nothing; a refused one is not a resource.
   if (call.answer.body.empty() && !call.path.text.empty()) notFound(call);
 }
@@ -276,7 +278,7 @@ void selection(RouteCall& call) {
 void kind(RouteCall& call) {
   const int64_t pos = call.path.position;
   if (pos >= std::ssize(call.app.ledger->kinds)) return notFound(call);
-  call.answer.body = kindReport(call.app, pos);
+  call.answer.body = kindReport(reportOf(call), pos);
 }
 
 void quit(RouteCall& call) {
@@ -388,17 +390,6 @@ WebAnswer webCallback(App& app, const http::Request& request) {
   } else {
     // A reload replaces the ledger: the period is found for the requests after it.
     if (reports && route->answer != reload) call.period = requestedPeriod(app, prefix);
-    // Until the reports take their period as a value: shown for the one answer.
-    const ShownPeriod before = shownPeriod(app);
-    if (prefix && reports) usePeriod(app, call.period);
-    struct Back {
-      App& app;
-      const ShownPeriod& period;
-      bool on;
-      ~Back() {
-        if (on) usePeriod(app, period);
-      }
-    } back{app, before, prefix && reports};
     route->answer(call);
   }
   if (!call.type.empty()) call.answer.headers.set("Content-type", std::string(call.type));

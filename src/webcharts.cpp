@@ -9,7 +9,6 @@
 #include "account.h"
 #include "chart.h"
 #include "digits.h"
-#include "webreports.h"
 
 namespace murex {
 
@@ -30,7 +29,7 @@ void json(RouteCall& call, std::string body) {
 void rootStack(RouteCall& call, char type) {
   const Found root = findAccountByType(call.app.ledger->accounts, type);
   if (!root.ok) return notFound(call);
-  json(call, stackChart(call.app, root.pos));
+  json(call, stackChart(reportOf(call), root.pos));
 }
 
 }  // namespace
@@ -40,25 +39,24 @@ void accountChartRoute(RouteCall& call) {
   if (pos >= std::ssize(call.app.ledger->accounts)) return notFound(call);
   const int64_t width = chartWidth(call.request.query);
   const std::string filter = queryValue(call.request.query, "f");
-  if (!call.path.month) return json(call, accountChart(call.app, pos, width, filter));
-  const std::optional<DateRange> month = shownMonth(call);
+  if (!call.path.month) return json(call, accountChart(reportOf(call), pos, width, filter));
+  const std::optional<ReportRequest> month = monthReportOf(call);
   if (!month) return notFound(call);
-  const MonthShown shown(call.app, *month);
-  json(call, accountChart(call.app, pos, width, filter));
+  json(call, accountChart(*month, pos, width, filter));
 }
 
 void kindChartRoute(RouteCall& call) {
   const int64_t pos = call.path.position;
   if (pos >= std::ssize(call.app.ledger->kinds)) return notFound(call);
-  json(call, kindChart(call.app, pos, chartWidth(call.request.query)));
+  json(call, kindChart(reportOf(call), pos, chartWidth(call.request.query)));
 }
 
-void balanceChartRoute(RouteCall& call) { json(call, balanceChart(call.app)); }
+void balanceChartRoute(RouteCall& call) { json(call, balanceChart(reportOf(call))); }
 
 void stackChartRoute(RouteCall& call) {
   const int64_t pos = call.path.position;
   if (pos >= std::ssize(call.app.ledger->accounts)) return notFound(call);
-  json(call, stackChart(call.app, pos));
+  json(call, stackChart(reportOf(call), pos));
 }
 
 void expensesChartRoute(RouteCall& call) { rootStack(call, 'E'); }

@@ -9,7 +9,7 @@
 #include "monthly.h"
 #include "monthlyreport.h"
 #include "queries.h"
-#include "report.h"
+#include "htmlreport.h"
 #include "rowparts.h"
 #include "digits.h"
 
@@ -38,7 +38,7 @@ bool hasAccount(const RouteCall& call) {
 // The page of every account (no position), or of one account's tree.
 void monthly(RouteCall& call, bool balances) {
   if (!hasAccount(call)) return notFound(call);
-  call.answer.body = monthlyReport(call.app, call.path.position, balances);
+  call.answer.body = monthlyReport(reportOf(call), call.path.position, balances);
 }
 
 void monthlyCsv(RouteCall& call, bool balances) {
@@ -46,7 +46,7 @@ void monthlyCsv(RouteCall& call, bool balances) {
   const int64_t pos = call.path.position;
   std::string report = balances ? "monthly-balance" : "monthly";
   if (pos >= 0) report += "-" + call.app.ledger->accounts[pos].name;
-  download(call, monthlyExport(call.app, pos, balances, ""), report, periodText(call));
+  download(call, monthlyExport(reportOf(call), pos, balances, ""), report, periodText(call));
 }
 
 // A number of the query, or otherwise.
@@ -78,61 +78,47 @@ std::string csvFileName(const App& app, std::string_view report, std::string_vie
   return name;
 }
 
-std::optional<DateRange> shownMonth(const RouteCall& call) {
-  const std::optional<DateRange>& month = call.path.month;
-  if (!month) return std::nullopt;
-  const DateRange part{std::max(month->first, call.period.fromDate),
-                       std::min(month->last, call.period.toDate)};
-  if (part.first > part.last) return std::nullopt;
-  return part;
-}
-
 void monthlyChanges(RouteCall& call) { monthly(call, false); }
 
 void monthlyBalances(RouteCall& call) { monthly(call, true); }
 
 void accountMonth(RouteCall& call) {
-  const std::optional<DateRange> month = shownMonth(call);
+  const std::optional<ReportRequest> month = monthReportOf(call);
   if (!hasAccount(call) || !month) return notFound(call);
-  const MonthShown shown(call.app, *month);
-  call.answer.body = accountReport(call.app, call.path.position);
+  call.answer.body = accountReport(*month, call.path.position);
 }
 
 void filteredMonthRows(RouteCall& call) {
-  const std::optional<DateRange> month = shownMonth(call);
+  const std::optional<ReportRequest> month = monthReportOf(call);
   if (!hasAccount(call) || !month) return notFound(call);
-  const MonthShown shown(call.app, *month);
-  call.answer.body =
-      accountRows(call.app, call.path.position, decodeQuery(call.request.query));
+  call.answer.body = accountRows(*month, call.path.position, decodeQuery(call.request.query));
 }
 
 void registerPart(RouteCall& call) {
-  std::optional<DateRange> month;
-  if (call.path.month && !(month = shownMonth(call))) return notFound(call);
+  const std::optional<ReportRequest> month = monthReportOf(call);
+  if (call.path.month && !month) return notFound(call);
   if (!hasAccount(call)) return notFound(call);
-  std::optional<MonthShown> shown;
-  if (month) shown.emplace(call.app, *month);
   const std::string_view query = call.request.query;
-  call.answer.body = accountRowPart(call.app, call.path.position, queryValue(query, "f"),
-                                    queryNumber(query, "from", 0),
-                                    queryNumber(query, "to", INT64_MAX),
-                                    queryValue(query, "frame") == "1");
+  call.answer.body =
+      accountRowPart(month ? *month : reportOf(call), call.path.position, queryValue(query, "f"),
+                     queryNumber(query, "from", 0), queryNumber(query, "to", INT64_MAX),
+                     queryValue(query, "frame") == "1");
   call.type = "text/plain; charset=utf-8";
 }
 
 void accountsCsv(RouteCall& call) {
-  download(call, accountsExport(call.app), "accounts", periodText(call));
+  download(call, accountsExport(reportOf(call)), "accounts", periodText(call));
 }
 
 void inventoryCsv(RouteCall& call) {
-  download(call, inventoryExport(call.app), "inventory", periodText(call));
+  download(call, inventoryExport(reportOf(call)), "inventory", periodText(call));
 }
 
 void kindCsv(RouteCall& call) {
   const Ledger& ledger = *call.app.ledger;
   const int64_t pos = call.path.position;
   if (pos >= std::ssize(ledger.kinds)) return notFound(call);
-  download(call, kindExport(call.app, pos, ""), "kind-" + ledger.kinds[pos].name,
+  download(call, kindExport(reportOf(call), pos, ""), "kind-" + ledger.kinds[pos].name,
            periodText(call));
 }
 
@@ -143,14 +129,13 @@ void accountCsv(RouteCall& call) {
   const std::string report = "account-" + call.app.ledger->accounts[pos].name;
   const std::string filter = decodeQuery(call.request.query);
   if (!call.path.month) {
-    download(call, accountExport(call.app, pos, filter), report, periodText(call));
+    download(call, accountExport(reportOf(call), pos, filter), report, periodText(call));
     return;
   }
-  const std::optional<DateRange> month = shownMonth(call);
+  const std::optional<ReportRequest> month = monthReportOf(call);
   if (!month) return notFound(call);
-  const MonthShown shown(call.app, *month);
   const std::string_view path = call.request.path;
-  download(call, accountExport(call.app, pos, filter), report, path.substr(path.size() - 7));
+  download(call, accountExport(*month, pos, filter), report, path.substr(path.size() - 7));
 }
 
 void monthlyChangesCsv(RouteCall& call) { monthlyCsv(call, false); }

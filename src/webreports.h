@@ -29,29 +29,6 @@ void kindCsv(RouteCall& call);
 void monthlyChangesCsv(RouteCall& call);
 void monthlyBalancesCsv(RouteCall& call);
 
-// The part of the path's month that the period covers; none without a month or outside it.
-std::optional<DateRange> shownMonth(const RouteCall& call);
-
-// The reports for one month of the period: the dates the reports read are narrowed for the
-// one answer and put back whatever happens.
-class MonthShown {
- public:
-  MonthShown(App& app, const DateRange& month) : app(app), from(app.fromDate), to(app.toDate) {
-    app.fromDate = month.first;
-    app.toDate = month.last;
-  }
-  ~MonthShown() {
-    app.fromDate = from;
-    app.toDate = to;
-  }
-  MonthShown(const MonthShown&) = delete;
-  MonthShown& operator=(const MonthShown&) = delete;
-
- private:
-  App& app;
-  Datum from, to;
-};
-
 // The download's name: the ledger file's name without folder and extension, the report and
 // the period, in letters, digits, "-", "_" and ".": household-monthly-2025Y.csv.
 std::string csvFileName(const App& app, std::string_view report, std::string_view period);

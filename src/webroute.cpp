@@ -75,6 +75,16 @@ std::optional<PeriodPrefix> takePeriodPrefix(std::string_view& path) {
   return prefix;
 }
 
+ReportRequest reportOf(const RouteCall& call) { return reportRequest(call.app, call.period); }
+
+std::optional<ReportRequest> monthReportOf(const RouteCall& call) {
+  const std::optional<DateRange>& month = call.path.month;
+  if (!month) return std::nullopt;
+  const ReportRequest request = narrowedTo(reportOf(call), *month);
+  if (request.fromDate > request.toDate) return std::nullopt;
+  return request;
+}
+
 void notFound(RouteCall& call) {
   call.answer.status = 404;
   call.answer.body = "Not found";

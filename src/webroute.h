@@ -64,6 +64,12 @@ struct Route {
   void (*answer)(RouteCall& call);
 };
 
+// What the call's report is asked for: App's ledger and formats, the call's period.
+ReportRequest reportOf(const RouteCall& call);
+// The same for the path's month, cut to the days the period covers; none without a month in
+// the path or when the period covers none of it.
+std::optional<ReportRequest> monthReportOf(const RouteCall& call);
+
 // The one answer for a path that names nothing: no such route, a position past its list, a
 // month outside the period, a report without a ledger that reports.
 void notFound(RouteCall& call);

@@ -4,7 +4,7 @@
 find_package(Python3 COMPONENTS Interpreter)
 if(Python3_Interpreter_FOUND)
   add_test(NAME monthly.matchesAcc
-           COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/check-monthly.py
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/check-monthly.py
                    --murex $<TARGET_FILE:murex> --ledger ${CMAKE_BINARY_DIR}/check/10000.ledger)
   set_tests_properties(monthly.matchesAcc PROPERTIES TIMEOUT 300)
 endif()

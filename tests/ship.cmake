@@ -1,5 +1,5 @@
 # What a user gets: the man page, the installed program, the Debian package and the README.
-set(MUREX_CHECK_INSTALL ${CMAKE_SOURCE_DIR}/tools/check-install.sh)
+set(MUREX_CHECK_INSTALL ${CMAKE_SOURCE_DIR}/tests/check-install.sh)
 add_test(NAME ship.manPage
          COMMAND bash ${MUREX_CHECK_INSTALL} man ${CMAKE_SOURCE_DIR}/man/murex.1 $<TARGET_FILE:murex>)
 add_test(NAME ship.install COMMAND bash ${MUREX_CHECK_INSTALL} install ${CMAKE_BINARY_DIR})
@@ -15,6 +15,6 @@ find_package(Python3 COMPONENTS Interpreter)
 if(Python3_Interpreter_FOUND)
   # Every "$ murex" example of the README, run and compared with what the README shows.
   add_test(NAME ship.readme
-           COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/check-readme.py
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/check-readme.py
                    --murex $<TARGET_FILE:murex> --root ${CMAKE_SOURCE_DIR})
 endif()

@@ -30,7 +30,7 @@
 #include "parse.h"
 #include "queries.h"
 #include "token.h"
-#include "report.h"
+#include "htmlreport.h"
 #include "export.h"
 #include "monthlyreport.h"
 #include "webreports.h"
@@ -258,12 +258,12 @@ TEST_F(WebRoutes, AnswersEveryRouteLikeTheReports) {
       {"/favicon.svg", 200, "image/svg+xml", std::string(assets::favicon_svg)},
       {"/favicon.png", 200, "image/png", std::string(assets::favicon_png)},
       {"/changed", 200, "text/plain; charset=utf-8", "no"},
-      {"/account/0", 200, html, accountReport(e.app, 0)},
-      {"/account/2", 200, html, accountReport(e.app, 2)},
-      {"/account/002", 200, html, accountReport(e.app, 2)},
+      {"/account/0", 200, html, accountReport(reportRequest(e.app), 0)},
+      {"/account/2", 200, html, accountReport(reportRequest(e.app), 2)},
+      {"/account/002", 200, html, accountReport(reportRequest(e.app), 2)},
       {"/account/" + accounts, 404, html, "Not found"},
       {"/account/99999999999999999999999999", 404, html, "Not found"},
-      {"/account/00000000000000000000000000002", 200, html, accountReport(e.app, 2)},
+      {"/account/00000000000000000000000000002", 200, html, accountReport(reportRequest(e.app), 2)},
       {"/account/", 404, html, "Not found"},
       {"/account/x", 404, html, "Not found"},
       {"/account/3x", 404, html, "Not found"},
@@ -272,17 +272,17 @@ TEST_F(WebRoutes, AnswersEveryRouteLikeTheReports) {
       {"/trans/1", 200, "text/plain; charset=utf-8", highlightLedger(transactionText(l, 1))},
       {"/trans/" + splits, 404, html, "Not found"},
       {"/trans/99999999999999999999", 404, html, "Not found"},
-      {"/filter/0?a+b%2Cc", 200, html, accountRows(e.app, 0, "a b,c")},
-      {"/filter/0", 200, html, accountRows(e.app, 0, "")},
+      {"/filter/0?a+b%2Cc", 200, html, accountRows(reportRequest(e.app), 0, "a b,c")},
+      {"/filter/0", 200, html, accountRows(reportRequest(e.app), 0, "")},
       {"/filter/" + accounts + "?x", 404, html, "Not found"},
       {"/filter/99999999999999999999?x", 404, html, "Not found"},
-      {"/inv/0", 200, html, kindReport(e.app, 0)},
+      {"/inv/0", 200, html, kindReport(reportRequest(e.app), 0)},
       {"/inv/" + kinds, 404, html, "Not found"},
       {"/inv/99999999999999999999", 404, html, "Not found"},
-      {"/inv/00000000000000000000000000000", 200, html, kindReport(e.app, 0)},
+      {"/inv/00000000000000000000000000000", 200, html, kindReport(reportRequest(e.app), 0)},
       {"/inv/x", 404, html, "Not found"},
       {"/sumsel/", 200, html, ""},
-      {"/sumsel/1,2", 200, html, selectionSums(e.app, "1,2")},
+      {"/sumsel/1,2", 200, html, selectionSums(reportRequest(e.app), "1,2")},
       {"/sumsel/1,x", 404, html, "Not found"},
       {"/sumsel/" + splits, 404, html, "Not found"},
       {"/nothing", 404, html, "Not found"},
@@ -296,7 +296,7 @@ TEST_F(WebRoutes, AnswersEveryRouteLikeTheReports) {
     EXPECT_EQ(a.body, c.body) << c.path;
     expectSafetyHeaders(a, c.path);
   }
-  EXPECT_NE(selectionSums(e.app, "1,2"), "");
+  EXPECT_NE(selectionSums(reportRequest(e.app), "1,2"), "");
 }
 
 // A word no route has, a position past its list (or past every number), a month outside the
@@ -409,7 +409,7 @@ TEST_F(WebRoutes, AnswersTheRegisterInParts) {
   };
   for (const RowPartCase& c : cases) {
     std::vector<std::string> rows;
-    std::stringstream html(accountRows(*c.app, c.pos, c.filter));
+    std::stringstream html(accountRows(reportRequest(*c.app), c.pos, c.filter));
     for (std::string row; std::getline(html, row);) rows.push_back(row);
     const size_t from = std::min(c.from, rows.size());
     std::string want;
@@ -442,12 +442,14 @@ TEST_F(WebRoutes, AnswersTheRegisterInParts) {
       EXPECT_EQ(texts[k].size(), longest) << c.query << " column " << k;
     }
     const std::string frame =
-        c.frame ? ",\"frame\":" + jsonString(accountFrame(*c.app, c.pos)) : std::string();
+        c.frame ? ",\"frame\":" + jsonString(accountFrame(reportRequest(*c.app), c.pos))
+                : std::string();
     EXPECT_EQ(rest.substr(w), frame + "}\n") << c.query;
   }
-  std::string report = accountFrame(e.app, 0);
-  report.insert(report.find("<tbody id=\"records\">\n") + 21, accountRows(e.app, 0, ""));
-  EXPECT_EQ(report, accountReport(e.app, 0));
+  std::string report = accountFrame(reportRequest(e.app), 0);
+  report.insert(report.find("<tbody id=\"records\">\n") + 21,
+                accountRows(reportRequest(e.app), 0, ""));
+  EXPECT_EQ(report, accountReport(reportRequest(e.app), 0));
   for (const std::string& path :
        std::vector<std::string>{"/rows/account/" + n, "/rows/account/3/2023-03",
                                 "/rows/account/3/2024-13", "/rows/account/x", "/rows/account/"})
@@ -462,33 +464,36 @@ TEST_F(WebRoutes, AnswersTheMonthlyPageTheAccountsMonthsAndTheDownloads) {
   const Expected march(ledger, "2024M3");
   const std::string n = std::to_string(e.app.ledger->accounts.size());
   const DownloadCase cases[] = {
-      {"/monthly", 200, monthlyReport(e.app, -1, false), ""},
-      {"/monthly/3", 200, monthlyReport(e.app, 3, false), ""},
-      {"/monthly/balance", 200, monthlyReport(e.app, -1, true), ""},
-      {"/monthly/balance/0", 200, monthlyReport(e.app, 0, true), ""},
+      {"/monthly", 200, monthlyReport(reportRequest(e.app), -1, false), ""},
+      {"/monthly/3", 200, monthlyReport(reportRequest(e.app), 3, false), ""},
+      {"/monthly/balance", 200, monthlyReport(reportRequest(e.app), -1, true), ""},
+      {"/monthly/balance/0", 200, monthlyReport(reportRequest(e.app), 0, true), ""},
       {"/monthly/" + n, 404, "Not found", ""},
       {"/monthly/", 404, "Not found", ""},
       {"/monthly/x", 404, "Not found", ""},
       {"/monthly/balance/", 404, "Not found", ""},
       {"/monthlyx", 404, "Not found", ""},
-      {"/account/3/2024-03", 200, accountReport(march.app, 3), ""},
-      {"/filter/3/2024-03?gro", 200, accountRows(march.app, 3, "gro"), ""},
-      {"/filter/3/2024-03", 200, accountRows(march.app, 3, ""), ""},
+      {"/account/3/2024-03", 200, accountReport(reportRequest(march.app), 3), ""},
+      {"/filter/3/2024-03?gro", 200, accountRows(reportRequest(march.app), 3, "gro"), ""},
+      {"/filter/3/2024-03", 200, accountRows(reportRequest(march.app), 3, ""), ""},
       {"/account/3/2023-03", 404, "Not found", ""},  // outside the shown period
       {"/account/" + n + "/2024-03", 404, "Not found", ""},
       {"/account/3/2024-13", 404, "Not found", ""},
       {"/account/3/2024-3", 404, "Not found", ""},
       {"/account/3/2024-03/", 404, "Not found", ""},
-      {"/csv/accounts", 200, csvText(accountsExport(e.app)), "book-accounts-2024Y.csv"},
-      {"/csv/account/0?a+b", 200, csvText(accountExport(e.app, 0, "a b")),
+      {"/csv/accounts", 200, csvText(accountsExport(reportRequest(e.app))),
+       "book-accounts-2024Y.csv"},
+      {"/csv/account/0?a+b", 200, csvText(accountExport(reportRequest(e.app), 0, "a b")),
        "book-account-Bank-2024Y.csv"},
-      {"/csv/account/0/2024-02", 200, csvText(accountExport(february.app, 0, "")),
+      {"/csv/account/0/2024-02", 200, csvText(accountExport(reportRequest(february.app), 0, "")),
        "book-account-Bank-2024-02.csv"},
-      {"/csv/inventory", 200, csvText(inventoryExport(e.app)), "book-inventory-2024Y.csv"},
-      {"/csv/inv/0", 200, csvText(kindExport(e.app, 0, "")), "book-kind-ACME-2024Y.csv"},
-      {"/csv/monthly", 200, csvText(monthlyExport(e.app, -1, false, "")),
+      {"/csv/inventory", 200, csvText(inventoryExport(reportRequest(e.app))),
+       "book-inventory-2024Y.csv"},
+      {"/csv/inv/0", 200, csvText(kindExport(reportRequest(e.app), 0, "")),
+       "book-kind-ACME-2024Y.csv"},
+      {"/csv/monthly", 200, csvText(monthlyExport(reportRequest(e.app), -1, false, "")),
        "book-monthly-2024Y.csv"},
-      {"/csv/monthly/balance/0", 200, csvText(monthlyExport(e.app, 0, true, "")),
+      {"/csv/monthly/balance/0", 200, csvText(monthlyExport(reportRequest(e.app), 0, true, "")),
        "book-monthly-balance-Bank-2024Y.csv"},
       {"/csv/inv/1", 404, "Not found", ""},
       {"/csv/account/" + n, 404, "Not found", ""},
@@ -501,14 +506,15 @@ TEST_F(WebRoutes, AnswersTheMonthlyPageTheAccountsMonthsAndTheDownloads) {
     EXPECT_EQ(a.status, c.status) << c.path;
     EXPECT_EQ(a.body, c.body) << c.path;
     const bool csv = !c.file.empty();
-    EXPECT_EQ(a.header("content-type"), csv ? "text/csv; charset=utf-8" : "text/html; charset=utf-8")
+    EXPECT_EQ(a.header("content-type"),
+              csv ? "text/csv; charset=utf-8" : "text/html; charset=utf-8")
         << c.path;
     EXPECT_EQ(a.header("content-disposition"),
               csv ? "attachment; filename=\"" + c.file + "\"" : "(none)")
         << c.path;
   }
   // The month's page leaves the shown period as it was.
-  EXPECT_EQ(get(port(), "/csv/accounts").body, csvText(accountsExport(e.app)));
+  EXPECT_EQ(get(port(), "/csv/accounts").body, csvText(accountsExport(reportRequest(e.app))));
 }
 
 TEST(CsvFileName, KeepsPlainCharactersOfTheLedgersName) {
@@ -541,7 +547,8 @@ TEST_F(WebRoutes, FillsTheMainPageAndPrintsTheAddress) {
   EXPECT_EQ(a.status, 200);
   EXPECT_EQ(a.header("content-type"), "text/html; charset=utf-8");
   for (const std::string& part :
-       {jumpMenu(e.app), balanceOfAccounts(e.app, true, false), balanceOfInventory(e.app, true),
+       {jumpMenu(reportRequest(e.app)), balanceOfAccountsHtml(reportRequest(e.app)),
+        balanceOfInventoryHtml(reportRequest(e.app)),
         (folder.path / "config/murex/murex.ini").string()})
     EXPECT_NE(a.body.find(part), std::string::npos) << part;
   for (std::string_view placeholder :
@@ -580,9 +587,9 @@ TEST_F(WebRoutes, SwitchesPeriodAndFutureAndRefusesBadPeriods) {
   EXPECT_EQ(q1.header("location"), "/");
   const Expected e(ledger, "Q1");
   const std::string page = get(port(), "/").body;
-  EXPECT_NE(page.find(balanceOfAccounts(e.app, true, false)), std::string::npos);
-  EXPECT_NE(page.find(jumpMenu(e.app)), std::string::npos);
-  EXPECT_EQ(get(port(), "/account/0").body, accountReport(e.app, 0));
+  EXPECT_NE(page.find(balanceOfAccountsHtml(reportRequest(e.app))), std::string::npos);
+  EXPECT_NE(page.find(jumpMenu(reportRequest(e.app))), std::string::npos);
+  EXPECT_EQ(get(port(), "/account/0").body, accountReport(reportRequest(e.app), 0));
 }
 
 // An absolute-form target names the host it is for, whatever Host says.
@@ -643,13 +650,12 @@ TEST_F(WebRoutes, RefusesWhatAPageOfAnotherSiteAsksFor) {
       {"another port's page", "GET", "/changed",
        "Sec-Fetch-Site: same-site\r\nOrigin: http://localhost:1\r\n", 403},
       {"a sandboxed page", "POST", "/quit", "Origin: null\r\nContent-Length: 0\r\n", 403},
-      {"a link to the page", "GET", "/", "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\n",
-       200},
+      {"a link to the page", "GET", "/",
+       "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\n", 200},
       {"an old browser's link", "GET", "/", "Referer: http://evil.example/page\r\n", 200},
       {"the style sheet", "GET", "/style.css", "Sec-Fetch-Site: cross-site\r\n", 200},
       {"a frame", "GET", "/",
-       "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\nSec-Fetch-Dest: iframe\r\n",
-       403},
+       "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\nSec-Fetch-Dest: iframe\r\n", 403},
       {"a fetch of the page", "GET", "/", "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: cors\r\n",
        403},
       {"a form posted to the page", "POST", "/",
@@ -658,8 +664,7 @@ TEST_F(WebRoutes, RefusesWhatAPageOfAnotherSiteAsksFor) {
       {"a timed probe", "GET", "/filter/0?acme",
        "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: no-cors\r\n", 403},
       {"a chart's figures", "GET", "/chart/balance", "Origin: http://evil.example\r\n", 403},
-      {"an old browser's image", "GET", "/csv/accounts", "Referer: http://evil.example/\r\n",
-       403},
+      {"an old browser's image", "GET", "/csv/accounts", "Referer: http://evil.example/\r\n", 403},
       {"a reload", "GET", "/changed", "Sec-Fetch-Site: cross-site\r\n", 403},
       {"an address typed again", "GET", "/account/0", "Referer: http://" + host + "/\r\n", 200},
       {"the page itself", "GET", "/toggleFuture", "Sec-Fetch-Site: same-origin\r\n" + own, 303},
@@ -758,9 +763,9 @@ TEST(WebFaultyStart, ServesTheErrorPageUntilTheFileIsFixed) {
   EXPECT_EQ(get(v.port, "/changed").body, "yes");
   const Expected q1(ledger, "Q1");
   const std::string home = get(v.port, "/").body;
-  EXPECT_NE(home.find(balanceOfAccounts(q1.app, true, false)), std::string::npos);
-  EXPECT_NE(home.find(jumpMenu(q1.app)), std::string::npos);
-  EXPECT_EQ(get(v.port, "/account/0").body, accountReport(q1.app, 0));
+  EXPECT_NE(home.find(balanceOfAccountsHtml(reportRequest(q1.app))), std::string::npos);
+  EXPECT_NE(home.find(jumpMenu(reportRequest(q1.app))), std::string::npos);
+  EXPECT_EQ(get(v.port, "/account/0").body, accountReport(reportRequest(q1.app), 0));
   EXPECT_EQ(v.err(), "Error: unhandled exception: " + error + " [ValueError]\n");
 }
 
@@ -900,7 +905,8 @@ Exchange talk(int port, std::string_view bytes, int64_t waitMs = 2000) {
   const int64_t start = http::monotonicMs();
   while (http::monotonicMs() - start < waitMs) {
     if (!bytes.empty()) {
-      const ssize_t n = send(fd, bytes.data(), std::min<size_t>(bytes.size(), 1 << 16), MSG_NOSIGNAL);
+      const ssize_t n =
+          send(fd, bytes.data(), std::min<size_t>(bytes.size(), 1 << 16), MSG_NOSIGNAL);
       if (n > 0) bytes.remove_prefix(size_t(n));
       if (n < 0 && errno != EAGAIN) bytes = {};  // the server stopped listening to us
     }
@@ -943,9 +949,11 @@ TEST(WebFraming, RefusesAmbiguousRequestsAndBoundsTheHeaderBlock) {
   ASSERT_GT(v.port, 0) << v.err();
   const std::string next = "GET /changed HTTP/1.1\r\nHost: localhost\r\n\r\n";
   std::string commas = "GET / HTTP/1.1\r\nHost: localhost\r\n";  // 32 MB of commas
-  for (int i = 0; i < 4000; ++i) commas += "x" + std::to_string(i) + ": " + std::string(8000, ',') + "\r\n";
+  for (int i = 0; i < 4000; ++i)
+    commas += "x" + std::to_string(i) + ": " + std::string(8000, ',') + "\r\n";
   std::string unfinished = "GET / HTTP/1.1\r\n";  // 80 MB, never ending
-  for (int i = 0; i < 9990; ++i) unfinished += "y" + std::to_string(i) + ": " + std::string(8000, 'a') + "\r\n";
+  for (int i = 0; i < 9990; ++i)
+    unfinished += "y" + std::to_string(i) + ": " + std::string(8000, 'a') + "\r\n";
   const struct {
     std::string what, bytes, status;
   } cases[] = {

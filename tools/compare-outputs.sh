@@ -5,6 +5,9 @@
 # The ledgers: every example, every ledger under tests/ledgers, and the generated ledgers
 # LEDGER_DIR/*.ledger (made with tools/genledger.py; LEDGER_DIR defaults to build/bench),
 # each also with a fault near its middle so that a framed error from a large file is compared.
+# The viewer is compared too: over the example and the generated ledgers both binaries serve
+# the same requests (every route, with and without a period in the address), and status,
+# headers and body of each answer are compared.
 # Prints one line per difference and a summary; exit status 1 when anything differs.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -22,6 +25,8 @@ commands=(
   "acc" "acc 1" "acc 3" "acc 7" "inv" "inv 1" "inv 2" "nop"
   "-p 2024Q2 -f market acc 3" "-p 2003H1 -f -fee acc 1" "-F -p M3 -f +rent acc 2"
   "-a acc" "-p 2001 inv 1" "acc Bnk" "-p 1999Q1 acc"
+  "mon" "-b mon" "mon 1" "-f market mon" "--csv acc" "--json acc" "--csv -f market acc 3"
+  "--json acc 1" "--csv inv" "--json inv 1" "--csv mon" "--json -b mon 2" "check" "names"
 )
 
 runs=0
@@ -93,6 +98,53 @@ for f in "$ledgers"/*.ledger; do
   awk -v a="$at" 'NR == a { sub(/[0-9]$/, ($0 ~ /0$/ ? "1" : "0")) } { print }' "$f" \
     >"$work/fault.ledger"
   compare "" "$work/fault.ledger" acc
+done
+
+# One server of each binary on the ledger; the same requests to both, in the same order.
+serve_compare() {  # ledger
+  local file=$1 ports=() pids=() month
+  month=$(awk '/^[0-9]{4}-[0-9]{2}-[0-9]{2}/ { d = substr($1, 1, 7) } END { print d }' "$file")
+  for bin in "$old" "$new"; do
+    "$bin" "$file" >"$work/serve.out" 2>/dev/null &
+    pids+=($!)
+    local port=""
+    for _ in $(seq 100); do
+      port=$(sed -n 's|.*http://localhost:\([0-9]*\)/.*|\1|p' "$work/serve.out")
+      [ -n "$port" ] && break
+      sleep 0.1
+    done
+    ports+=("$port")
+  done
+  local paths=(
+    / /account/0 /account/1 /account/3 /account/1/"$month" "/filter/1?a" "/filter/1/$month?a"
+    "/rows/account/1?from=0&to=40&frame=1" "/rows/account/1/$month?from=5&to=9&f=a"
+    /trans/1 /sumsel/1,2 /inv/0 /inv/1 /monthly /monthly/1 /monthly/balance /monthly/balance/2
+    /csv/accounts /csv/account/1 "/csv/account/1/$month?a" /csv/inventory /csv/inv/0
+    /csv/monthly /csv/monthly/1 /csv/monthly/balance /csv/monthly/balance/2
+    "/chart/account/1?w=600" "/chart/account/1/$month?w=300&f=a" "/chart/inv/0?w=500"
+    /chart/balance /chart/stack/0 /chart/expenses /chart/income
+    /account/999999 /account/99999999999999999999 /nothing /account/1/1999-01
+  )
+  local sequence=()
+  for p in "${paths[@]}"; do sequence+=("$p" "/p/${month:0:4}Q2$p" "/p/Y+future$p"); done
+  sequence+=(/period/Q1 / /account/1 /toggleFuture / /monthly /p/1800Y/ /period/x /)
+  for p in "${sequence[@]}"; do
+    for side in a b; do
+      local port=${ports[0]}
+      [ $side = b ] && port=${ports[1]}
+      curl -s -i --max-time 20 "http://127.0.0.1:$port$p" | grep -av '^[Dd]ate: ' >"$work/web.$side"
+    done
+    runs=$((runs + 1))
+    if ! cmp -s "$work/web.a" "$work/web.b"; then
+      echo "DIFFERS (web): $file $p"
+      diffs=$((diffs + 1))
+    fi
+  done
+  kill "${pids[@]}" 2>/dev/null
+  wait "${pids[@]}" 2>/dev/null
+}
+for f in examples/*.ledger "$ledgers"/*.ledger; do
+  [ -f "$f" ] && serve_compare "$f"
 done
 echo "$runs runs, $diffs differences"
 [ "$diffs" -eq 0 ]

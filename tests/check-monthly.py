@@ -2,7 +2,7 @@
 """Checks the month-by-month report against the balance of accounts, and every CSV and JSON
 form with Python's own readers, over a generated ledger.
 
-    tools/check-monthly.py --murex build/murex --ledger build/check/10000.ledger
+    tests/check-monthly.py --murex build/murex --ledger build/check/10000.ledger
 
 For two years of the ledger: each account's monthly total equals the change of its sub-tree
 in `acc` for the year, the profit row's total equals the year's profit or loss, and each
@@ -177,7 +177,8 @@ def main():
     args = ap.parse_args()
     if not os.path.exists(args.ledger):
         os.makedirs(os.path.dirname(os.path.abspath(args.ledger)), exist_ok=True)
-        gen = os.path.join(os.path.dirname(os.path.abspath(__file__)), "genledger.py")
+        root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+        gen = os.path.join(root, "tools", "genledger.py")
         subprocess.run([sys.executable, gen, "--seed", "1", "--transactions",
                         str(args.transactions), args.ledger], check=True)
     with tempfile.TemporaryDirectory(prefix="murex-monthly.") as home:
