@@ -73,7 +73,9 @@ async function openAccount(page, url, pos) {
   }, { pos, waitShown });
 }
 
-// The word typed into the filter box: until the rows of the whole word are on the screen.
+// The word typed into the filter box: from the last key's event until a frame shows the rows
+// of the whole word, and where that time went: until its first part was asked for, the
+// server's answer, and the page's work after the answer (reading, drawing, layout).
 async function filterWord(page) {
   await page.click('input[name="filter"]');
   for (const c of word.slice(0, -1)) {
@@ -82,9 +84,32 @@ async function filterWord(page) {
   }
   const waiting = page.evaluate(async ({ word, waitShown }) => {
     const shown = eval(waitShown);
-    const t0 = performance.now();
-    await shown(() => new RegExp("Filtering for: " + word).test(document.querySelector("#records").textContent));
-    return performance.now() - t0;
+    performance.clearResourceTimings();
+    const key = new Promise((resolve) => {
+      const down = (event) => {
+        if (event.key !== word.slice(-1)) return;
+        document.removeEventListener("keydown", down, true);
+        resolve(event.timeStamp);
+      };
+      document.addEventListener("keydown", down, true);
+    });
+    const wanted = "Filtering for: " + word;
+    await shown(() => {
+      const rows = document.querySelectorAll("#records tr[data-spos]");
+      return [...rows].some((row) => row.textContent.includes(wanted)) &&
+        (rows.length > 1 || /Change/.test(document.querySelector("#records").textContent));
+    });
+    const end = performance.now();
+    const t0 = await key;
+    const parts = performance.getEntriesByType("resource")
+      .filter((e) => e.name.includes("f=" + word) && /[?&]from=0&/.test(e.name) && e.startTime >= t0);
+    const first = parts[0];
+    return {
+      total: end - t0,
+      asked: first ? first.startTime - t0 : undefined,
+      answer: first ? first.responseEnd - first.startTime : undefined,
+      page: first ? end - first.responseEnd : undefined,
+    };
   }, { word, waitShown });
   await page.keyboard.press(word.slice(-1));
   return waiting;
@@ -138,12 +163,15 @@ async function bench(file, label) {
 
   console.log(`${label}: ${file} (${(fs.statSync(file).size / 1e6).toFixed(0)} MB), account #${busiest.pos} with ` +
               `${busiest.count - 1} splits in the period, ${runs} runs, medians`);
-  console.log(`                     first rows   rows and chart   filter "${word}" after its last key   scroll frame (median, worst)`);
+  console.log(`                     first rows   rows and chart   filter "${word}" after its last key ` +
+              `(asked, answer, page)   scroll frame (median, worst)`);
   for (const s of servers) {
-    const pick = (k) => median(s.results.map((r) => r[k]).filter((x) => x !== null && x !== undefined));
+    const pick = (f) => median(s.results.map(f).filter((x) => x !== null && x !== undefined));
+    const filter = (k) => pick((r) => r.filter[k]);
     const frames = s.results.map((r) => r.scroll);
-    console.log(`  ${s.name.padEnd(18)} ${ms(pick("rows"))}        ${ms(pick("chart"))}           ${ms(pick("filter"))}` +
-                `                  ${ms(median(frames.map((f) => f.median)))} ${ms(median(frames.map((f) => f.worst)))}`);
+    console.log(`  ${s.name.padEnd(18)} ${ms(pick((r) => r.rows))}        ${ms(pick((r) => r.chart))}           ` +
+                `${ms(filter("total"))} (${ms(filter("asked"))},${ms(filter("answer"))},${ms(filter("page"))})` +
+                `   ${ms(median(frames.map((f) => f.median)))} ${ms(median(frames.map((f) => f.worst)))}`);
   }
   for (const s of servers) s.proc.kill("SIGTERM");
 }
