@@ -2,10 +2,10 @@
 // view) and write them without any of the display forms.
 #include "export.h"
 
-#include <algorithm>
 #include <cassert>
 
 #include "account.h"
+#include "balances.h"
 #include "inventory.h"
 #include "json.h"
 #include "monthlyreport.h"
@@ -155,23 +155,13 @@ ExportTable accountsExport(const ReportRequest& req) {
   ExportTable t;
   periodFields(t, req, "accounts");
   t.columns = {"account", "description", "debit", "credit", "end_balance"};
-  const std::vector<Sums> subtrees = everySubtreeSums(ledger, req.fromDate, req.toDate);
-  for (int64_t a = 0; a < std::ssize(ledger.accounts); ++a) {
-    const Sums own = accountSums(ledger, a, req.fromDate, req.toDate);
-    t.rows.push_back({text(accountPath(ledger.accounts, a).namePath),
-                      text(ledger.accounts[a].description), number(own.debit),
-                      number(own.credit),
-                      number(subtrees[static_cast<size_t>(a)].balance)});
+  const AccountBalances balances = accountBalances(req);
+  for (const AccountBalance& b : balances.rows) {
+    t.rows.push_back({text(accountPath(ledger.accounts, b.accountPos).namePath),
+                      text(ledger.accounts[b.accountPos].description), number(b.debit),
+                      number(b.credit), number(b.balance)});
   }
-  // The profit or loss as the console report counts it.
-  Money profit = 0;
-  const Found income = findAccountByType(ledger.accounts, 'I');
-  const Found expense = findAccountByType(ledger.accounts, 'E');
-  if (income.ok && expense.ok) {
-    profit = moneySub(subtreeSums(ledger, income.pos, req.fromDate, req.toDate).credit,
-                      subtreeSums(ledger, expense.pos, req.fromDate, req.toDate).debit);
-  }
-  t.title.emplace_back("profit_loss", number(profit));
+  t.title.emplace_back("profit_loss", number(balances.profit.profit));
   return t;
 }
 
@@ -201,15 +191,9 @@ ExportTable inventoryExport(const ReportRequest& req) {
   ExportTable t;
   periodFields(t, req, "inventory");
   t.columns = {"kind", "description", "debit", "credit", "balance", "avg_price", "value"};
-  // By account in account order, then in kind order, as the console report lists them.
-  std::vector<int64_t> order(ledger.kinds.size());
-  for (size_t k = 0; k < order.size(); ++k) order[k] = static_cast<int64_t>(k);
-  std::stable_sort(order.begin(), order.end(), [&](int64_t x, int64_t y) {
-    return ledger.kinds[x].accountPos < ledger.kinds[y].accountPos;
-  });
-  for (const int64_t k : order) {
-    const KindSums s = kindSums(ledger, k, req.fromDate, req.toDate);
-    t.rows.push_back({text(kindPath(ledger, k)), text(ledger.kinds[k].description),
+  for (const KindBalance& b : kindBalances(req)) {
+    const KindSums& s = b.sums;
+    t.rows.push_back({text(kindPath(ledger, b.kindPos)), text(ledger.kinds[b.kindPos].description),
                       number(s.itemsIn), number(s.itemsOut), number(s.items),
                       number(averagePrice(s.money, s.items)), number(s.money)});
   }

@@ -22,7 +22,8 @@
 #include "names.h"
 #include "queries.h"
 #include "inventory.h"
-#include "report.h"
+#include "htmlreport.h"
+#include "textreport.h"
 #include "web.h"
 
 namespace murex {
@@ -186,7 +187,8 @@ std::string consoleReport(const App& app) {
   const bool exported = args.csv || args.json;
   const auto write = [&](const ExportTable& t) { return args.csv ? csvText(t) : jsonText(t); };
   if (args.command == "inventory") {
-    if (args.arg.empty()) return exported ? write(inventoryExport(req)) : balanceOfInventory(req, false);
+    if (args.arg.empty())
+      return exported ? write(inventoryExport(req)) : balanceOfInventoryText(req);
     const Found kind = searchKind(ledger.kinds, args.arg);
     if (!kind.ok) raiseValue("No inventory kind found matching '$1'", {args.arg});
     return exported ? write(kindExport(req, kind.pos, args.filter))
@@ -203,7 +205,8 @@ std::string consoleReport(const App& app) {
       return exported ? write(monthlyExport(req, pos, args.balances, args.filter))
                       : monthlyReportText(req, pos, args.balances, args.filter, args.ascii);
     }
-    if (pos < 0) return exported ? write(accountsExport(req)) : balanceOfAccounts(req, false, args.ascii);
+    if (pos < 0)
+      return exported ? write(accountsExport(req)) : balanceOfAccountsText(req, args.ascii);
     return exported ? write(accountExport(req, pos, args.filter))
                     : accountReportText(req, pos, args.filter, args.ascii);
   }

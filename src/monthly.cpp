@@ -37,12 +37,10 @@ std::vector<Money> profitOf(const Ledger& ledger, const MonthlyFigures& figures,
                             const std::vector<Sums>& cells) {
   const size_t nm = figures.months.size();
   std::vector<Money> profit(nm, 0);
-  const Found income = findAccountByType(ledger.accounts, 'I');
-  const Found expense = findAccountByType(ledger.accounts, 'E');
-  if (!income.ok || !expense.ok) return profit;
   for (size_t i = 0; i < nm; ++i) {
-    profit[i] = moneySub(cells[static_cast<size_t>(income.pos) * nm + i].credit,
-                         cells[static_cast<size_t>(expense.pos) * nm + i].debit);
+    profit[i] = murex::profitOf(ledger, [&](int64_t pos) {
+                  return cells[static_cast<size_t>(pos) * nm + i];
+                }).profit;
   }
   return profit;
 }

@@ -90,6 +90,15 @@ std::vector<Sums> everySubtreeSums(const Ledger& ledger, Datum ds, Datum de) {
   return sums;
 }
 
+Profit profitOf(const Ledger& ledger, const std::function<Sums(int64_t)>& treeSums) {
+  const Found income = findAccountByType(ledger.accounts, 'I');
+  const Found expense = findAccountByType(ledger.accounts, 'E');
+  if (!income.ok || !expense.ok) return {};
+  Profit p{.income = treeSums(income.pos).credit, .expenses = treeSums(expense.pos).debit};
+  p.profit = moneySub(p.income, p.expenses);
+  return p;
+}
+
 Money accountBalanceAt(const Ledger& ledger, int64_t accountPos, Datum d) {
   assert(canReport(ledger) && inRange(accountPos, ledger.accountSplits.size()));
   const std::vector<int64_t>& index = ledger.accountSplits[accountPos];

@@ -1,10 +1,11 @@
 // queries: the read-only questions that reports ask of a parsed ledger: period sums and
-// balances of accounts and kinds, holdings at a date, whether the ledger is closed, and
-// the search filter. All but filterMatch require canReport.
+// balances of accounts and kinds, the profit or loss, holdings at a date, whether the ledger
+// is closed, and the search filter. All but filterMatch require canReport.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,15 @@ Sums accountSums(const Ledger& ledger, int64_t accountPos, Datum ds, Datum de);
 Sums subtreeSums(const Ledger& ledger, int64_t accountPos, Datum ds, Datum de);
 // subtreeSums of every account, by accountPos, in one pass from the deepest accounts up.
 std::vector<Sums> everySubtreeSums(const Ledger& ledger, Datum ds, Datum de);
+// The profit or loss as every report counts it: what the income tree took in (its credits)
+// less what the expense tree cost (its debits); all zero unless the ledger has both trees.
+// treeSums gives a tree's Sums by the position of its account, over the days asked about.
+struct Profit {
+  Money income = 0;
+  Money expenses = 0;
+  Money profit = 0;
+};
+Profit profitOf(const Ledger& ledger, const std::function<Sums(int64_t)>& treeSums);
 Money accountBalanceAt(const Ledger& ledger, int64_t accountPos, Datum d);  // before d
 bool isLedgerClosed(const Ledger& ledger);  // every I and E account sums to zero
 

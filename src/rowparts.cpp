@@ -8,7 +8,7 @@
 
 #include "datum.h"
 #include "json.h"
-#include "report.h"
+#include "htmlreport.h"
 #include "rows.h"
 
 namespace murex {

@@ -13,7 +13,7 @@
 #include "http/server.h"
 #include "ledgertext.h"
 #include "queries.h"
-#include "report.h"
+#include "htmlreport.h"
 #include "digits.h"
 #include "html.h"
 #include "template.h"
@@ -138,8 +138,8 @@ std::string mainPage(const RouteCall& call) {
   const std::string config = escapeHtml(configFile());
   const ReportRequest request = reportOf(call);
   const std::string jump = jumpMenu(request);
-  const std::string accounts = balanceOfAccounts(request, true, false);
-  const std::string inventory = balanceOfInventory(request, true);
+  const std::string accounts = balanceOfAccountsHtml(request);
+  const std::string inventory = balanceOfInventoryHtml(request);
   return fillPage(assets::page_html, {{"[configFile]", config},
                                       {"[jump]", jump},
                                       {"[accBalance]", accounts},

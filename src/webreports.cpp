@@ -9,7 +9,7 @@
 #include "monthly.h"
 #include "monthlyreport.h"
 #include "queries.h"
-#include "report.h"
+#include "htmlreport.h"
 #include "rowparts.h"
 #include "digits.h"
 
@@ -99,10 +99,10 @@ void registerPart(RouteCall& call) {
   if (call.path.month && !month) return notFound(call);
   if (!hasAccount(call)) return notFound(call);
   const std::string_view query = call.request.query;
-  call.answer.body = accountRowPart(month ? *month : reportOf(call), call.path.position, queryValue(query, "f"),
-                                    queryNumber(query, "from", 0),
-                                    queryNumber(query, "to", INT64_MAX),
-                                    queryValue(query, "frame") == "1");
+  call.answer.body =
+      accountRowPart(month ? *month : reportOf(call), call.path.position, queryValue(query, "f"),
+                     queryNumber(query, "from", 0), queryNumber(query, "to", INT64_MAX),
+                     queryValue(query, "frame") == "1");
   call.type = "text/plain; charset=utf-8";
 }
 

@@ -1,5 +1,4 @@
-// chart: the thinning of a line, the axis ticks, and the chart routes' figures against the
-// reports and queries of the same ledger.
+// chart: the chart routes' figures against the reports and queries of the same ledger.
 #include "chart.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +15,7 @@
 #include "account.h"
 #include "ledger_text.h"
 #include "queries.h"
-#include "report.h"
+#include "htmlreport.h"
 #include "web.h"
 
 namespace murex {
@@ -25,7 +24,8 @@ namespace {
 // ---- A small JSON reader: enough for the charts' documents (no floats, no escapes but \").
 
 struct Json {
-  std::variant<std::monostate, int64_t, std::string, std::vector<Json>, std::map<std::string, Json>> v;
+  std::variant<std::monostate, int64_t, std::string, std::vector<Json>, std::map<std::string, Json>>
+      v;
   const Json& operator[](const std::string& key) const {
     return std::get<std::map<std::string, Json>>(v).at(key);
   }
@@ -80,72 +80,6 @@ Json parseJson(std::string_view text) {
   Json j = readJson(text, i);
   EXPECT_EQ(i, text.size()) << text;
   return j;
-}
-
-// ---- Thinning and ticks
-
-TEST(Chart, ThinningKeepsEachColumnsFirstLastLowestAndHighest) {
-  std::mt19937_64 random(16);
-  struct Case {
-    int64_t count, days, width;
-  };
-  for (const Case c : {Case{1, 1, 1}, Case{5000, 365, 300}, Case{60000, 366, 900},
-                       Case{300, 31, 1000}, Case{2000, 365, 40}}) {
-    std::vector<ChartPoint> points;
-    int64_t day = 0;
-    Money value = 0;
-    for (int64_t i = 0; i < c.count; ++i) {
-      day = std::min(c.days - 1, day + (random() % 50 == 0 ? 1 : 0));
-      value += static_cast<Money>(random() % 20001) - 10000;
-      points.push_back({day, i, value, static_cast<Items>(random() % 1000)});
-    }
-    const std::vector<ChartPoint> thin = thinPoints(points, c.days, c.width);
-    const auto column = [&](const ChartPoint& p) { return p.day * c.width / c.days; };
-    std::map<int64_t, std::vector<ChartPoint>> all, kept;
-    for (const ChartPoint& p : points) all[column(p)].push_back(p);
-    for (const ChartPoint& p : thin) kept[column(p)].push_back(p);
-    ASSERT_EQ(all.size(), kept.size());
-    for (const auto& [col, ps] : all) {
-      const std::vector<ChartPoint>& ks = kept[col];
-      EXPECT_LE(ks.size(), 6u);
-      EXPECT_EQ(ks.front().splitPos, ps.front().splitPos);
-      EXPECT_EQ(ks.back().splitPos, ps.back().splitPos);
-      const auto byValue = [](const ChartPoint& a, const ChartPoint& b) { return a.value < b.value; };
-      const auto byItems = [](const ChartPoint& a, const ChartPoint& b) { return a.items < b.items; };
-      EXPECT_EQ(std::min_element(ks.begin(), ks.end(), byValue)->value,
-                std::min_element(ps.begin(), ps.end(), byValue)->value);
-      EXPECT_EQ(std::max_element(ks.begin(), ks.end(), byValue)->value,
-                std::max_element(ps.begin(), ps.end(), byValue)->value);
-      EXPECT_EQ(std::min_element(ks.begin(), ks.end(), byItems)->items,
-                std::min_element(ps.begin(), ps.end(), byItems)->items);
-      EXPECT_EQ(std::max_element(ks.begin(), ks.end(), byItems)->items,
-                std::max_element(ps.begin(), ps.end(), byItems)->items);
-    }
-    // In their order: the line is drawn through them as they come.
-    EXPECT_TRUE(std::is_sorted(thin.begin(), thin.end(), [](const ChartPoint& a, const ChartPoint& b) {
-      return a.splitPos < b.splitPos;
-    }));
-  }
-}
-
-TEST(Chart, AxisTicksAreRoundAndCoverTheRange) {
-  struct Case {
-    Money low, high;
-    std::vector<Money> ticks;
-  };
-  const Case cases[] = {
-      {0, 280000, {0, 100000, 200000, 300000}},
-      {-127460, 280000, {-200000, 0, 200000, 400000}},
-      {518085, 798085, {500000, 600000, 700000, 800000}},
-      {5, 5, {5}},
-      {0, 3, {0, 1, 2, 3}},
-      {-7, -1, {-8, -6, -4, -2, 0}},
-  };
-  for (const Case& c : cases) EXPECT_EQ(axisTicks(c.low, c.high, 4), c.ticks) << c.low << " " << c.high;
-  // The widest range cents can hold: no overflow, and the ticks stay within 64 bits.
-  const std::vector<Money> wide = axisTicks(INT64_MIN + 1, INT64_MAX, 4);
-  EXPECT_GE(wide.size(), 3u);
-  EXPECT_TRUE(std::is_sorted(wide.begin(), wide.end()));
 }
 
 // ---- The routes
@@ -270,8 +204,8 @@ TEST(ChartRoutes, ABusyAccountIsThinnedToItsColumnsExtremes) {
     const int cents = (i * 7919) % 5000 + 1;
     const std::string twoDigits = std::to_string(100 + cents % 100).substr(1);
     text += "2024-06-" + std::string(day < 10 ? "0" : "") + std::to_string(day) + " Move\n";
-    text += "  Food " + std::string(i % 3 ? "" : "-") + std::to_string(cents / 100) + "." + twoDigits +
-            "\n  Card\n";
+    text += "  Food " + std::string(i % 3 ? "" : "-") + std::to_string(cents / 100) + "." +
+            twoDigits + "\n  Card\n";
   }
   App app = appOf(text, 20240601, 20240630);
   Money balance = 0;
@@ -314,14 +248,16 @@ TEST(ChartRoutes, TheMonthlyBarsAddUpToThePeriodsSums) {
       incomeSum += chart["income"][m][0].num();
       expenseSum += chart["expenses"][m][0].num();
       profitSum += chart["profit"][m][0].num();
-      EXPECT_EQ(chart["profit"][m][0].num(), chart["income"][m][0].num() - chart["expenses"][m][0].num());
+      EXPECT_EQ(chart["profit"][m][0].num(),
+                chart["income"][m][0].num() - chart["expenses"][m][0].num());
     }
     EXPECT_EQ(incomeSum, income.credit);
     EXPECT_EQ(expenseSum, expenses.debit);
     EXPECT_EQ(profitSum, income.credit - expenses.debit);
     EXPECT_EQ(chart["sums"]["profit"][0].num(), profitSum);
     // The net worth at the period's end: bank, card and fund.
-    const Money worth = subtreeSums(ledger, 0, c.from, c.to).balance + subtreeSums(ledger, 1, c.from, c.to).balance +
+    const Money worth = subtreeSums(ledger, 0, c.from, c.to).balance +
+                        subtreeSums(ledger, 1, c.from, c.to).balance +
                         subtreeSums(ledger, 9, c.from, c.to).balance;
     EXPECT_EQ(chart["worth"][c.months - 1][0].num(), worth);
   }
@@ -335,7 +271,8 @@ TEST(ChartRoutes, TheStackedPartsAddUpToTheirAccount) {
   EXPECT_EQ(series[0]["name"].str(), "Rent");
   EXPECT_EQ(series[1]["name"].str(), "Groceries");
   for (size_t m = 0; m < 12; ++m) {
-    EXPECT_EQ(series[0]["values"][m][0].num() + series[1]["values"][m][0].num(), chart["totals"][m][0].num());
+    EXPECT_EQ(series[0]["values"][m][0].num() + series[1]["values"][m][0].num(),
+              chart["totals"][m][0].num());
   }
   // Expenses gather their debits: the refund of February is not taken off.
   EXPECT_EQ(series[1]["values"][1][0].num(), 4550);

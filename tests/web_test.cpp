@@ -30,7 +30,7 @@
 #include "parse.h"
 #include "queries.h"
 #include "token.h"
-#include "report.h"
+#include "htmlreport.h"
 #include "export.h"
 #include "monthlyreport.h"
 #include "webreports.h"
@@ -442,11 +442,13 @@ TEST_F(WebRoutes, AnswersTheRegisterInParts) {
       EXPECT_EQ(texts[k].size(), longest) << c.query << " column " << k;
     }
     const std::string frame =
-        c.frame ? ",\"frame\":" + jsonString(accountFrame(reportRequest(*c.app), c.pos)) : std::string();
+        c.frame ? ",\"frame\":" + jsonString(accountFrame(reportRequest(*c.app), c.pos))
+                : std::string();
     EXPECT_EQ(rest.substr(w), frame + "}\n") << c.query;
   }
   std::string report = accountFrame(reportRequest(e.app), 0);
-  report.insert(report.find("<tbody id=\"records\">\n") + 21, accountRows(reportRequest(e.app), 0, ""));
+  report.insert(report.find("<tbody id=\"records\">\n") + 21,
+                accountRows(reportRequest(e.app), 0, ""));
   EXPECT_EQ(report, accountReport(reportRequest(e.app), 0));
   for (const std::string& path :
        std::vector<std::string>{"/rows/account/" + n, "/rows/account/3/2023-03",
@@ -479,13 +481,16 @@ TEST_F(WebRoutes, AnswersTheMonthlyPageTheAccountsMonthsAndTheDownloads) {
       {"/account/3/2024-13", 404, "Not found", ""},
       {"/account/3/2024-3", 404, "Not found", ""},
       {"/account/3/2024-03/", 404, "Not found", ""},
-      {"/csv/accounts", 200, csvText(accountsExport(reportRequest(e.app))), "book-accounts-2024Y.csv"},
+      {"/csv/accounts", 200, csvText(accountsExport(reportRequest(e.app))),
+       "book-accounts-2024Y.csv"},
       {"/csv/account/0?a+b", 200, csvText(accountExport(reportRequest(e.app), 0, "a b")),
        "book-account-Bank-2024Y.csv"},
       {"/csv/account/0/2024-02", 200, csvText(accountExport(reportRequest(february.app), 0, "")),
        "book-account-Bank-2024-02.csv"},
-      {"/csv/inventory", 200, csvText(inventoryExport(reportRequest(e.app))), "book-inventory-2024Y.csv"},
-      {"/csv/inv/0", 200, csvText(kindExport(reportRequest(e.app), 0, "")), "book-kind-ACME-2024Y.csv"},
+      {"/csv/inventory", 200, csvText(inventoryExport(reportRequest(e.app))),
+       "book-inventory-2024Y.csv"},
+      {"/csv/inv/0", 200, csvText(kindExport(reportRequest(e.app), 0, "")),
+       "book-kind-ACME-2024Y.csv"},
       {"/csv/monthly", 200, csvText(monthlyExport(reportRequest(e.app), -1, false, "")),
        "book-monthly-2024Y.csv"},
       {"/csv/monthly/balance/0", 200, csvText(monthlyExport(reportRequest(e.app), 0, true, "")),
@@ -501,7 +506,8 @@ TEST_F(WebRoutes, AnswersTheMonthlyPageTheAccountsMonthsAndTheDownloads) {
     EXPECT_EQ(a.status, c.status) << c.path;
     EXPECT_EQ(a.body, c.body) << c.path;
     const bool csv = !c.file.empty();
-    EXPECT_EQ(a.header("content-type"), csv ? "text/csv; charset=utf-8" : "text/html; charset=utf-8")
+    EXPECT_EQ(a.header("content-type"),
+              csv ? "text/csv; charset=utf-8" : "text/html; charset=utf-8")
         << c.path;
     EXPECT_EQ(a.header("content-disposition"),
               csv ? "attachment; filename=\"" + c.file + "\"" : "(none)")
@@ -541,7 +547,8 @@ TEST_F(WebRoutes, FillsTheMainPageAndPrintsTheAddress) {
   EXPECT_EQ(a.status, 200);
   EXPECT_EQ(a.header("content-type"), "text/html; charset=utf-8");
   for (const std::string& part :
-       {jumpMenu(reportRequest(e.app)), balanceOfAccounts(reportRequest(e.app), true, false), balanceOfInventory(reportRequest(e.app), true),
+       {jumpMenu(reportRequest(e.app)), balanceOfAccountsHtml(reportRequest(e.app)),
+        balanceOfInventoryHtml(reportRequest(e.app)),
         (folder.path / "config/murex/murex.ini").string()})
     EXPECT_NE(a.body.find(part), std::string::npos) << part;
   for (std::string_view placeholder :
@@ -580,7 +587,7 @@ TEST_F(WebRoutes, SwitchesPeriodAndFutureAndRefusesBadPeriods) {
   EXPECT_EQ(q1.header("location"), "/");
   const Expected e(ledger, "Q1");
   const std::string page = get(port(), "/").body;
-  EXPECT_NE(page.find(balanceOfAccounts(reportRequest(e.app), true, false)), std::string::npos);
+  EXPECT_NE(page.find(balanceOfAccountsHtml(reportRequest(e.app))), std::string::npos);
   EXPECT_NE(page.find(jumpMenu(reportRequest(e.app))), std::string::npos);
   EXPECT_EQ(get(port(), "/account/0").body, accountReport(reportRequest(e.app), 0));
 }
@@ -643,13 +650,12 @@ TEST_F(WebRoutes, RefusesWhatAPageOfAnotherSiteAsksFor) {
       {"another port's page", "GET", "/changed",
        "Sec-Fetch-Site: same-site\r\nOrigin: http://localhost:1\r\n", 403},
       {"a sandboxed page", "POST", "/quit", "Origin: null\r\nContent-Length: 0\r\n", 403},
-      {"a link to the page", "GET", "/", "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\n",
-       200},
+      {"a link to the page", "GET", "/",
+       "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\n", 200},
       {"an old browser's link", "GET", "/", "Referer: http://evil.example/page\r\n", 200},
       {"the style sheet", "GET", "/style.css", "Sec-Fetch-Site: cross-site\r\n", 200},
       {"a frame", "GET", "/",
-       "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\nSec-Fetch-Dest: iframe\r\n",
-       403},
+       "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\nSec-Fetch-Dest: iframe\r\n", 403},
       {"a fetch of the page", "GET", "/", "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: cors\r\n",
        403},
       {"a form posted to the page", "POST", "/",
@@ -658,8 +664,7 @@ TEST_F(WebRoutes, RefusesWhatAPageOfAnotherSiteAsksFor) {
       {"a timed probe", "GET", "/filter/0?acme",
        "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: no-cors\r\n", 403},
       {"a chart's figures", "GET", "/chart/balance", "Origin: http://evil.example\r\n", 403},
-      {"an old browser's image", "GET", "/csv/accounts", "Referer: http://evil.example/\r\n",
-       403},
+      {"an old browser's image", "GET", "/csv/accounts", "Referer: http://evil.example/\r\n", 403},
       {"a reload", "GET", "/changed", "Sec-Fetch-Site: cross-site\r\n", 403},
       {"an address typed again", "GET", "/account/0", "Referer: http://" + host + "/\r\n", 200},
       {"the page itself", "GET", "/toggleFuture", "Sec-Fetch-Site: same-origin\r\n" + own, 303},
@@ -758,7 +763,7 @@ TEST(WebFaultyStart, ServesTheErrorPageUntilTheFileIsFixed) {
   EXPECT_EQ(get(v.port, "/changed").body, "yes");
   const Expected q1(ledger, "Q1");
   const std::string home = get(v.port, "/").body;
-  EXPECT_NE(home.find(balanceOfAccounts(reportRequest(q1.app), true, false)), std::string::npos);
+  EXPECT_NE(home.find(balanceOfAccountsHtml(reportRequest(q1.app))), std::string::npos);
   EXPECT_NE(home.find(jumpMenu(reportRequest(q1.app))), std::string::npos);
   EXPECT_EQ(get(v.port, "/account/0").body, accountReport(reportRequest(q1.app), 0));
   EXPECT_EQ(v.err(), "Error: unhandled exception: " + error + " [ValueError]\n");
@@ -913,7 +918,8 @@ Exchange talk(int port, std::string_view bytes, int64_t waitMs = 2000) {
   const int64_t start = http::monotonicMs();
   while (http::monotonicMs() - start < waitMs) {
     if (!bytes.empty()) {
-      const ssize_t n = send(fd, bytes.data(), std::min<size_t>(bytes.size(), 1 << 16), MSG_NOSIGNAL);
+      const ssize_t n =
+          send(fd, bytes.data(), std::min<size_t>(bytes.size(), 1 << 16), MSG_NOSIGNAL);
       if (n > 0) bytes.remove_prefix(size_t(n));
       if (n < 0 && errno != EAGAIN) bytes = {};  // the server stopped listening to us
     }
@@ -956,9 +962,11 @@ TEST(WebFraming, RefusesAmbiguousRequestsAndBoundsTheHeaderBlock) {
   ASSERT_GT(v.port, 0) << v.err();
   const std::string next = "GET /changed HTTP/1.1\r\nHost: localhost\r\n\r\n";
   std::string commas = "GET / HTTP/1.1\r\nHost: localhost\r\n";  // 32 MB of commas
-  for (int i = 0; i < 4000; ++i) commas += "x" + std::to_string(i) + ": " + std::string(8000, ',') + "\r\n";
+  for (int i = 0; i < 4000; ++i)
+    commas += "x" + std::to_string(i) + ": " + std::string(8000, ',') + "\r\n";
   std::string unfinished = "GET / HTTP/1.1\r\n";  // 80 MB, never ending
-  for (int i = 0; i < 9990; ++i) unfinished += "y" + std::to_string(i) + ": " + std::string(8000, 'a') + "\r\n";
+  for (int i = 0; i < 9990; ++i)
+    unfinished += "y" + std::to_string(i) + ": " + std::string(8000, 'a') + "\r\n";
   const struct {
     std::string what, bytes, status;
   } cases[] = {

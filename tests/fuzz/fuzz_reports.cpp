@@ -19,7 +19,7 @@
 #include "parse.h"
 #include "queries.h"
 #include "token.h"
-#include "report.h"
+#include "htmlreport.h"
 
 using namespace murex;
 

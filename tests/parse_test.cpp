@@ -1,4 +1,4 @@
-// tests/parser_test.cpp: the tokenizer, and what the parse builds beyond its messages (those
+// parse: the tokenizer, and what the parse builds beyond its messages (those
 // are in the corpus of tests/ledgers, see ledger_corpus_test.cpp).
 #include "error.h"
 #include "ledgertext.h"

@@ -1,68 +1,22 @@
-// tests/report_test.cpp: the report texts and HTML fragments, as whole strings where the
-// layout matters, by their telling parts elsewhere.
-#include "error.h"
-#include "report.h"
+// htmlreport: the viewer's HTML fragments, as whole strings where the layout matters, by
+// their telling parts elsewhere; where a rule differs by form, the console text beside them.
+#include "htmlreport.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
-#include "ledger_text.h"
+#include "error.h"
+#include "textreport.h"
+#include "report_books.h"
 
 namespace murex {
 namespace {
 
-App appOf(std::string_view text, Datum from = 20230101, Datum to = 20231231) {
-  App app;
-  app.ledger = std::make_unique<Ledger>(parsedLedger(text));
-  EXPECT_EQ(app.ledger->errorText, "");
-  app.args.fileName = "house.ledger";
-  app.fromDate = from;
-  app.toDate = to;
-  app.firstDate = app.ledger->transactions.front().date;
-  app.lastDate = app.ledger->transactions.back().date;
-  app.periodYear = 2023;
-  app.periodName = "Y";
-  return app;
-}
-
-// A ledger that does not report (no transactions): every report of it is empty.
-ReportRequest unreportable() {
-  static const Ledger none;
-  return {.ledger = none};
-}
-
-bool contains(std::string_view text, std::string_view part) {
-  return text.find(part) != std::string_view::npos;
-}
-
-// Accounts: 0 Bank, 1 Card (L), 2 Equity (C), 3 Income (I), 4 Salary, 5 Expenses (E).
-constexpr std::string_view small =
-    "2023-01-01 Opening\n"
-    "  Bank 100 ; @A\n"
-    "  Card 0 ; @L Credit <card>\n"
-    "  Equity -100 ; @C\n"
-    "  Income 0 ; @I\n"
-    "    Salary 0\n"
-    "  Expenses 0 ; @E\n"
-    "2023-02-01 Pay\n"
-    "  Bank 100\n"
-    "  Salary\n"
-    "2023-03-01 Refund\n"
-    "  Salary 10\n"
-    "  Bank\n"
-    "2023-04-01 Shop\n"
-    "  Expenses 30 ; food\n"
-    "  Card\n"
-    "2023-05-01 Card paid twice\n"
-    "  Card 40\n"
-    "  Bank\n";
-
 TEST(BalanceOfAccounts, HtmlFragment) {
   const App app = appOf(small);
   EXPECT_EQ(
-      balanceOfAccounts(reportRequest(app), true, false),
+      balanceOfAccountsHtml(reportRequest(app)),
       "<a id=\"a\"></a>\n"
       "<h1>Balance of accounts</h1>\n"
       "<table class=\"about\">\n"
@@ -96,53 +50,19 @@ TEST(BalanceOfAccounts, HtmlFragment) {
       "<pre data-lang=\"murex\"></pre></div>\n");
 }
 
-TEST(BalanceOfAccounts, ConsoleText) {
-  const App app = appOf(small, 20230201, 20230331);
-  EXPECT_EQ(balanceOfAccounts(reportRequest(app), false, true),
-            "Balance of accounts\n\n"
-            "Date period: 2023-02-01 - 2023-03-31\n\n"
-            "Debit | Credit | End Balance | Account name\n"
-            "--------------------------------------------\n"
-            " 100  |    10  |        190  | Bank\n"
-            "   -  |     -  |          -  | Credit <card>\n"
-            "   -  |     -  |       (100) | Equity\n"
-            "   -  |     -  |        (90) | Income\n"
-            "  10  |   100  |        (90) |   Salary\n"
-            "   -  |     -  |          -  | Expenses\n"
-            "\n\n"
-            "Profit/(Loss) for the period: 100\n");
-}
-
-TEST(BalanceOfAccounts, ProfitOrLossFigures) {
-  const struct {
-    std::string_view ledger, want;
-  } cases[] = {
-      // A loss shows in parentheses without a trailing blank.
-      {"2023-01-01 O\n  B 0\n  I 0 ; @I\n  E 0 ; @E\n2023-02-01 x\n  E 20.5\n  B\n",
-       "Profit/(Loss) for the period: (20.50)\n"},
-      // Without an expense root, no figure at all.
-      {"2023-01-01 O\n  B 0\n  I 0 ; @I\n2023-02-01 x\n  I -20\n  B\n",
-       "Profit/(Loss) for the period: -\n"},
-  };
-  for (const auto& c : cases) {
-    const std::string text = balanceOfAccounts(reportRequest(appOf(c.ledger)), false, false);
-    EXPECT_TRUE(text.ends_with(c.want)) << text;
-  }
-}
-
 TEST(BalanceOfAccounts, ShowsTheNextOpeningWhenClosed) {
   const App app = appOf(
       "2023-01-01 Opening\n  Bank 10 ; @A\n  Eq -10 ; @C\n  In 0 ; @I\n"
       "2023-06-01 Gift\n  Bank 5\n  In\n"
       "2023-12-31 Close\n  In close\n  Eq\n");
-  const std::string html = balanceOfAccounts(reportRequest(app), true, false);
+  const std::string html = balanceOfAccountsHtml(reportRequest(app));
   EXPECT_TRUE(contains(html,
                        "<pre data-lang=\"murex\"><span class=\"Datum\">2024-01-01</span> <span "
                        "class=\"Description\">Opening transaction</span>\n  <span "
                        "class=\"Account\">Bank</span> <span class=\"Amount\">15</span> <span "
                        "class=\"Comment\">;</span> <span class=\"Tag\">@A</span>\n"))
       << html;
-  EXPECT_FALSE(contains(balanceOfAccounts(reportRequest(appOf(small)), true, false), "Datum"));
+  EXPECT_FALSE(contains(balanceOfAccountsHtml(reportRequest(appOf(small))), "Datum"));
 }
 
 TEST(BalanceOfAccounts, PeriodSumOverflowIsAnError) {
@@ -152,32 +72,18 @@ TEST(BalanceOfAccounts, PeriodSumOverflowIsAnError) {
       "2023-02-02 x\n  A -90000000000000000\n  B\n"
       "2023-02-03 x\n  A 90000000000000000\n  B\n");
   try {
-    balanceOfAccounts(reportRequest(app), false, false);
+    balanceOfAccountsText(reportRequest(app), false);
     FAIL() << "no error";
   } catch (const Error& e) {
     EXPECT_EQ(e.message, "Arithmetic overflow");
   }
 }
 
-constexpr std::string_view stocks =
-    "2023-01-01 Opening\n"
-    "  Depot 0 ; @A\n"
-    "  Depot:ACME 1@1 ; Acme <shares>\n"
-    "  Depot:DUST 3@0.33\n"
-    "  Eq -1.99\n"
-    "2023-02-01 Buy\n"
-    "  Depot:ACME 1@2\n"
-    "  Eq\n"
-    "2023-03-01 Sell dust\n"
-    "  Depot:DUST -1.5@\n"
-    "  Depot:DUST -1.5@ ; rest\n"
-    "  Eq\n";
-
 TEST(BalanceOfInventory, HtmlRowsAndAverages) {
   const App app = appOf(stocks);
   // ACME: 2 items worth 3.00 in a ledger without cents: the average 1.50 keeps its cents.
   // DUST: no items, a residue of 0.01: the average is zero.
-  EXPECT_EQ(balanceOfInventory(reportRequest(app), true),
+  EXPECT_EQ(balanceOfInventoryHtml(reportRequest(app)),
             "<a id=\"i\"></a>\n"
             "<h1>Balance of inventory</h1>\n"
             "<table class=\"about\">\n"
@@ -200,25 +106,13 @@ TEST(BalanceOfInventory, HtmlRowsAndAverages) {
             "</table>\n");
 }
 
-// In a ledger without cents an average may still have them; with no item left it is zero.
-TEST(BalanceOfInventory, AveragesInALedgerWithoutCents) {
-  const App app = appOf(
-      "2023-01-01 O\n  D 0 ; @A\n  D:X 1@1\n  E -1\n"
-      "2023-02-01 b\n  D:X 1@2\n  E\n");
-  ASSERT_TRUE(app.ledger->moneyWhole);
-  EXPECT_TRUE(
-      balanceOfInventory(reportRequest(app), false).ends_with("\n   1  │     -  │      2  │      1.50  │ X ()\n"));
-  EXPECT_TRUE(
-      contains(kindReportText(reportRequest(app), 0, false, ""), "│      1  │         1  │ Opening balance\n"));
-}
-
 TEST(BalanceOfInventory, WithoutKinds) {
   const App app = appOf(small);
-  EXPECT_TRUE(contains(balanceOfInventory(reportRequest(app), true), "<tbody>\n</tbody>"));
-  EXPECT_EQ(balanceOfInventory(reportRequest(app), false),
+  EXPECT_TRUE(contains(balanceOfInventoryHtml(reportRequest(app)), "<tbody>\n</tbody>"));
+  EXPECT_EQ(balanceOfInventoryText(reportRequest(app)),
             "Balance of inventory\n\nDate period: 2023-01-01 - 2023-12-31\n\n"
             "Debit │ Credit │ Balance │ Avg. Price │ Name\n");
-  EXPECT_EQ(balanceOfInventory(unreportable(), false), "");
+  EXPECT_EQ(balanceOfInventoryText(unreportable()), "");
 }
 
 TEST(AccountRows, ClassesAndOpeningRow) {
@@ -247,7 +141,8 @@ TEST(AccountRows, FilterRowIsEscapedInHtmlOnly) {
   EXPECT_TRUE(contains(rows, "<td>Shop: food</td>"));
   const std::string text = accountReportText(reportRequest(app), 5, "Foo", false);
   EXPECT_TRUE(contains(text, "│ Filtering for: Foo\n")) << text;
-  EXPECT_FALSE(contains(accountReportText(reportRequest(app), 5, "<i>Food", false), "Shop")) << "'<i>food'";
+  EXPECT_FALSE(contains(accountReportText(reportRequest(app), 5, "<i>Food", false), "Shop"))
+      << "'<i>food'";
 }
 
 // Bytes of broken UTF-8 in a filter are code points of their own: no crash, no match.
@@ -283,7 +178,8 @@ TEST(AccountReport, HtmlSection) {
       "<tr class=\"info\" data-spos=\"-1\">"))
       << html;
   EXPECT_TRUE(html.ends_with("<td>Change</td></tr>\n</tbody>\n</table>\n"));
-  EXPECT_TRUE(contains(accountReport(reportRequest(app), 1), "<h1>Account: Credit &lt;card&gt;</h1>"));
+  EXPECT_TRUE(
+      contains(accountReport(reportRequest(app), 1), "<h1>Account: Credit &lt;card&gt;</h1>"));
   EXPECT_EQ(accountReport(unreportable(), 0), "");
 }
 
@@ -303,21 +199,6 @@ TEST(KindReport, HtmlKeepsEmptyClassesOfSplitRows) {
       << html;
   EXPECT_TRUE(
       html.ends_with("</tbody>\n</table>\n<div id=\"invpopup\" hidden></div>\n"));
-}
-
-TEST(KindReportText, ConsoleRowsWithFilter) {
-  const App app = appOf(stocks);
-  EXPECT_EQ(kindReportText(reportRequest(app), 1, true, "rest"),
-            "Inventory for DUST ()\n\n"
-            "Period: 2023-01-01 - 2023-12-31\n"
-            "Units: Number of items (for Debit, Credit and Balance) and Money (for Average)\n\n"
-            "Date       | Debit | Credit | Balance | Avg. price | Description\n"
-            "------------------------------------------------------------------------\n"
-            "           |    -  |     -  |      -  |         -  | Filtering for: rest\n"
-            "2023-03-01 |    -  |  1.50  |      -  |         -  | Sell dust ; rest\n"
-            "------------------------------------------------------------------------\n"
-            "           |    -  |  1.50  |      -  |         -  | Sums\n"
-            "           |    -  |  1.50  |      -  |         -  | Change\n");
 }
 
 TEST(SelectionSums, SumsValidPositionsOnly) {
@@ -340,7 +221,8 @@ TEST(SelectionSums, SumsValidPositionsOnly) {
       {"99999999999999999999999", ""},
       {"00000000000000000000006,0000000000000000000000000011", "100 \n30 \n70 "},
   };
-  for (const auto& c : cases) EXPECT_EQ(selectionSums(reportRequest(app), c.selection), c.want) << c.selection;
+  for (const auto& c : cases)
+    EXPECT_EQ(selectionSums(reportRequest(app), c.selection), c.want) << c.selection;
   EXPECT_EQ(selectionSums(unreportable(), "1"), "");
 }
 
