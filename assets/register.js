@@ -70,8 +70,12 @@ const Register = (() => {
   }
 
   function newList(body, rows) {
+    // The rows of a body keep their height from one list to the next (a filter's), so that
+    // a new list is drawn once, without measuring it first.
+    const before = lists.get(body);
     const list = { body, rows, held: rows.length, selected: new Set(), marked: -1, toMark: null,
-                   from: 0, to: 0, drawn: [], rowHeight: 0, sizer: "", frame: 0, askPart: null };
+                   from: 0, to: 0, drawn: [], rowHeight: before ? before.rowHeight : 0, sizer: "",
+                   frame: 0, askPart: null };
     for (const [b] of lists) if (!b.isConnected || b === body) lists.delete(b);
     lists.set(body, list);
     return list;

@@ -158,7 +158,8 @@ const Page = (() => {
     showSums("");
     accountCsvLink("");
     const filter = section.querySelector('input[name="filter"]');
-    if (filter) filter.addEventListener("keyup", () => filterRows(filter.value));
+    // The input event comes with the key going down, before it is let go.
+    if (filter) filter.addEventListener("input", () => filterRows(filter.value));
     table.addEventListener("click", (event) => rowClick(event, false));
     // The description column keeps its width while filtered rows come and go.
     const descr = table.querySelector(".descr");
@@ -179,10 +180,25 @@ const Page = (() => {
     return `/rows/account/${pos}?from=${from}&to=${to}` + (filter ? "&f=" + encodeURIComponent(filter) : "");
   }
 
-  const partAsker = (pos, filter) => (from, to) => ask(rowsUrl(pos, filter, from, to));
+  // A part is asked for only while its word is the one typed: the one server answers in
+  // turn, and a part of an older word would keep the newer word's rows waiting.
+  const partAsker = (pos, filter) => (from, to) =>
+    filter === filterShown ? ask(rowsUrl(pos, filter, from, to)) : Promise.resolve("");
 
   let filterShown = "";
-  const settle = 150; // milliseconds after a filter's first rows without a newer one
+  let lastKey = 0; // when the word in the filter box last changed
+  const settle = 200; // milliseconds without a key before a filter's rest and chart are asked for
+
+  // Milliseconds until the typing has paused for settle.
+  const untilPause = () => Math.max(0, lastKey + settle - performance.now());
+
+  // then() once the typing has paused, if text is still the word typed by then.
+  function afterPause(text, then) {
+    if (filterShown !== text) return;
+    const wait = untilPause();
+    if (wait > 0) setTimeout(() => afterPause(text, then), wait);
+    else then();
+  }
 
   async function filterRows(value) {
     const pos = shownAccount();
@@ -190,6 +206,7 @@ const Page = (() => {
     // A key that changes no word (a shift, an arrow, a blank at the end) asks nothing.
     if (pos === null || text === filterShown) return;
     filterShown = text;
+    lastKey = performance.now();
     const query = "?" + encodeURIComponent(text);
     accountCsvLink(query);
     const first = Register.part(await ask(rowsUrl(pos + monthPath(), text, 0, Register.firstPart), { slot: "filter" }));
@@ -197,13 +214,13 @@ const Page = (() => {
     if (!records) return;
     // The rest of the rows and the chart wait for a pause in the typing, so that the server
     // is free for the next word's rows.
-    Register.load(records, first || { from: 0, rows: [], count: 0, widest: [] }, partAsker(pos + monthPath(), text), settle);
+    Register.load(records, first || { from: 0, rows: [], count: 0, widest: [] }, partAsker(pos + monthPath(), text), untilPause());
     updateSelection();
-    setTimeout(() => {
-      if (filterShown === text && byId("records") === records) {
+    afterPause(text, () => {
+      if (byId("records") === records) {
         drawCharts("account", pos + monthPath(), text, (spos) => Register.mark(records, spos));
       }
-    }, settle);
+    });
   }
 
   async function loadKind(pos) {

@@ -7,51 +7,20 @@
 //
 //   tools/genledger.py --transactions 1000000 /tmp/1m.ledger
 //   node tools/bench-register.mjs /tmp/1m.ledger build/murex /work/murex-base [runs]
-import { spawn } from "node:child_process";
-import { createRequire } from "node:module";
 import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
-import { fileURLToPath } from "node:url";
 
-const top = path.join(path.dirname(fileURLToPath(import.meta.url)), "..");
-const require = createRequire(path.join(top, "tests", "browser", "package.json"));
-const { chromium } = require("playwright-core");
+import { benchArgs, launchBrowser, median, startViewer, writeBusyYear } from "./timing.mjs";
 
-const [ledger, binary, baseBinary, runsText] = process.argv.slice(2);
-if (!ledger || !binary) {
-  console.error("usage: bench-register.mjs LEDGER MUREX [BASE_MUREX] [RUNS]");
-  process.exit(2);
-}
-const runs = Number(runsText || 3);
+const { ledger, binary, baseBinary, runs, scratch } = benchArgs("bench-register.mjs", 3);
 const word = "market";
-const scratch = fs.mkdtempSync(path.join(os.tmpdir(), "murex-bench-"));
 
-function start(bin, file) {
-  const home = fs.mkdtempSync(path.join(scratch, "home-"));
-  const proc = spawn(bin, [path.resolve(file)], {
-    env: { PATH: process.env.PATH, HOME: home, XDG_CONFIG_HOME: path.join(home, "config") },
-    stdio: ["ignore", "pipe", "inherit"],
-  });
-  return new Promise((resolve, reject) => {
-    let out = "";
-    proc.stdout.on("data", (d) => {
-      out += d;
-      const m = /http:\/\/localhost:(\d+)\//.exec(out);
-      if (m) resolve({ proc, url: `http://127.0.0.1:${m[1]}/` });
-    });
-    proc.on("exit", (code) => reject(new Error(`${bin} ended with ${code}`)));
-  });
-}
+const start = (bin, file) => startViewer(bin, file, scratch);
 
-const median = (xs) => [...xs].sort((a, b) => a - b)[Math.floor(xs.length / 2)];
 const ms = (x) => (x === undefined ? "     -" : x.toFixed(0).padStart(6) + " ms");
 
-const browser = await chromium.launch({
-  executablePath: "/usr/bin/chromium",
-  args: ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
-         "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-});
+const browser = await launchBrowser();
 
 // Resolves in the page once test() holds and a frame has been drawn after it.
 const waitShown = `(test) => new Promise((resolve) => {
@@ -73,7 +42,9 @@ async function openAccount(page, url, pos) {
   }, { pos, waitShown });
 }
 
-// The word typed into the filter box: until the rows of the whole word are on the screen.
+// The word typed into the filter box: from the last key's event until a frame shows the rows
+// of the whole word, and where that time went: until its first part was asked for, the
+// server's answer, and the page's work after the answer (reading, drawing, layout).
 async function filterWord(page) {
   await page.click('input[name="filter"]');
   for (const c of word.slice(0, -1)) {
@@ -82,9 +53,32 @@ async function filterWord(page) {
   }
   const waiting = page.evaluate(async ({ word, waitShown }) => {
     const shown = eval(waitShown);
-    const t0 = performance.now();
-    await shown(() => new RegExp("Filtering for: " + word).test(document.querySelector("#records").textContent));
-    return performance.now() - t0;
+    performance.clearResourceTimings();
+    const key = new Promise((resolve) => {
+      const down = (event) => {
+        if (event.key !== word.slice(-1)) return;
+        document.removeEventListener("keydown", down, true);
+        resolve(event.timeStamp);
+      };
+      document.addEventListener("keydown", down, true);
+    });
+    const wanted = "Filtering for: " + word;
+    await shown(() => {
+      const rows = document.querySelectorAll("#records tr[data-spos]");
+      return [...rows].some((row) => row.textContent.includes(wanted)) &&
+        (rows.length > 1 || /Change/.test(document.querySelector("#records").textContent));
+    });
+    const end = performance.now();
+    const t0 = await key;
+    const parts = performance.getEntriesByType("resource")
+      .filter((e) => e.name.includes("f=" + word) && /[?&]from=0&/.test(e.name) && e.startTime >= t0);
+    const first = parts[0];
+    return {
+      total: end - t0,
+      asked: first ? first.startTime - t0 : undefined,
+      answer: first ? first.responseEnd - first.startTime : undefined,
+      page: first ? end - first.responseEnd : undefined,
+    };
   }, { word, waitShown });
   await page.keyboard.press(word.slice(-1));
   return waiting;
@@ -138,12 +132,15 @@ async function bench(file, label) {
 
   console.log(`${label}: ${file} (${(fs.statSync(file).size / 1e6).toFixed(0)} MB), account #${busiest.pos} with ` +
               `${busiest.count - 1} splits in the period, ${runs} runs, medians`);
-  console.log(`                     first rows   rows and chart   filter "${word}" after its last key   scroll frame (median, worst)`);
+  console.log(`                     first rows   rows and chart   filter "${word}" after its last key ` +
+              `(asked, answer, page)   scroll frame (median, worst)`);
   for (const s of servers) {
-    const pick = (k) => median(s.results.map((r) => r[k]).filter((x) => x !== null && x !== undefined));
+    const pick = (f) => median(s.results.map(f).filter((x) => x !== null && x !== undefined));
+    const filter = (k) => pick((r) => r.filter[k]);
     const frames = s.results.map((r) => r.scroll);
-    console.log(`  ${s.name.padEnd(18)} ${ms(pick("rows"))}        ${ms(pick("chart"))}           ${ms(pick("filter"))}` +
-                `                  ${ms(median(frames.map((f) => f.median)))} ${ms(median(frames.map((f) => f.worst)))}`);
+    console.log(`  ${s.name.padEnd(18)} ${ms(pick((r) => r.rows))}        ${ms(pick((r) => r.chart))}           ` +
+                `${ms(filter("total"))} (${ms(filter("asked"))},${ms(filter("answer"))},${ms(filter("page"))})` +
+                `   ${ms(median(frames.map((f) => f.median)))} ${ms(median(frames.map((f) => f.worst)))}`);
   }
   for (const s of servers) s.proc.kill("SIGTERM");
 }
@@ -153,15 +150,7 @@ await bench(ledger, "the busiest account of the ledger");
 
 // A year of a busy account: 60,000 splits of Bank in one year, a tenth of them at a market.
 const busy = path.join(scratch, "busy-year.ledger");
-const lines = ["2025-01-01 Opening", "    Bank 1000 ; @A", "    Equity ; @C", "    Food 0 ; @E", "    Salary 0 ; @I"];
-for (let i = 0; i < 60000; i++) {
-  const day = new Date(Date.UTC(2025, 0, 1 + Math.floor((i * 365) / 60000))).toISOString().slice(0, 10);
-  const cents = ((i * 7919) % 20000) + 1;
-  const amount = `${Math.floor(cents / 100)}.${String(cents % 100).padStart(2, "0")}`;
-  const where = i % 10 === 3 ? "market" : "shop";
-  lines.push(`${day} Move ${i} at the ${where}`, i % 3 ? `    Food ${amount}` : `    Salary -${amount}`, "    Bank");
-}
-fs.writeFileSync(busy, lines.join("\n") + "\n");
+writeBusyYear(busy, (i) => `Move ${i} at the ${i % 10 === 3 ? "market" : "shop"}`);
 await bench(busy, "a busy account's year");
 
 await browser.close();
