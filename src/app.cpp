@@ -147,27 +147,7 @@ ShownPeriod periodOf(const Ledger& ledger, std::string_view text, bool future) {
 void periodSet(App& app) {
   // A reload in the viewer may have left a faulty ledger: keep the range chosen before.
   if (!app.ledger || app.ledger->transactions.empty()) return;
-  usePeriod(app, periodOf(*app.ledger, app.args.period, app.args.future));
-}
-
-void usePeriod(App& app, const ShownPeriod& period) {
-  app.firstDate = period.firstDate;
-  app.lastDate = period.lastDate;
-  app.periodName = period.name;
-  app.periodYear = period.year;
-  app.future = period.future;
-  app.fromDate = period.fromDate;
-  app.toDate = period.toDate;
-}
-
-ShownPeriod shownPeriod(const App& app) {
-  return {.name = app.periodName,
-          .year = app.periodYear,
-          .future = app.future,
-          .firstDate = app.firstDate,
-          .lastDate = app.lastDate,
-          .fromDate = app.fromDate,
-          .toDate = app.toDate};
+  app.period = periodOf(*app.ledger, app.args.period, app.args.future);
 }
 
 ReportRequest reportRequest(const App& app, const ShownPeriod& period) {
@@ -180,9 +160,9 @@ ReportRequest reportRequest(const App& app, const ShownPeriod& period) {
           .fileLabel = app.args.fileName};
 }
 
-ReportRequest reportRequest(const App& app) { return reportRequest(app, shownPeriod(app)); }
+ReportRequest reportRequest(const App& app) { return reportRequest(app, app.period); }
 
-bool periodChosen(const App& app) { return app.fromDate != 0; }
+bool periodChosen(const App& app) { return app.period.fromDate != 0; }
 
 bool fileChanged(const App& app) {
   if (!app.ledger || app.args.fileName.empty()) return false;

@@ -22,13 +22,7 @@ struct FileTime {
 
 struct App {
   std::unique_ptr<Ledger> ledger;  // empty until parseFile, always in manual mode
-  std::string periodName;          // without the year: "Q3"
-  bool future = false;
-  int64_t periodYear = 0;
-  Datum firstDate = 0;
-  Datum lastDate = 0;
-  Datum fromDate = 0;  // first day the reports cover
-  Datum toDate = 0;    // last day the reports cover
+  ShownPeriod period;              // the one the reports show; none before periodSet
   Config settings;
   Args args;
   FileTime fileTime;
@@ -54,10 +48,6 @@ Datum parseFileOpening(App& app);
 ShownPeriod periodOf(const Ledger& ledger, std::string_view text, bool future);
 // Applies args.period and args.future, only when they are valid; raises as periodOf.
 void periodSet(App& app);
-// Makes period the one App shows.
-void usePeriod(App& app, const ShownPeriod& period);
-// The period App shows, as a value.
-ShownPeriod shownPeriod(const App& app);
 // What a report of period over App's ledger is asked for; the period App shows without one.
 ReportRequest reportRequest(const App& app, const ShownPeriod& period);
 ReportRequest reportRequest(const App& app);

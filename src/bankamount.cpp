@@ -69,55 +69,64 @@ bool groupsFit(std::string_view whole, bool decimalComma) {
   return !grouped || group == 3;
 }
 
+// The signs around a number at one of its ends, and whether a parenthesis stands there.
+struct Marks {
+  int minus = 0;
+  bool plus = false;
+  bool paren = false;
+};
+
+// Reads the signs and the one currency run at one end of s[begin, end): in front of the
+// number when front ("(" opens), else behind it (")" closes), moving that end to the
+// number. Answers the error's message, or nothing.
+std::string_view readMarks(std::string_view s, size_t& begin, size_t& end, bool front,
+                           Marks& marks) {
+  const char paren = front ? '(' : ')';
+  const auto at = [&] { return front ? s[begin] : s[end - 1]; };
+  const auto step = [&] {
+    if (front) {
+      ++begin;
+    } else {
+      --end;
+    }
+  };
+  for (bool currency = false; begin < end && !isDigit(at()) && at() != '.' && at() != ',';) {
+    const char c = at();
+    if (c == '-' || c == '+' || c == paren) {
+      marks.minus += c == '-';
+      marks.plus = marks.plus || c == '+';
+      marks.paren = marks.paren || c == paren;
+      step();
+    } else if (isCurrencyByte(c) && !currency) {
+      const size_t from = begin;
+      const size_t to = end;
+      while (begin < end && isCurrencyByte(at())) step();
+      if (isSignWord(front ? s.substr(from, begin - from) : s.substr(end, to - end)))
+        return "Amount wrong: '$1' (debit and credit marks are not read: set negate, or "
+               "use the in and out columns)";
+      currency = true;
+    } else {
+      return amountWrong;
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string_view readBankAmount(std::string_view cell, bool decimalComma, Money& out) {
   const std::string s = compact(cell);
   size_t begin = 0;
   size_t end = s.size();
-  int minus = 0;
-  bool plus = false;
-  bool open = false;
-  bool close = false;
   // Signs and one currency run in front of the number, then behind it.
-  for (bool currency = false; begin < end && !isDigit(s[begin]) && s[begin] != '.' &&
-                              s[begin] != ',';) {
-    const char c = s[begin];
-    if (c == '-' || c == '+' || c == '(') {
-      minus += c == '-';
-      plus = plus || c == '+';
-      open = open || c == '(';
-      ++begin;
-    } else if (isCurrencyByte(c) && !currency) {
-      const size_t from = begin;
-      while (begin < end && isCurrencyByte(s[begin])) ++begin;
-      if (isSignWord(std::string_view(s).substr(from, begin - from)))
-        return "Amount wrong: '$1' (debit and credit marks are not read: set negate, or "
-               "use the in and out columns)";
-      currency = true;
-    } else {
-      return amountWrong;
-    }
-  }
-  for (bool currency = false; end > begin && !isDigit(s[end - 1]) && s[end - 1] != '.' &&
-                              s[end - 1] != ',';) {
-    const char c = s[end - 1];
-    if (c == '-' || c == '+' || c == ')') {
-      minus += c == '-';
-      plus = plus || c == '+';
-      close = close || c == ')';
-      --end;
-    } else if (isCurrencyByte(c) && !currency) {
-      const size_t to = end;
-      while (end > begin && isCurrencyByte(s[end - 1])) --end;
-      if (isSignWord(std::string_view(s).substr(end, to - end)))
-        return "Amount wrong: '$1' (debit and credit marks are not read: set negate, or "
-               "use the in and out columns)";
-      currency = true;
-    } else {
-      return amountWrong;
-    }
-  }
+  Marks front;
+  Marks back;
+  if (const std::string_view e = readMarks(s, begin, end, true, front); !e.empty()) return e;
+  if (const std::string_view e = readMarks(s, begin, end, false, back); !e.empty()) return e;
+  const int minus = front.minus + back.minus;
+  const bool plus = front.plus || back.plus;
+  const bool open = front.paren;
+  const bool close = back.paren;
   if (open != close || minus > 1 || (minus + plus + open) > 1) return amountWrong;
   const std::string_view number = std::string_view(s).substr(begin, end - begin);
   const char decimal = decimalComma ? ',' : '.';

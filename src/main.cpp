@@ -22,7 +22,6 @@
 #include "names.h"
 #include "queries.h"
 #include "inventory.h"
-#include "htmlreport.h"
 #include "textreport.h"
 #include "web.h"
 

@@ -234,7 +234,7 @@ void toggleFuture(RouteCall& call) {
   if (canReport(*app.ledger)) {
     const ShownPeriod period = periodOf(*app.ledger, app.args.period, !app.args.future);
     app.args.future = !app.args.future;
-    usePeriod(app, period);
+    app.period = period;
   }
   redirectHome(call);
 }
@@ -244,7 +244,7 @@ void choosePeriod(RouteCall& call) {
   if (canReport(*app.ledger)) {
     const ShownPeriod period = periodOf(*app.ledger, call.path.text, app.args.future);
     app.args.period = call.path.text;
-    usePeriod(app, period);
+    app.period = period;
   }
   redirectHome(call);
 }
@@ -329,7 +329,7 @@ constexpr Route routes[] = {
 ShownPeriod requestedPeriod(App& app, const std::optional<PeriodPrefix>& prefix) {
   if (prefix) return periodOf(*app.ledger, prefix->period, prefix->future);
   if (!periodChosen(app)) periodSet(app);
-  return shownPeriod(app);
+  return app.period;
 }
 
 }  // namespace

@@ -340,9 +340,9 @@ std::string periodMessage(App& app) {
 
 TEST(PeriodSet, RefusesAPeriodOutsideTheLedgerAndChangesNothing) {
   App app = appWithDates({20210101, 20231231}, "2019Q1");
-  app.fromDate = 1;
+  app.period.fromDate = 1;
   EXPECT_EQ(periodMessage(app), "Period 2019Q1 outside of ledger's dates: 20210101 - 20231231");
-  EXPECT_EQ(app.fromDate, 1);
+  EXPECT_EQ(app.period.fromDate, 1);
   app.args.period = "2024Y";
   EXPECT_EQ(periodMessage(app), "Period 2024Y outside of ledger's dates: 20210101 - 20231231");
 }
@@ -350,18 +350,18 @@ TEST(PeriodSet, RefusesAPeriodOutsideTheLedgerAndChangesNothing) {
 TEST(PeriodSet, StartsAtTheFirstTransactionAndEndsAtThePeriodOrToday) {
   App app = appWithDates({20210615, 20231231}, "2021Y");
   periodSet(app);
-  EXPECT_EQ(app.fromDate, 20210615);
-  EXPECT_EQ(app.toDate, 20211231);
-  EXPECT_EQ(app.firstDate, 20210615);
-  EXPECT_EQ(app.lastDate, 20231231);
-  EXPECT_EQ(app.periodName, "Y");
-  EXPECT_EQ(app.periodYear, 2021);
+  EXPECT_EQ(app.period.fromDate, 20210615);
+  EXPECT_EQ(app.period.toDate, 20211231);
+  EXPECT_EQ(app.period.firstDate, 20210615);
+  EXPECT_EQ(app.period.lastDate, 20231231);
+  EXPECT_EQ(app.period.name, "Y");
+  EXPECT_EQ(app.period.year, 2021);
 
   // The default year is that of the last transaction; a period touching one day is enough.
   App touching = appWithDates({20201231, 20210101}, "Q1");
   periodSet(touching);
-  EXPECT_EQ(touching.fromDate, 20210101);
-  EXPECT_EQ(touching.periodYear, 2021);
+  EXPECT_EQ(touching.period.fromDate, 20210101);
+  EXPECT_EQ(touching.period.year, 2021);
 }
 
 TEST(PeriodSet, CutsAtTodayUnlessFutureIsOn) {
@@ -369,12 +369,12 @@ TEST(PeriodSet, CutsAtTodayUnlessFutureIsOn) {
   const std::string year = std::to_string(yearOf(now));
   App app = appWithDates({20200101, yearOf(now) * 10000 + 101}, year + "Y");
   periodSet(app);
-  EXPECT_EQ(app.fromDate, yearOf(now) * 10000 + 101);
-  EXPECT_EQ(app.toDate, now);
+  EXPECT_EQ(app.period.fromDate, yearOf(now) * 10000 + 101);
+  EXPECT_EQ(app.period.toDate, now);
   app.args.future = true;
   periodSet(app);
-  EXPECT_TRUE(app.future);
-  EXPECT_EQ(app.toDate, yearOf(now) * 10000 + 1231);
+  EXPECT_TRUE(app.period.future);
+  EXPECT_EQ(app.period.toDate, yearOf(now) * 10000 + 1231);
 }
 
 TEST(PeriodSet, KeepsTheRangeOfALedgerWithoutTransactions) {
@@ -383,8 +383,8 @@ TEST(PeriodSet, KeepsTheRangeOfALedgerWithoutTransactions) {
   app.ledger = std::make_unique<Ledger>();
   app.args.period = "Q1";
   periodSet(app);
-  EXPECT_EQ(app.fromDate, 20210101);
-  EXPECT_EQ(app.periodName, "Y");
+  EXPECT_EQ(app.period.fromDate, 20210101);
+  EXPECT_EQ(app.period.name, "Y");
 }
 
 }  // namespace

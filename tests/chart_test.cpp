@@ -127,12 +127,12 @@ App appOf(std::string text, Datum from = 20240101, Datum to = 20241231) {
   app.ledger = std::make_unique<Ledger>(parsedLedger(text));
   EXPECT_EQ(app.ledger->errorText, "");
   app.args.fileName = "book.ledger";
-  app.fromDate = from;
-  app.toDate = to;
-  app.firstDate = app.ledger->transactions.front().date;
-  app.lastDate = app.ledger->transactions.back().date;
-  app.periodYear = 2024;
-  app.periodName = "Y";
+  app.period.fromDate = from;
+  app.period.toDate = to;
+  app.period.firstDate = app.ledger->transactions.front().date;
+  app.period.lastDate = app.ledger->transactions.back().date;
+  app.period.year = 2024;
+  app.period.name = "Y";
   return app;
 }
 

@@ -229,7 +229,7 @@ TEST(SelectionSums, SumsValidPositionsOnly) {
 TEST(JumpMenu, LinksPeriodsAndTheFutureSwitch) {
   App app = appOf(stocks);
   app.args.fileName = "a\"<b>.ledger";
-  app.future = true;
+  app.period.future = true;
   EXPECT_EQ(jumpMenu(reportRequest(app)),
             "<table class=\"about\">\n"
             "<tr><th>Filename:</th><td>a\"&lt;b&gt;.ledger</td></tr>\n"
@@ -264,7 +264,7 @@ TEST(JumpMenu, LinksPeriodsAndTheFutureSwitch) {
 
 TEST(PeriodOptions, MarksExactlyTheCurrentPeriod) {
   App app = appOf(small);
-  app.periodName = "Q2";
+  app.period.name = "Q2";
   const std::string options = periodOptions(reportRequest(app));
   EXPECT_TRUE(contains(options, "  <option value=\"2023Q2\" selected>2023Q2</option>\n"))
       << options;

@@ -17,12 +17,12 @@ inline App appOf(std::string_view text, Datum from = 20230101, Datum to = 202312
   app.ledger = std::make_unique<Ledger>(parsedLedger(text));
   EXPECT_EQ(app.ledger->errorText, "");
   app.args.fileName = "house.ledger";
-  app.fromDate = from;
-  app.toDate = to;
-  app.firstDate = app.ledger->transactions.front().date;
-  app.lastDate = app.ledger->transactions.back().date;
-  app.periodYear = 2023;
-  app.periodName = "Y";
+  app.period.fromDate = from;
+  app.period.toDate = to;
+  app.period.firstDate = app.ledger->transactions.front().date;
+  app.period.lastDate = app.ledger->transactions.back().date;
+  app.period.year = 2023;
+  app.period.name = "Y";
   return app;
 }
 

@@ -771,10 +771,26 @@ TEST(WebFaultyStart, ServesTheErrorPageUntilTheFileIsFixed) {
 
 // Whatever the ledger's name comes to stand for, a reload neither waits nor grows: it reads
 // only a regular file, keeps the ledger it has otherwise and says why on standard error, and
-// an error report quotes only the start of a huge line.
+// an error report quotes only the start of a huge line. "At once" is measured against a
+// reload of a good ledger as large as the huge line, timed on the same machine just before,
+// so that a slow or busy machine (the sanitizers, a loaded CI) moves the bound with it.
 TEST_F(WebRoutes, AnswersAtOnceWhateverTheFileBecomes) {
   const std::string good = get(port(), "/").body;
   const std::string name = ledger.string();
+  const std::string hugeLine(size_t(8) << 20, 'x');
+  int64_t sec = 1700000100;
+  // The baseline: the same two requests after the ledger became as large, a comment line
+  // that the parse reads through.
+  writeFile(ledger, std::string(ledgerText) + "; " + hugeLine + "\n");
+  touch(ledger, sec++);
+  int64_t start = http::monotonicMs();
+  EXPECT_EQ(get(port(), "/changed").body, "yes");
+  EXPECT_EQ(get(port(), "/").status, 200);
+  const int64_t limit = 1000 + 4 * (http::monotonicMs() - start);
+  writeFile(ledger, ledgerText);
+  touch(ledger, sec++);
+  EXPECT_EQ(get(port(), "/changed").body, "yes");
+  ASSERT_EQ(get(port(), "/").body, good);
   const struct {
     std::string fault;
     std::function<void()> make;
@@ -790,22 +806,19 @@ TEST_F(WebRoutes, AnswersAtOnceWhateverTheFileBecomes) {
       {"vanished", [] {}, "no", ""},
       {"huge line",
        [&] {
-         writeFile(ledger, std::string(ledgerText) + "2024-06-01 Bad\n  " +
-                               std::string(size_t(8) << 20, 'x') + " 1\n  Bank\n");
+         writeFile(ledger, std::string(ledgerText) + "2024-06-01 Bad\n  " + hugeLine +
+                               " 1\n  Bank\n");
        },
        "yes", ""},
   };
-  int64_t sec = 1700000100;
   for (const auto& c : cases) {
     const std::string errBefore = viewer->err();
     fs::remove_all(ledger);
     c.make();
-    int64_t start = http::monotonicMs();
-    EXPECT_EQ(get(port(), "/changed").body, c.changed) << c.fault;
-    EXPECT_LT(http::monotonicMs() - start, 1000) << c.fault;
     start = http::monotonicMs();
+    EXPECT_EQ(get(port(), "/changed").body, c.changed) << c.fault;
     const Answer home = get(port(), "/");
-    EXPECT_LT(http::monotonicMs() - start, 1000) << c.fault;
+    EXPECT_LT(http::monotonicMs() - start, limit) << c.fault;
     EXPECT_EQ(home.status, 200) << c.fault;
     if (c.changed == "no") {
       EXPECT_EQ(home.body, good) << c.fault;

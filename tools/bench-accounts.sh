@@ -5,12 +5,12 @@
 # RUNS runs (default 3); a run past LIMIT seconds (default 60) is cut and shown as ">LIMIT".
 #   tools/bench-accounts.sh OLD NEW [dir]
 set -euo pipefail
-old=$1
-new=$2
+declare -A bins=([old]=$1 [new]=$2)
 dir=${3:-build/bench-accounts}
 runs=${RUNS:-3}
 limit=${LIMIT:-60}
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/timing.sh"
 mkdir -p "$dir"
 export HOME=$dir XDG_CONFIG_HOME=$dir
 declare -A ledgers=([flat25k]="--accounts 25000" [flat100k]="--accounts 100000" [deep5k]="--depth 5000")
@@ -18,7 +18,6 @@ for name in flat25k flat100k deep5k; do
   [ -s "$dir/$name.ledger" ] || python3 "$here/genledger.py" --transactions 20000 \
     ${ledgers[$name]} "$dir/$name.ledger"
 done
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # Seconds of wall and CPU of one console run, or ">limit".
 console() {
@@ -53,26 +52,27 @@ route() {
     'BEGIN { printf "%.3f %.3f\n", b - a, (d - c) / hz }'
 }
 
+# One run of the ledger's command (what) by the side's binary, added to its times.
+one() {
+  local r w c
+  if [ "$what" = acc ]; then r=$(console "${bins[$1]}" "$ledger" acc)
+  else r=$(route "${bins[$1]}" "$ledger" "$what"); fi
+  read -r w c <<<"$r"
+  wall[$1]+="$w " cpu[$1]+="$c "
+}
+# The median of a side's times; a run that was cut counts as the limit.
+m() {
+  local v
+  v=$(median_of "${1//>/}")
+  awk -v v="$v" -v l="$limit" 'BEGIN { if (v >= l) print ">" l; else print v }'
+}
+
 printf '%-10s %-14s %10s %10s %10s %10s\n' ledger what "old wall" "old cpu" "new wall" "new cpu"
 for name in flat25k flat100k deep5k; do
   ledger=$dir/$name.ledger
   for what in acc /chart/balance /csv/monthly; do
     declare -A wall=() cpu=()
-    for _ in $(seq "$runs"); do
-      for side in old new; do
-        bin=$old
-        [ "$side" = new ] && bin=$new
-        if [ "$what" = acc ]; then r=$(console "$bin" "$ledger" acc); else r=$(route "$bin" "$ledger" "$what"); fi
-        read -r w c <<<"$r"
-        wall[$side]+="$w "
-        cpu[$side]+="$c "
-      done
-    done
-    m() {
-      local v
-      v=$(tr ' ' '\n' <<<"$1" | grep . | sed 's/^>//' | median)
-      awk -v v="$v" -v l="$limit" 'BEGIN { if (v >= l) print ">" l; else print v }'
-    }
+    in_turns "$runs" one old new
     printf '%-10s %-14s %10s %10s %10s %10s\n' "$name" "$what" \
       "$(m "${wall[old]}")" "$(m "${cpu[old]}")" "$(m "${wall[new]}")" "$(m "${cpu[new]}")"
   done

@@ -6,50 +6,19 @@
 //
 //   tools/genledger.py --transactions 1000000 /tmp/1m.ledger
 //   node tools/bench-charts.mjs /tmp/1m.ledger build/murex /work/murex-base [runs]
-import { spawn } from "node:child_process";
-import { createRequire } from "node:module";
 import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
-import { fileURLToPath } from "node:url";
 
-const top = path.join(path.dirname(fileURLToPath(import.meta.url)), "..");
-const require = createRequire(path.join(top, "tests", "browser", "package.json"));
-const { chromium } = require("playwright-core");
+import { benchArgs, launchBrowser, median, startViewer, writeBusyYear } from "./timing.mjs";
 
-const [ledger, binary, baseBinary, runsText] = process.argv.slice(2);
-if (!ledger || !binary) {
-  console.error("usage: bench-charts.mjs LEDGER MUREX [BASE_MUREX] [RUNS]");
-  process.exit(2);
-}
-const runs = Number(runsText || 5);
-const scratch = fs.mkdtempSync(path.join(os.tmpdir(), "murex-bench-"));
+const { ledger, binary, baseBinary, runs, scratch } = benchArgs("bench-charts.mjs", 5);
 
-function start(bin, file = ledger) {
-  const home = fs.mkdtempSync(path.join(scratch, "home-"));
-  const proc = spawn(bin, [path.resolve(file)], {
-    env: { PATH: process.env.PATH, HOME: home, XDG_CONFIG_HOME: path.join(home, "config") },
-    stdio: ["ignore", "pipe", "inherit"],
-  });
-  return new Promise((resolve, reject) => {
-    let out = "";
-    proc.stdout.on("data", (d) => {
-      out += d;
-      const m = /http:\/\/localhost:(\d+)\//.exec(out);
-      if (m) resolve({ proc, url: `http://127.0.0.1:${m[1]}/` });
-    });
-    proc.on("exit", (code) => reject(new Error(`${bin} ended with ${code}`)));
-  });
-}
+const start = (bin, file = ledger) => startViewer(bin, file, scratch);
 
-const median = (xs) => [...xs].sort((a, b) => a - b)[Math.floor(xs.length / 2)];
 const ms = (x) => x.toFixed(0).padStart(6) + " ms";
 
-const browser = await chromium.launch({
-  executablePath: "/usr/bin/chromium",
-  args: ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
-         "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-});
+const browser = await launchBrowser();
 
 // One opening of the page: until the load event, and until the balance table is shown.
 async function openPage(url, withChart) {
@@ -184,14 +153,7 @@ await report(`busiest account of ${path.basename(ledger)} (#${busiest.pos})`, ma
 
 // A year of a busy account: 60,000 splits of Bank in one year.
 const busy = path.join(scratch, "busy-year.ledger");
-const lines = ["2025-01-01 Opening", "    Bank 1000 ; @A", "    Equity ; @C", "    Food 0 ; @E", "    Salary 0 ; @I"];
-for (let i = 0; i < 60000; i++) {
-  const day = new Date(Date.UTC(2025, 0, 1 + Math.floor((i * 365) / 60000))).toISOString().slice(0, 10);
-  const cents = ((i * 7919) % 20000) + 1;
-  const amount = `${Math.floor(cents / 100)}.${String(cents % 100).padStart(2, "0")}`;
-  lines.push(`${day} Move ${i}`, i % 3 ? `    Food ${amount}` : `    Salary -${amount}`, "    Bank");
-}
-fs.writeFileSync(busy, lines.join("\n") + "\n");
+writeBusyYear(busy);
 const busyServer = await start(binary, busy);
 const busyBase = baseBinary ? await start(baseBinary, busy) : null;
 await report("a busy account's year (Bank of a generated book)", busyServer.url, 0, busyBase && busyBase.url);

@@ -1,20 +1,18 @@
 #!/usr/bin/env bash
 # Speed of `import`: a statement of 100,000 rows against the generated 100k ledger, side by
 # side with `acc` on the same ledger, in one run.
-#   tools/bench-import.sh [build-dir]          RUNS=5 ROWS=100000
+#   tools/bench-import.sh [build-dir]          RUNS=5 ROWS=100000 SIZE=100000
 # The ledger (seed 1) and the statement (dated after the ledger's end, so every row is new)
 # are generated once into <build-dir>/bench/ and reused. The commands alternate, output to
 # /dev/null; the table shows the median wall and CPU time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-murex=$build/murex
 runs=${RUNS:-5}
 rows=${ROWS:-100000}
-[ -x "$murex" ] || { echo "no $murex: build first" >&2; exit 1; }
-mkdir -p "$build/bench"
-ledger=$build/bench/100000.ledger
-[ -f "$ledger" ] || python3 tools/genledger.py --seed 1 --transactions 100000 "$ledger"
+. tools/timing.sh
+murex=$(bench_murex "$build")
+ledger=$(bench_ledger "$build" "${SIZE:-100000}")
 statement=$build/bench/statement-$rows.csv
 python3 - "$statement" "$rows" <<'PY'
 import datetime, os, random, sys
@@ -35,28 +33,20 @@ if not os.path.exists(path):
                 "id = Id\n[ledger]\naccount = AssBank1\nunknown = ExpMisc1\n[match]\n"
                 "coffee lunch = ExpFood1\n")
 PY
-python3 - "$murex" "$ledger" "$statement" "$runs" <<'PY'
-import os, resource, statistics, subprocess, sys, tempfile, time
-murex, ledger, statement, runs = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
-commands = [("acc", ["acc"]), ("import", ["import", statement])]
-home = tempfile.mkdtemp(prefix="murex-bench.")
-env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home)
-wall = {label: [] for label, _ in commands}
-cpu = {label: [] for label, _ in commands}
-with open(os.devnull, "wb") as null:
-    subprocess.run([murex, ledger, "acc"], stdout=null, env=env, check=True)  # page cache
-    for _ in range(runs):
-        for label, args in commands:
-            before = resource.getrusage(resource.RUSAGE_CHILDREN)
-            t0 = time.perf_counter()
-            subprocess.run([murex, ledger, *args], stdout=null, stderr=null, env=env, check=True)
-            wall[label].append(time.perf_counter() - t0)
-            after = resource.getrusage(resource.RUSAGE_CHILDREN)
-            cpu[label].append(after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime)
-print("%-8s %10s %10s" % ("command", "wall s", "cpu s"))
-for label, _ in commands:
-    print("%-8s %10.3f %10.3f" % (label, statistics.median(wall[label]),
-                                  statistics.median(cpu[label])))
-print("median of %d runs; %s (%.0f MB), %s" % (runs, os.path.basename(ledger),
-      os.path.getsize(ledger) / 1e6, os.path.basename(statement)))
-PY
+bench_home
+measure "$murex" "$ledger" acc >/dev/null  # the ledger into the page cache
+declare -A wall=() cpu=() peak=()
+one() {
+  case $1 in
+    acc) timed acc "$murex" "$ledger" acc ;;
+    import) timed import "$murex" "$ledger" import "$statement" ;;
+  esac
+}
+in_turns "$runs" one acc import
+printf '%-8s %10s %10s\n' command "wall s" "cpu s"
+for label in acc import; do
+  printf '%-8s %10.3f %10.3f\n' "$label" "$(median_of "${wall[$label]}")" \
+    "$(median_of "${cpu[$label]}")"
+done
+echo "median of $runs runs; $(basename "$ledger") ($(awk -v b="$(stat -c %s "$ledger")" \
+  'BEGIN { printf "%.0f", b / 1e6 }') MB), $(basename "$statement")"

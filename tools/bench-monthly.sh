@@ -8,39 +8,25 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-murex=$build/murex
 runs=${RUNS:-5}
 size=${SIZE:-1000000}
-[ -x "$murex" ] || { echo "no $murex: build first" >&2; exit 1; }
-mkdir -p "$build/bench"
-ledger=$build/bench/$size.ledger
-[ -f "$ledger" ] || python3 tools/genledger.py --seed 1 --transactions "$size" "$ledger"
-
-python3 - "$murex" "$ledger" "$runs" <<'PY'
-import os, statistics, subprocess, sys, tempfile, time
-
-murex, ledger, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
-commands = [("acc", ["acc"]), ("mon", ["mon"]), ("mon -b", ["mon", "-b"]),
-            ("acc --csv", ["acc", "--csv"]), ("mon --csv", ["mon", "--csv"]),
-            ("mon -p 2025Q1", ["mon", "-p", "2025Q1"]), ("mon -f lunch", ["mon", "-f", "lunch"])]
-home = tempfile.mkdtemp(prefix="murex-bench.")
-env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home)
-times = {label: [] for label, _ in commands}
-with open(os.devnull, "wb") as null:
-    subprocess.run([murex, ledger, "acc"], stdout=null, env=env, check=True)  # page cache
-    for _ in range(runs):
-        for label, args in commands:  # alternating, so that a busy moment hits all of them
-            t0 = time.perf_counter()
-            subprocess.run([murex, ledger, *args], stdout=null, env=env, check=True)
-            times[label].append(time.perf_counter() - t0)
-base = statistics.median(times["acc"])
-print("%-16s %10s %8s" % ("command", "median s", "x acc"))
-for label, _ in commands:
-    t = statistics.median(times[label])
-    print("%-16s %10.4f %8.2f" % (label, t, t / base))
-ratio = statistics.median(times["mon"]) / base
-print("median of %d runs on %s (%.0f MB); mon / acc = %.2f: %s" % (
-    runs, os.path.basename(ledger), os.path.getsize(ledger) / 1e6, ratio,
-    "within twice" if ratio <= 2 else "MORE THAN TWICE"))
-sys.exit(0 if ratio <= 2 else 1)
-PY
+. tools/timing.sh
+murex=$(bench_murex "$build")
+ledger=$(bench_ledger "$build" "$size")
+labels=("acc" "mon" "mon -b" "acc --csv" "mon --csv" "mon -p 2025Q1" "mon -f lunch")
+bench_home
+measure "$murex" "$ledger" acc >/dev/null  # the ledger into the page cache
+declare -A wall=() cpu=() peak=()
+one() { timed "$1" "$murex" "$ledger" $1; }  # the label is the command's words
+in_turns "$runs" one "${labels[@]}"
+base=$(median_of "${wall[acc]}")
+printf '%-16s %10s %8s\n' command "median s" "x acc"
+for label in "${labels[@]}"; do
+  t=$(median_of "${wall[$label]}")
+  awk -v l="$label" -v t="$t" -v b="$base" 'BEGIN { printf "%-16s %10.4f %8.2f\n", l, t, t / b }'
+done
+ratio=$(awk -v t="$(median_of "${wall[mon]}")" -v b="$base" 'BEGIN { printf "%.2f", t / b }')
+within=$(awk -v r="$ratio" 'BEGIN { print (r <= 2) ? "within twice" : "MORE THAN TWICE" }')
+echo "median of $runs runs on $(basename "$ledger") ($(awk -v b="$(stat -c %s "$ledger")" \
+  'BEGIN { printf "%.0f", b / 1e6 }') MB); mon / acc = $ratio: $within"
+[ "$within" = "within twice" ]

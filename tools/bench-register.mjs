@@ -8,51 +8,20 @@
 //
 //   tools/genledger.py --transactions 1000000 /tmp/1m.ledger
 //   node tools/bench-register.mjs /tmp/1m.ledger build/murex /work/murex-base [runs]
-import { spawn } from "node:child_process";
-import { createRequire } from "node:module";
 import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
-import { fileURLToPath } from "node:url";
 
-const top = path.join(path.dirname(fileURLToPath(import.meta.url)), "..");
-const require = createRequire(path.join(top, "tests", "browser", "package.json"));
-const { chromium } = require("playwright-core");
+import { benchArgs, launchBrowser, median, startViewer, writeBusyYear } from "./timing.mjs";
 
-const [ledger, binary, baseBinary, runsText] = process.argv.slice(2);
-if (!ledger || !binary) {
-  console.error("usage: bench-register.mjs LEDGER MUREX [BASE_MUREX] [RUNS]");
-  process.exit(2);
-}
-const runs = Number(runsText || 3);
+const { ledger, binary, baseBinary, runs, scratch } = benchArgs("bench-register.mjs", 3);
 const word = "market";
-const scratch = fs.mkdtempSync(path.join(os.tmpdir(), "murex-bench-"));
 
-function start(bin, file) {
-  const home = fs.mkdtempSync(path.join(scratch, "home-"));
-  const proc = spawn(bin, [path.resolve(file)], {
-    env: { PATH: process.env.PATH, HOME: home, XDG_CONFIG_HOME: path.join(home, "config") },
-    stdio: ["ignore", "pipe", "inherit"],
-  });
-  return new Promise((resolve, reject) => {
-    let out = "";
-    proc.stdout.on("data", (d) => {
-      out += d;
-      const m = /http:\/\/localhost:(\d+)\//.exec(out);
-      if (m) resolve({ proc, url: `http://127.0.0.1:${m[1]}/` });
-    });
-    proc.on("exit", (code) => reject(new Error(`${bin} ended with ${code}`)));
-  });
-}
+const start = (bin, file) => startViewer(bin, file, scratch);
 
-const median = (xs) => [...xs].sort((a, b) => a - b)[Math.floor(xs.length / 2)];
 const ms = (x) => (x === undefined ? "     -" : x.toFixed(0).padStart(6) + " ms");
 
-const browser = await chromium.launch({
-  executablePath: "/usr/bin/chromium",
-  args: ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
-         "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-});
+const browser = await launchBrowser();
 
 // Resolves in the page once test() holds and a frame has been drawn after it.
 const waitShown = `(test) => new Promise((resolve) => {
@@ -227,15 +196,7 @@ await bench(ledger, "the busiest account of the ledger");
 
 // A year of a busy account: 60,000 splits of Bank in one year, a tenth of them at a market.
 const busy = path.join(scratch, "busy-year.ledger");
-const lines = ["2025-01-01 Opening", "    Bank 1000 ; @A", "    Equity ; @C", "    Food 0 ; @E", "    Salary 0 ; @I"];
-for (let i = 0; i < 60000; i++) {
-  const day = new Date(Date.UTC(2025, 0, 1 + Math.floor((i * 365) / 60000))).toISOString().slice(0, 10);
-  const cents = ((i * 7919) % 20000) + 1;
-  const amount = `${Math.floor(cents / 100)}.${String(cents % 100).padStart(2, "0")}`;
-  const where = i % 10 === 3 ? "market" : "shop";
-  lines.push(`${day} Move ${i} at the ${where}`, i % 3 ? `    Food ${amount}` : `    Salary -${amount}`, "    Bank");
-}
-fs.writeFileSync(busy, lines.join("\n") + "\n");
+writeBusyYear(busy, (i) => `Move ${i} at the ${i % 10 === 3 ? "market" : "shop"}`);
 await bench(busy, "a busy account's year");
 
 await browser.close();

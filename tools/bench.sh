@@ -9,103 +9,79 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-murex=$build/murex
 runs=${RUNS:-5}
 sizes=${SIZES:-"10000 100000 1000000"}
 wrkSeconds=${WRK_SECONDS:-10}
-[ -x "$murex" ] || { echo "no $murex: build first" >&2; exit 1; }
-[ -x /usr/bin/time ] || { echo "needs /usr/bin/time (apt-get install -y time)" >&2; exit 1; }
-mkdir -p "$build/bench"
-for n in $sizes; do
-  f=$build/bench/$n.ledger
-  [ -f "$f" ] || python3 tools/genledger.py --seed 1 --transactions "$n" "$f"
-done
+. tools/timing.sh
+murex=$(bench_murex "$build")
 
-# The timing loop: each command under /usr/bin/time with stdout to /dev/null, the wall time
-# taken around it; a failing command stops the benchmark.
-python3 - "$murex" "$runs" "$build/bench" $sizes <<'EOF'
-import collections, os, statistics, sys, time
+# The account and the kind with the most split lines after the opening transaction, kept
+# beside the ledger once counted.
+busiest() {
+  python3 - "$1" <<'EOF'
+import collections, os, sys
 
-murex, runs, folder, sizes = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4:]
-
-def run(argv):
-    # /usr/bin/time reports the peak RSS of the command (its own few pages before the exec
-    # included, as the kernel counts them); the wall time is taken around it.
-    r, w = os.pipe()
-    t0 = time.perf_counter()
-    pid = os.fork()
-    if pid == 0:
-        devnull = os.open(os.devnull, os.O_WRONLY)
-        os.dup2(devnull, 1)
-        os.dup2(w, 2)
-        os.execv("/usr/bin/time", ["/usr/bin/time", "-f", "%M %U %S"] + argv)
-    os.close(w)
-    _, status = os.waitpid(pid, 0)
-    t1 = time.perf_counter()
-    report = os.read(r, 65536).decode().split()
-    os.close(r)
-    if status != 0 or len(report) < 3:
-        sys.exit("failed (status %d): %s" % (status, " ".join(argv)))
-    return t1 - t0, int(report[-3]) * 1024, float(report[-2]) + float(report[-1])
-
-def busiest(path):
-    """The account and the kind with the most split lines after the opening transaction."""
-    cache = path + ".busiest"
-    if os.path.exists(cache) and os.path.getmtime(cache) >= os.path.getmtime(path):
-        return open(cache).read().split()
-    accounts, kinds = collections.Counter(), collections.Counter()
-    dated = 0  # dated lines so far: the opening transaction's splits are not counted
-    with open(path) as f:
-        for line in f:
-            if line[:1].isdigit():
-                dated += 1
-            words = line.split(None, 1) if line[:1].isspace() and dated >= 2 else []
-            if not words or words[0].startswith(";"):
-                continue
-            word = words[0]
-            account, _, kind = word.partition(":")
-            accounts[account] += 1
-            if kind:
-                kinds[kind] += 1
-    names = [accounts.most_common(1)[0][0], kinds.most_common(1)[0][0]]
-    with open(cache, "w") as f:
-        f.write(" ".join(names))
-    return names
-
-def median(argv):
-    times, rss, cpu = [], [], []
-    for _ in range(runs):
-        t, m, c = run(argv)
-        times.append(t)
-        rss.append(m)
-        cpu.append(c)
-    return statistics.median(times), max(rss), statistics.median(cpu)
-
-wc = "/usr/bin/wc"
-print("%-18s %8s %8s %9s %8s %8s %8s %6s" % ("command", "N", "file MB", "median s", "x floor",
-                                             "RSS MB", "RSS/file", "cpu s"))
-for n in sizes:
-    path = os.path.join(folder, n + ".ledger")
-    size = os.path.getsize(path)
-    account, kind = busiest(path)
-    run([wc, "-l", path])  # the file into the page cache
-    floor, floorRss, floorCpu = median([wc, "-l", path])
-    rows = [("wc -l", floor, floorRss, floorCpu)]
-    for label, args in (("acc", ["acc"]), ("acc " + account, ["acc", account]),
-                        ("inv", ["inv"]), ("inv " + kind, ["inv", kind])):
-        rows.append((label,) + median([murex, path] + args))
-    for label, t, m, c in rows:
-        print("%-18s %8s %8.1f %9.4f %8.1f %8.1f %8.2f %6.2f" % (label, n, size / 1e6, t,
-                                                                t / floor, m / 1e6, m / size, c))
-    sys.stdout.flush()
-print("median of %d runs; x floor: time / time of wc -l; RSS: peak resident set; "
-      "cpu: user + system seconds (median)" % runs)
+path = sys.argv[1]
+cache = path + ".busiest"
+if os.path.exists(cache) and os.path.getmtime(cache) >= os.path.getmtime(path):
+    print(open(cache).read())
+    sys.exit()
+accounts, kinds = collections.Counter(), collections.Counter()
+dated = 0  # dated lines so far: the opening transaction's splits are not counted
+with open(path) as f:
+    for line in f:
+        if line[:1].isdigit():
+            dated += 1
+        words = line.split(None, 1) if line[:1].isspace() and dated >= 2 else []
+        if not words or words[0].startswith(";"):
+            continue
+        word = words[0]
+        account, _, kind = word.partition(":")
+        accounts[account] += 1
+        if kind:
+            kinds[kind] += 1
+names = " ".join([accounts.most_common(1)[0][0], kinds.most_common(1)[0][0]])
+with open(cache, "w") as f:
+    f.write(names)
+print(names)
 EOF
+}
+
+# The figures of one row: the median wall time, the largest peak RSS in bytes and the median
+# CPU seconds of the label's runs.
+figures() {
+  echo "$(median_of "${wall[$1]}") $(tr ' ' '\n' <<<"${peak[$1]}" | grep . | sort -n |
+    tail -1 | awk '{ print $1 * 1024 }') $(median_of "${cpu[$1]}")"
+}
+
+printf '%-18s %8s %8s %9s %8s %8s %8s %6s\n' command N "file MB" "median s" "x floor" \
+  "RSS MB" "RSS/file" "cpu s"
+for n in $sizes; do
+  path=$(bench_ledger "$build" "$n")
+  size=$(stat -c %s "$path")
+  read -r account kind < <(busiest "$path")
+  measure /usr/bin/wc -l "$path" >/dev/null  # the file into the page cache
+  declare -A wall=() cpu=() peak=()
+  labels=("wc -l" "acc" "acc $account" "inv" "inv $kind")
+  one() {
+    if [ "$1" = "wc -l" ]; then timed "$1" /usr/bin/wc -l "$path"
+    else timed "$1" "$murex" "$path" $1; fi  # the label is the command's words
+  }
+  for label in "${labels[@]}"; do in_turns "$runs" one "$label"; done
+  read -r floor _ _ < <(figures "wc -l")
+  for label in "${labels[@]}"; do
+    read -r t m c < <(figures "$label")
+    awk -v l="$label" -v n="$n" -v s="$size" -v t="$t" -v f="$floor" -v m="$m" -v c="$c" \
+      'BEGIN { printf "%-18s %8s %8.1f %9.4f %8.1f %8.1f %8.2f %6.2f\n", l, n, s / 1e6, t,
+               t / f, m / 1e6, m / s, c }'
+  done
+done
+echo "median of $runs runs; x floor: time / time of wc -l; RSS: peak resident set;" \
+  "cpu: user + system seconds (median)"
 
 [ -n "${NO_WRK:-}" ] && exit 0
 command -v wrk >/dev/null || { echo "wrk is missing (apt-get install -y wrk)" >&2; exit 1; }
-ledger=$build/bench/100000.ledger
-[ -f "$ledger" ] || python3 tools/genledger.py --seed 1 --transactions 100000 "$ledger"
+ledger=$(bench_ledger "$build" 100000)
 out=$(mktemp)
 home=$(mktemp -d)
 HOME=$home XDG_CONFIG_HOME=$home "$murex" "$ledger" web >"$out" 2>/dev/null &

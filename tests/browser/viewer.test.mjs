@@ -851,6 +851,14 @@ test("keyboard shortcuts move around the page, ? shows them", async (t) => {
 
 test("the monthly page opens from the menu and a cell shows the account's month", async (t) => {
   await withViewer(t, [ledgerFile("monthly.ledger", ledgerText)], async (page) => {
+    // The charts above a table come after it and move it down when drawn: a click on the
+    // table waits until each of them is drawn, or gone for want of figures, so that it
+    // lands where it aims however slow the answers are.
+    const chartsDrawn = (ids) =>
+      page.waitForFunction(
+        (ids) => ids.every((id) => document.getElementById(id)?.querySelector("svg") !== null),
+        ids,
+      );
     await page.click("#header");
     await page.click('#jump a[href="#mon"]');
     await page.waitForSelector("#monthly");
@@ -867,6 +875,7 @@ test("the monthly page opens from the menu and a cell shows the account's month"
     await shot(page, "monthly");
 
     // February's cell of Rent: the account's report for that month only.
+    await chartsDrawn(["expchart", "incchart"]);
     await page.click('#monthly tr:has(a[href="#a11"]) a[href="#a11/2024-02"]');
     await page.waitForSelector("#acc.active #accounttbl");
     assert.match(page.url(), /#a11\/2024-02$/);
@@ -878,6 +887,7 @@ test("the monthly page opens from the menu and a cell shows the account's month"
     assert.equal(await page.getAttribute("#acc a.csv", "href"), "/csv/account/11/2024-02");
     await shot(page, "monthly-account-month");
     // The filter stays within the month, and the download follows it.
+    await chartsDrawn(["accchart"]);
     await page.click('input[name="filter"]');
     await page.keyboard.type("rent");
     await page.waitForFunction(() => /Filtering for: rent/.test(document.querySelector("#records").textContent));
@@ -887,6 +897,7 @@ test("the monthly page opens from the menu and a cell shows the account's month"
     // Back on the table, the balances instead of the changes.
     await page.goBack();
     await page.waitForSelector("#mon.active #monthly");
+    await chartsDrawn(["expchart", "incchart"]);
     await page.click('#mon a[href="#monb"]');
     await page.waitForFunction(() => /Balance at the end/.test(document.querySelector("#mon table.about")?.textContent));
     const bank = await page.$$eval('#monthly tr:has(a[href="#a1"]) td', (tds) => tds.map((td) => td.textContent));

@@ -20,6 +20,7 @@
 #include "queries.h"
 #include "token.h"
 #include "htmlreport.h"
+#include "textreport.h"
 
 using namespace murex;
 
@@ -45,21 +46,23 @@ constexpr Settings settingsTable[] = {
 // Every report the console and the viewer offer, for the period chosen in app.
 void allReports(const App& app, std::string_view text) {
   const Ledger& ledger = *app.ledger;
+  const ReportRequest req = reportRequest(app);
   const std::string_view filters[] = {"", "a", "+e -x 1"};
-  for (const bool ascii : {false, true}) tolerant([&] { balanceOfAccounts(app, false, ascii); });
-  tolerant([&] { balanceOfAccounts(app, true, false); });
-  for (const bool html : {false, true}) tolerant([&] { balanceOfInventory(app, html); });
+  for (const bool ascii : {false, true}) tolerant([&] { balanceOfAccountsText(req, ascii); });
+  tolerant([&] { balanceOfAccountsHtml(req); });
+  tolerant([&] { balanceOfInventoryText(req); });
+  tolerant([&] { balanceOfInventoryHtml(req); });
   for (int64_t a = 0; a < std::ssize(ledger.accounts); ++a) {
-    tolerant([&] { accountReport(app, a); });
+    tolerant([&] { accountReport(req, a); });
     for (const std::string_view f : filters) {
-      tolerant([&] { accountRows(app, a, f); });
-      tolerant([&] { accountReportText(app, a, f, f.empty()); });
+      tolerant([&] { accountRows(req, a, f); });
+      tolerant([&] { accountReportText(req, a, f, f.empty()); });
     }
   }
   for (int64_t k = 0; k < std::ssize(ledger.kinds); ++k) {
-    tolerant([&] { kindReport(app, k); });
+    tolerant([&] { kindReport(req, k); });
     for (const std::string_view f : filters)
-      tolerant([&] { kindReportText(app, k, !f.empty(), f); });
+      tolerant([&] { kindReportText(req, k, !f.empty(), f); });
   }
   std::string all;
   const int64_t splitCount = std::ssize(ledger.splits);
@@ -69,9 +72,9 @@ void allReports(const App& app, std::string_view text) {
   }
   for (const std::string& selection :
        {all, std::string("0"), std::to_string(splitCount), std::string("0,,1"), std::string("-1")})
-    tolerant([&] { selectionSums(app, selection); });
-  tolerant([&] { jumpMenu(app); });
-  tolerant([&] { periodOptions(app); });
+    tolerant([&] { selectionSums(req, selection); });
+  tolerant([&] { jumpMenu(req); });
+  tolerant([&] { periodOptions(req); });
   tolerant([&] {
     if (isLedgerClosed(ledger)) newOpeningText(ledger);
   });

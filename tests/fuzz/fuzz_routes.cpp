@@ -100,20 +100,20 @@ http::Request requestOf(Bytes& in, const App& app) {
     if (route == "/sumsel/" && p % 3 == 0) path += ",0,1";
     if (p & 0x40) {
       // A month around the shown period.
-      const Datum d = dateOfDayNumber(dayNumber(app.fromDate) + (static_cast<int64_t>(in.next()) - 64) * 7);
+      const Datum d = dateOfDayNumber(dayNumber(app.period.fromDate) + (static_cast<int64_t>(in.next()) - 64) * 7);
       const int64_t m = monthOf(d);
       path += "/" + number(yearOf(d)) + (m < 10 ? "-0" : "-") + number(m);
     }
   } else if (route == "/period/") {
     const unsigned y = in.next();
-    if (y % 2) path += number(yearOf(app.lastDate) - 1 + y / 2 % 3);
+    if (y % 2) path += number(yearOf(app.period.lastDate) - 1 + y / 2 % 3);
     path += periods[p % std::size(periods)];
   }
   const unsigned q = in.next();
   // Now and then behind the period it is asked for, as a page for a chosen period asks.
   if (q % 7 == 0) {
     const unsigned y = in.next();
-    std::string period = y % 2 ? number(yearOf(app.lastDate) - 1 + y / 2 % 3) : "";
+    std::string period = y % 2 ? number(yearOf(app.period.lastDate) - 1 + y / 2 % 3) : "";
     period += periods[y / 8 % std::size(periods)];
     path = "/p/" + period + (y & 0x80 ? "+future" : "") + path;
   }
@@ -146,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const WebAnswer a = answerRequest(app, request);
     check(a.status == 200 || a.status == 303 || a.status == 400 || a.status == 403 ||
           a.status == 404 || a.status == 405);
-    check(app.fromDate != 0 && app.toDate != 0);
+    check(app.period.fromDate != 0 && app.period.toDate != 0);
   }
   return 0;
 }
