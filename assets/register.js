@@ -75,7 +75,7 @@ const Register = (() => {
     const before = lists.get(body);
     const list = { body, rows, held: rows.length, selected: new Set(), marked: -1, toMark: null,
                    from: 0, to: 0, drawn: [], rowHeight: before ? before.rowHeight : 0, sizer: "",
-                   frame: 0, askPart: null };
+                   frame: 0, later: 0, askPart: null, came: null };
     for (const [b] of lists) if (!b.isConnected || b === body) lists.delete(b);
     lists.set(body, list);
     return list;
@@ -143,7 +143,12 @@ const Register = (() => {
       const got = part(text);
       if (!got || got.count !== list.rows.length || got.rows.length === 0) return;
       put(list, got);
-      if (got.from < list.to && got.from + got.rows.length > list.from) draw(list, true);
+      // Drawn with the next frame's scrolling, not in a layout of its own.
+      if (got.from < list.to && got.from + got.rows.length > list.from) {
+        const [from, to] = list.came || [got.from, got.from];
+        list.came = [Math.min(from, got.from), Math.max(to, got.from + got.rows.length)];
+        nextFrame(list);
+      }
       if (list.toMark !== null) mark(list.body, list.toMark);
     }
   }
@@ -172,14 +177,26 @@ const Register = (() => {
       const [top, bottom] = onScreen(list.body);
       const first = Math.max(0, Math.min(n, Math.floor(top / h)));
       const last = Math.max(0, Math.min(n, Math.ceil(bottom / h)));
-      // Still covered, with room to spare: nothing to do.
+      // Still covered, with room to spare: nothing to do, unless rows came for gaps on the
+      // screen, or for gaps beyond it once the scrolling has stopped.
       const spare = around / 4;
-      if (!force && list.from <= Math.max(0, first - spare) && list.to >= Math.min(n, last + spare)) return;
+      const covered = list.from <= Math.max(0, first - spare) && list.to >= Math.min(n, last + spare);
+      const came = list.came;
+      if (!force && covered && (!came || (scrolling() && (came[1] <= first || came[0] >= last)))) {
+        if (came && !list.later) {
+          list.later = setTimeout(() => {
+            list.later = 0;
+            nextFrame(list);
+          }, settleScroll);
+        }
+        return;
+      }
       from = Math.max(0, first - around);
       to = Math.min(n, last + around);
     }
     list.from = from;
     list.to = to;
+    list.came = null;
     const h = list.rowHeight || 24;
     // Rows not held yet stand as gaps of their height.
     const parts = [];
@@ -233,15 +250,24 @@ const Register = (() => {
 
   const gapRow = '<tr class="gap"><td></td></tr>';
 
+  // Draws a list in the next frame, once however often asked.
+  function nextFrame(list) {
+    if (list.frame || lists.get(list.body) !== list) return;
+    list.frame = requestAnimationFrame(() => {
+      list.frame = 0;
+      if (list.body.isConnected) draw(list, false);
+    });
+  }
+
+  // A scroll is under way until this long after its last event.
+  const settleScroll = 150;
+  let lastScroll = -Infinity;
+  const scrolling = () => performance.now() - lastScroll < settleScroll;
+
   // Redraws on scrolling and resizing, once a frame.
-  function follow() {
-    for (const list of lists.values()) {
-      if (list.frame || list.rows.length <= all) continue;
-      list.frame = requestAnimationFrame(() => {
-        list.frame = 0;
-        if (list.body.isConnected) draw(list, false);
-      });
-    }
+  function follow(event) {
+    if (event && event.type === "scroll") lastScroll = performance.now();
+    for (const list of lists.values()) if (list.rows.length > all) nextFrame(list);
   }
   document.addEventListener("scroll", follow, { capture: true, passive: true });
   window.addEventListener("resize", follow);
@@ -294,6 +320,8 @@ const Register = (() => {
       if (box) box.scrollTop += rowTop - box.getBoundingClientRect().top - box.clientHeight / 2;
       else window.scrollBy(0, rowTop - window.innerHeight / 2);
       draw(list, true);
+    } else if (!list.drawn.includes(i)) {
+      draw(list, true); // its part came, and waits for a frame to be drawn
     }
     const row = body.querySelectorAll("tr[data-spos]")[list.drawn.indexOf(i)];
     if (!row) return;

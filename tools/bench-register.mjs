@@ -2,7 +2,8 @@
 // Times the busiest account's register in headless Chromium, side by side with another
 // build (on the ledger given, and on a generated year of 60,000 splits of one account): from asking for the account until its first rows and its chart are on the screen;
 // from the last key of a filter word typed (a key each 120 ms) until its rows are shown; and
-// the frames while scrolling through the rows. Medians of runs taken in turns. Needs
+// the frames while scrolling through the rows, and the longest frame while scrolling as the
+// later parts come. Medians of runs taken in turns. Needs
 // `npm ci` in tests/browser and /usr/bin/chromium.
 //
 //   tools/genledger.py --transactions 1000000 /tmp/1m.ledger
@@ -102,6 +103,48 @@ async function scrollFrames(page) {
   });
 }
 
+// Opens the account again and, from its first rows on, scrolls down as a person drags the
+// bar (240 px a frame, 120 frames) while the later parts come: the frames' 90th percentile
+// and the longest, and the parts that came during the scroll; then the same scroll's once
+// every part is there, to set them against.
+async function scrollWhileParts(page, pos) {
+  await page.evaluate(() => (location.hash = "#a"));
+  await page.waitForSelector("#accb.active");
+  return page.evaluate(async (pos) => {
+    scrollTo(0, 0);
+    performance.clearResourceTimings();
+    location.hash = `#a${pos}`;
+    await new Promise((resolve) => {
+      const check = () => (document.querySelector("#records tr[data-spos]") ? resolve() : setTimeout(check, 2));
+      check();
+    });
+    const drag = async () => {
+      let last = performance.now();
+      const times = [];
+      for (let i = 0; i < 120; i++) {
+        scrollBy(0, 240);
+        await new Promise((resolve) => requestAnimationFrame(() => resolve()));
+        const now = performance.now();
+        times.push(now - last);
+        last = now;
+      }
+      times.sort((a, b) => a - b);
+      return { p90: times[108], worst: times[119] };
+    };
+    const isPart = (e) => /\/rows\/account\/\d+\?from=[1-9]/.test(e.name);
+    const start = performance.now();
+    const coming = await drag();
+    const end = performance.now();
+    const parts = performance.getEntriesByType("resource").filter((e) => isPart(e) && e.responseEnd > start && e.responseEnd < end);
+    // Every part there: none came for half a second.
+    const lastPart = () => Math.max(0, ...performance.getEntriesByType("resource").filter(isPart).map((e) => e.responseEnd));
+    while (performance.now() - lastPart() < 500) await new Promise((resolve) => setTimeout(resolve, 100));
+    scrollTo(0, 0);
+    await new Promise((resolve) => setTimeout(resolve, 200));
+    return { coming, parts: parts.length, held: await drag() };
+  }, pos);
+}
+
 async function measure(server, pos, withChart) {
   const page = await browser.newPage({ viewport: { width: 1280, height: 900 } });
   page.setDefaultTimeout(300000);
@@ -109,6 +152,7 @@ async function measure(server, pos, withChart) {
   const result = { rows: opened && opened.rows, chart: withChart && opened ? opened.chart : undefined };
   result.scroll = await scrollFrames(page);
   result.filter = await filterWord(page);
+  result.parts = await scrollWhileParts(page, pos);
   result.count = await page.locator("#records tr[data-spos]").count();
   await page.close();
   return result;
@@ -133,14 +177,16 @@ async function bench(file, label) {
   console.log(`${label}: ${file} (${(fs.statSync(file).size / 1e6).toFixed(0)} MB), account #${busiest.pos} with ` +
               `${busiest.count - 1} splits in the period, ${runs} runs, medians`);
   console.log(`                     first rows   rows and chart   filter "${word}" after its last key ` +
-              `(asked, answer, page)   scroll frame (median, worst)`);
+              `(asked, answer, page)   scroll frame (median, worst)   drag frame (90%, worst) while parts come (parts), once there`);
   for (const s of servers) {
     const pick = (f) => median(s.results.map(f).filter((x) => x !== null && x !== undefined));
     const filter = (k) => pick((r) => r.filter[k]);
     const frames = s.results.map((r) => r.scroll);
     console.log(`  ${s.name.padEnd(18)} ${ms(pick((r) => r.rows))}        ${ms(pick((r) => r.chart))}           ` +
                 `${ms(filter("total"))} (${ms(filter("asked"))},${ms(filter("answer"))},${ms(filter("page"))})` +
-                `   ${ms(median(frames.map((f) => f.median)))} ${ms(median(frames.map((f) => f.worst)))}`);
+                `   ${ms(median(frames.map((f) => f.median)))} ${ms(median(frames.map((f) => f.worst)))}` +
+                `   ${ms(pick((r) => r.parts.coming.p90))} ${ms(pick((r) => r.parts.coming.worst))} (${pick((r) => r.parts.parts)})` +
+                `, ${ms(pick((r) => r.parts.held.p90))} ${ms(pick((r) => r.parts.held.worst))}`);
   }
   for (const s of servers) s.proc.kill("SIGTERM");
 }

@@ -1315,6 +1315,28 @@ test("every view fits a phone and a wide screen", async (t) => {
   });
 });
 
+// The header over the name column of a wide table stays on top of the header cells and
+// names that scroll under it.
+test("a wide table scrolled sideways keeps its name column's header on top", async (t) => {
+  await withHousehold(t, async (page) => {
+    await page.setViewportSize({ width: 390, height: 800 });
+    for (const view of ["#mon", "#a1", "#i1"]) {
+      await page.evaluate((v) => (location.hash = v), view);
+      await page.waitForSelector("section.active .tablebox.wide thead th");
+      const onTop = await page.evaluate(() => {
+        const box = document.querySelector("section.active .tablebox.wide");
+        box.scrollIntoView();
+        box.scrollLeft = 150;
+        const corner = box.querySelector("thead tr > :first-child");
+        const r = corner.getBoundingClientRect();
+        const hit = document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2);
+        return hit !== null && hit.closest("th, td") === corner;
+      });
+      assert.ok(onTop, `the name column's header of ${view}`);
+    }
+  });
+});
+
 test("a month of a chart opens what it stands for", async (t) => {
   await withHousehold(
     t,
