@@ -33,18 +33,11 @@ std::string classAttr(std::string_view cls) {
   return out;
 }
 
-// A filter row tells what it filters for.
-ReportRow accountRow(const ReportRequest& req, const RowValues& v, std::string_view filter) {
-  ReportRow r = accountRowCells(req, v);
-  if (v.kind == RowKind::Filter) r.descr = "Filtering for: " + escapeHtml(filter);
-  return r;
-}
-
 std::vector<ReportRow> accountRowList(const ReportRequest& req, int64_t accountPos,
                                       std::string_view filter) {
   std::vector<ReportRow> rows;
   for (const RowValues& v : accountRowValues(req, accountPos, filter))
-    rows.push_back(accountRow(req, v, filter));
+    rows.push_back(accountReportRow(req, v, filter));
   return rows;
 }
 
@@ -243,9 +236,12 @@ std::string accountFrame(const ReportRequest& req, int64_t accountPos) {
   return accountPage(req, accountPos, "");
 }
 
+// A filter row tells what it filters for.
 ReportRow accountReportRow(const ReportRequest& req, const RowValues& v,
                            std::string_view filter) {
-  return accountRow(req, v, filter);
+  ReportRow r = accountRowCells(req, v);
+  if (v.kind == RowKind::Filter) r.descr = "Filtering for: " + escapeHtml(filter);
+  return r;
 }
 
 std::string accountRows(const ReportRequest& req, int64_t accountPos, std::string_view filter) {
