@@ -123,17 +123,7 @@ constexpr std::string_view book =
     "  Bank\n";
 
 App appOf(std::string text, Datum from = 20240101, Datum to = 20241231) {
-  App app;
-  app.ledger = std::make_unique<Ledger>(parsedLedger(text));
-  EXPECT_EQ(app.ledger->errorText, "");
-  app.args.fileName = "book.ledger";
-  app.period.fromDate = from;
-  app.period.toDate = to;
-  app.period.firstDate = app.ledger->transactions.front().date;
-  app.period.lastDate = app.ledger->transactions.back().date;
-  app.period.year = 2024;
-  app.period.name = "Y";
-  return app;
+  return reportingApp(text, from, to, "book.ledger", 2024);
 }
 
 WebAnswer get(App& app, std::string_view target) {

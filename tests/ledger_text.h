@@ -1,9 +1,11 @@
 // Ledger text parsed as the loader parses a file: its normalisation, then parseLedger.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,23 @@ inline Ledger parsedLedger(std::string_view raw) {
   int64_t lineNr = 1;
   parseLedger(ledger, text, lineNr);
   return ledger;
+}
+
+// The state of the program after it read text from fileName, showing the days from..to of
+// the year's period "Y". The parse must succeed.
+inline App reportingApp(std::string_view text, Datum from, Datum to, std::string fileName,
+                        int64_t year) {
+  App app;
+  app.ledger = std::make_unique<Ledger>(parsedLedger(text));
+  EXPECT_EQ(app.ledger->errorText, "");
+  app.args.fileName = std::move(fileName);
+  app.period.fromDate = from;
+  app.period.toDate = to;
+  app.period.firstDate = app.ledger->transactions.front().date;
+  app.period.lastDate = app.ledger->transactions.back().date;
+  app.period.year = year;
+  app.period.name = "Y";
+  return app;
 }
 
 // The bytes as an unnamed in-memory file, positioned at its start; -1 if that fails.

@@ -13,17 +13,7 @@ namespace murex {
 
 
 inline App appOf(std::string_view text, Datum from = 20230101, Datum to = 20231231) {
-  App app;
-  app.ledger = std::make_unique<Ledger>(parsedLedger(text));
-  EXPECT_EQ(app.ledger->errorText, "");
-  app.args.fileName = "house.ledger";
-  app.period.fromDate = from;
-  app.period.toDate = to;
-  app.period.firstDate = app.ledger->transactions.front().date;
-  app.period.lastDate = app.ledger->transactions.back().date;
-  app.period.year = 2023;
-  app.period.name = "Y";
-  return app;
+  return reportingApp(text, from, to, "house.ledger", 2023);
 }
 
 // A ledger that does not report (no transactions): every report of it is empty.
